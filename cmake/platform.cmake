@@ -1,0 +1,37 @@
+# cmake/platform.cmake: picks the backend folders for this target and the compile options every project target shares.
+
+if(WIN32)
+  set(LUM_OS_BACKEND win32)
+  set(LUM_WINDOW_BACKEND win32)
+else()
+  set(LUM_OS_BACKEND posix)
+  set(LUM_WINDOW_BACKEND headless)
+endif()
+
+option(LUM_WARNINGS_AS_ERRORS "Treat compiler warnings in project code as errors" ON)
+
+# Options for the project's own targets only, so that GoogleTest keeps its own warning level.
+add_library(lum_options INTERFACE)
+target_include_directories(lum_options INTERFACE ${PROJECT_SOURCE_DIR})
+target_compile_options(lum_options INTERFACE -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wno-sign-conversion)
+if(LUM_WARNINGS_AS_ERRORS)
+  target_compile_options(lum_options INTERFACE -Werror)
+endif()
+if(WIN32)
+  # The program speaks the ANSI ("A") Win32 calls throughout; texts are bytes in the system code page.
+  target_compile_definitions(lum_options INTERFACE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
+endif()
+
+# One static library per runtime area: portable sources plus the backend folder chosen above.
+function(lum_runtime_area name)
+  cmake_parse_arguments(AREA "" "" "PORTABLE;BACKEND;LINK;SYSTEM_LIBS" ${ARGN})
+  set(sources ${AREA_PORTABLE})
+  foreach(file IN LISTS AREA_BACKEND)
+    list(APPEND sources ${file})
+  endforeach()
+  add_library(lum_${name} STATIC ${sources})
+  target_link_libraries(lum_${name} PUBLIC lum_options ${AREA_LINK})
+  if(WIN32 AND AREA_SYSTEM_LIBS)
+    target_link_libraries(lum_${name} PUBLIC ${AREA_SYSTEM_LIBS})
+  endif()
+endfunction()
