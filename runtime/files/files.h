@@ -1,0 +1,40 @@
+// runtime/files/files.h: numbered text files, buffered in 4096-byte blocks, written and read line by line.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "runtime/common/object_table.h"
+
+namespace lum {
+
+// Creates (or empties) the file for reading and writing; others may read it meanwhile. Any file open
+// under `number` is closed first. Result: 0 on failure; for ANY_NUMBER the new number, else non-zero.
+std::intptr_t create_text_file(ObjectNumber number, std::string_view path);
+
+// Opens an existing file for reading only. Results as for create_text_file.
+std::intptr_t open_text_file(ObjectNumber number, std::string_view path);
+
+// Writes the text's bytes and CR LF; returns the bytes accepted, 0 when the number is not open.
+std::int32_t write_text_line(ObjectNumber number, std::string_view text);
+
+// False while at least one more byte can be read; true at the end and for a number that is not open,
+// so that a read loop over a file that failed to open ends at once.
+bool at_end_of_file(ObjectNumber number);
+
+// The next line without its end (CR LF, LF or a lone CR; a zero byte also ends it and is dropped).
+// "" at the end of the file or when the number is not open.
+std::string read_text_line(ObjectNumber number);
+
+// Writes out pending bytes and closes the file; ANY_NUMBER closes every file. Unknown numbers are ignored.
+void close_text_file(ObjectNumber number);
+
+// Teardown: closes every open file, so that nothing written is lost even if the program never closed it.
+void close_all_files();
+
+// Paths in this program are Windows paths ("C:\Temp\lumtest.txt"); POSIX backends use this to turn the
+// backslashes into the separators their system understands.
+std::string posix_path(std::string_view windows_path);
+
+} // namespace lum
