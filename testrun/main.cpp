@@ -1,0 +1,30 @@
+// testrun/main.cpp: the program's entry: the test run as one straight script, with one ending for every path.
+#include "runtime/process/process.h"
+#include "testrun/firewall.h"
+#include "testrun/run_state.h"
+#include "testrun/services.h"
+#include "testrun/startup_check.h"
+
+namespace lum {
+namespace {
+
+// Every stage that fails returns here early; what follows the call is the common ending.
+void run_script() {
+    RunState state = make_run_state();
+    if (!passes_startup_check(state)) return;
+    prepare_paths(state, environment_value("TEMP"), environment_value("windir"));
+    switch_firewall_off(state);
+    // PENDING: the progress window, the seven tests, the upload and the closing screen.
+}
+
+} // namespace
+} // namespace lum
+
+// The program takes no arguments and ends with exit code 0 on every path: the code tells the user
+// nothing, the window and the report do.
+int main() {
+    lum::start_runtime_services();
+    lum::run_script();
+    lum::stop_runtime_services();
+    return 0;
+}

@@ -1,0 +1,34 @@
+// testrun/operator.h: the operator's fixed values: servers, addresses and customer address blocks.
+#pragma once
+
+#include <array>
+#include <string_view>
+
+namespace lum {
+
+inline constexpr std::string_view PROGRAM_TITLE = "Lumora Network Test v1.4";
+
+// The results server: public-address lookup, download test, report upload and speed-test page, on port 80.
+inline constexpr std::string_view RESULTS_SERVER_HOST = "nettest.lumora.example";
+inline constexpr int RESULTS_SERVER_PORT = 80;
+
+// The operator's test server, probed by the latency and large-packet tests.
+inline constexpr std::string_view TEST_SERVER_ADDRESS = "100.102.0.10";
+
+// Resolved by the name-resolution test: the IPTV service, then the public web hosts in this order.
+inline constexpr std::string_view IPTV_SERVICE_HOST = "iptv.lumora.example";
+inline constexpr std::array<std::string_view, 4> PUBLIC_WEB_HOSTS = {
+    "www.google.com",
+    "www.youtube.com",
+    "www.facebook.com",
+    "www.wikipedia.org",
+};
+
+// The operator's public address blocks: the first two octets and a dot, compared over each entry's own
+// length so that "100.65." never matches an address in 100.650-something. Entry 4 (index 3) is also a
+// pass marker of the configuration test; entries 2 and 6 mark subscribers without multicast.
+inline constexpr std::array<std::string_view, 7> CustomerPrefixes = {
+    "100.100.", "100.65.", "100.101.", "100.102.", "100.103.", "100.104.", "100.66.",
+};
+
+} // namespace lum

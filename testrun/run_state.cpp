@@ -1,0 +1,37 @@
+// testrun/run_state.cpp: the run state at the start of a run, and its paths in the temporary folder.
+#include "testrun/run_state.h"
+
+namespace lum {
+namespace {
+
+// Shown in the rows and written to the report exactly like this; test 4's name ends with a space.
+constexpr std::array<std::string_view, TEST_COUNT> TEST_NAMES = {
+    "Test 1: Network Config",
+    "Test 2: Network Connection",
+    "Test 3: DNS Resolve",
+    "Test 4: Normal Ping (32 Bytes) Test ",
+    "Test 5: Large Packet Ping (1400 Bytes) Test",
+    "Test 6: HTTP Get File Test",
+    "Test 7: Multicast Test",
+};
+
+} // namespace
+
+RunState make_run_state() {
+    RunState state;
+    for (std::size_t test = 1; test <= TEST_NAMES.size(); ++test) {
+        state.TestNames[test] = TEST_NAMES[test - 1];
+    }
+    state.ContinueTests = 1;
+    return state;
+}
+
+void prepare_paths(RunState& state, std::string_view temp_dir, std::string_view win_dir) {
+    state.TempDir = temp_dir;
+    state.WinDir = win_dir;
+    state.ReportPath = state.TempDir + "\\lumtest.txt";
+    state.UploadPath = state.TempDir + "\\lumtest.log";
+    state.WgetLogPath = state.TempDir + "\\wget.log";
+}
+
+} // namespace lum

@@ -1,0 +1,38 @@
+// testrun/run_state.h: the values that every stage of the test run shares, and the working paths.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace lum {
+
+inline constexpr int TEST_COUNT = 7;
+inline constexpr std::size_t TABLE_SLOTS = 11; // slots 0 to 10, indexed by test number
+
+struct RunState {
+    std::array<std::string, TABLE_SLOTS> TestNames{};
+    std::array<std::int32_t, TABLE_SLOTS> TestResults{};
+    std::int32_t ContinueTests = 0;
+    std::int32_t CurrentRow = 0;
+    std::string PublicIp;
+    std::string TempDir;
+    std::string WinDir;
+    std::string ReportPath;
+    std::string UploadPath;
+    std::string WgetLogPath;
+    std::int32_t SkipMulticastA = 0;
+    std::int32_t SkipMulticastB = 0;
+    std::int32_t TimeoutCount = 0;
+    std::int32_t DnsPassed = 0;
+};
+
+// A cleared run state with the seven test names in slots 1 to 7 and ContinueTests set.
+RunState make_run_state();
+
+// Takes the temporary and Windows folders as they are (unset gives "") and builds the three file paths
+// in the temporary folder; nothing checks that the folder exists or can be written.
+void prepare_paths(RunState& state, std::string_view temp_dir, std::string_view win_dir);
+
+} // namespace lum

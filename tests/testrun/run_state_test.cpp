@@ -1,0 +1,77 @@
+// tests/testrun/run_state_test.cpp: the run state at the start of a run, its paths, and the operator's constants.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "testrun/operator.h"
+#include "testrun/run_state.h"
+
+namespace lum {
+namespace {
+
+TEST(RunState, StartsWithTheSevenTestNamesAndTestsEnabled) {
+    const RunState state = make_run_state();
+    const char* expected[TABLE_SLOTS] = {
+        "",
+        "Test 1: Network Config",
+        "Test 2: Network Connection",
+        "Test 3: DNS Resolve",
+        "Test 4: Normal Ping (32 Bytes) Test ",
+        "Test 5: Large Packet Ping (1400 Bytes) Test",
+        "Test 6: HTTP Get File Test",
+        "Test 7: Multicast Test",
+        "",
+        "",
+        "",
+    };
+    for (std::size_t slot = 0; slot < TABLE_SLOTS; ++slot) {
+        EXPECT_EQ(state.TestNames[slot], expected[slot]) << "slot " << slot;
+        EXPECT_EQ(state.TestResults[slot], 0) << "slot " << slot;
+    }
+    EXPECT_EQ(state.ContinueTests, 1);
+    EXPECT_TRUE(state.PublicIp.empty());
+    EXPECT_EQ(state.SkipMulticastA, 0);
+    EXPECT_EQ(state.SkipMulticastB, 0);
+}
+
+TEST(RunState, PathsLieInTheTemporaryFolder) {
+    RunState state = make_run_state();
+    prepare_paths(state, "C:\\Users\\Anna Maria\\AppData\\Local\\Temp", "C:\\WINDOWS");
+    EXPECT_EQ(state.TempDir, "C:\\Users\\Anna Maria\\AppData\\Local\\Temp");
+    EXPECT_EQ(state.WinDir, "C:\\WINDOWS");
+    EXPECT_EQ(state.ReportPath, "C:\\Users\\Anna Maria\\AppData\\Local\\Temp\\lumtest.txt");
+    EXPECT_EQ(state.UploadPath, "C:\\Users\\Anna Maria\\AppData\\Local\\Temp\\lumtest.log");
+    EXPECT_EQ(state.WgetLogPath, "C:\\Users\\Anna Maria\\AppData\\Local\\Temp\\wget.log");
+}
+
+TEST(RunState, UnsetTemporaryFolderGivesRootedNames) {
+    RunState state = make_run_state();
+    prepare_paths(state, "", "");
+    EXPECT_EQ(state.ReportPath, "\\lumtest.txt");
+    EXPECT_EQ(state.UploadPath, "\\lumtest.log");
+    EXPECT_EQ(state.WgetLogPath, "\\wget.log");
+    EXPECT_TRUE(state.TempDir.empty());
+}
+
+TEST(Operator, CustomerPrefixesHaveTheirFixedForm) {
+    const std::size_t lengths[] = {8, 7, 8, 8, 8, 8, 7};
+    for (std::size_t entry = 0; entry < CustomerPrefixes.size(); ++entry) {
+        const auto prefix = CustomerPrefixes[entry];
+        EXPECT_EQ(prefix.size(), lengths[entry]) << prefix;
+        EXPECT_EQ(prefix.back(), '.') << prefix;
+        EXPECT_EQ(std::count(prefix.begin(), prefix.end(), '.'), 2) << prefix;
+    }
+    // The multicast exclusion compares entries 2 and 6 without their dot; no other entry may start the same way.
+    for (const std::size_t excluded : {std::size_t{1}, std::size_t{5}}) {
+        const auto stem = CustomerPrefixes[excluded].substr(0, CustomerPrefixes[excluded].size() - 1);
+        for (std::size_t other = 0; other < CustomerPrefixes.size(); ++other) {
+            if (other == excluded) continue;
+            EXPECT_NE(CustomerPrefixes[other].substr(0, stem.size()), stem);
+        }
+    }
+    // The operator's test server lies in entry 4, one of the configuration test's pass markers.
+    EXPECT_EQ(TEST_SERVER_ADDRESS.substr(0, CustomerPrefixes[3].size()), CustomerPrefixes[3]);
+}
+
+} // namespace
+} // namespace lum
