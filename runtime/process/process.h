@@ -1,4 +1,4 @@
-// runtime/process/process.h: starting external programs, and reading the program's environment.
+// runtime/process/process.h: starting external programs, reading their output line by line, and the environment.
 #pragma once
 
 #include <cstdint>
@@ -7,21 +7,39 @@
 
 namespace lum {
 
-// Runner flags; bits combine.
+// Runner flags; bits combine. The test run uses 14 (Hide + Open + Read) for the tools it reads,
+// 2 (Hide) for programs it leaves alone, 3 (Wait + Hide) for the download and 0 to open a document.
 enum RunnerFlag : std::int32_t {
-    Wait = 1,     // return only after the program has ended
+    Wait = 1,     // return only after the program has ended (no time limit)
     Hide = 2,     // no visible window; without pipes, no console either
     Open = 4,     // keep the program: the result is a handle (Read, Write and Error need it)
     Read = 8,     // capture standard output
-    Write = 16,   // feed standard input
+    Write = 16,   // feed standard input (the caller's end is kept in the handle)
     Error = 32,   // capture standard error
-    Connect = 64, // standard input from another handle's output
+    Connect = 64, // standard input from the output of another handle (the input source)
 };
 
-// Starts `program` with `parameters` in `directory` (empty: the caller's own). Result: 0 on failure,
-// 1 on success without Open.
+// Starts `program` with `parameters` (one text, split by the Windows command-line rules) in
+// `directory` (empty: the caller's own). A program that cannot be started is handed to the desktop
+// shell (a document, a web address), unless Read, Write, Error or Connect is set.
+// Result: 0 on failure; 1 when started without Open; with Open, a program handle (never 0 or 1)
+// that the caller must give to release_program.
 std::intptr_t launch_program(std::string_view program, std::string_view parameters, std::string_view directory,
-                             std::int32_t flags);
+                             std::int32_t flags, std::intptr_t input_source = 0);
+
+// Opens a document with its associated program: launch_program(path, "", "", 0).
+std::intptr_t open_document(std::string_view path);
+
+// True while the program runs, and after it has ended while output remains to be read.
+bool program_pending(std::intptr_t handle);
+
+// The next line of the program's standard output without its line end (CR LF, LF or CR). Blocks until
+// a whole line or the end of the output is there; "" at once for a handle started without Read.
+std::string read_program_line(std::intptr_t handle);
+
+// Closes the pipes and forgets the program, which runs on; a released process is still reaped when it
+// ends. Values that are not a live handle (0, 1, a handle already released) are ignored.
+void release_program(std::intptr_t handle);
 
 // The value of the environment variable `name`; "" when it is not set.
 std::string environment_value(std::string_view name);

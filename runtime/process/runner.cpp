@@ -1,0 +1,138 @@
+// runtime/process/runner.cpp: launching programs, keeping their handles, and reading their output line by line.
+#include "runtime/process/process.h"
+
+#include <list>
+#include <memory>
+#include <mutex>
+
+#include "runtime/process/carried_output.h"
+#include "runtime/process/command_line.h"
+#include "runtime/process/os_process.h"
+
+namespace lum {
+
+// The record behind a program handle; the handle is its address.
+struct ProgramHandle {
+    OsProcess process;
+    std::int32_t process_id = 0; // -1 when the shell started it
+    OsPipe input_writer;
+    OsPipe output_reader;
+    OsPipe error_reader;
+    CarriedOutput carried_output;
+    std::string carried_error; // kept for the error stream; nothing fills it yet
+};
+
+namespace {
+
+constexpr std::int32_t PIPE_FLAGS = Read | Write | Error | Connect;
+
+// Every live handle, so that a release can tell a handle from any other number. The lock is held
+// only while a record is linked in or out.
+struct OpenHandles {
+    std::mutex lock;
+    std::list<std::unique_ptr<ProgramHandle>> records;
+};
+
+OpenHandles& open_handles() {
+    static OpenHandles handles;
+    return handles;
+}
+
+std::intptr_t keep_program(StartedProgram&& started) {
+    auto record = std::make_unique<ProgramHandle>();
+    ProgramHandle* handle = record.get();
+    {
+        OpenHandles& open = open_handles();
+        const std::lock_guard<std::mutex> guard(open.lock);
+        open.records.push_back(std::move(record));
+    }
+    handle->process = std::move(started.process);
+    handle->process_id = started.process_id;
+    handle->input_writer = std::move(started.input_writer);
+    handle->output_reader = std::move(started.output_reader);
+    handle->error_reader = std::move(started.error_reader);
+    return reinterpret_cast<std::intptr_t>(handle);
+}
+
+std::unique_ptr<ProgramHandle> unlink_program(std::intptr_t handle) {
+    OpenHandles& open = open_handles();
+    const std::lock_guard<std::mutex> guard(open.lock);
+    for (auto it = open.records.begin(); it != open.records.end(); ++it) {
+        if (reinterpret_cast<std::intptr_t>(it->get()) != handle) continue;
+        std::unique_ptr<ProgramHandle> record = std::move(*it);
+        open.records.erase(it);
+        return record;
+    }
+    return nullptr;
+}
+
+// 0 and 1 are the results of a failed start and of a start without Open; neither names a handle.
+// Anything else is trusted, since pending and read run once per line of output.
+ProgramHandle* as_program(std::intptr_t handle) {
+    return handle > 1 ? reinterpret_cast<ProgramHandle*>(handle) : nullptr;
+}
+
+const OsPipe* connected_input(std::int32_t flags, std::intptr_t input_source) {
+    ProgramHandle* source = as_program(input_source);
+    if ((flags & Connect) == 0 || source == nullptr || !source->output_reader.is_open()) return nullptr;
+    return &source->output_reader;
+}
+
+} // namespace
+
+std::intptr_t launch_program(std::string_view program, std::string_view parameters, std::string_view directory,
+                             std::int32_t flags, std::intptr_t input_source) {
+    StartRequest request{std::string(program), std::string(parameters), std::string(directory), flags,
+                         connected_input(flags, input_source)};
+    StartedProgram started;
+    if (!start_program(request, started)) {
+        // A document or a web address cannot be started as a program, but the shell can open it.
+        if ((flags & PIPE_FLAGS) != 0) return 0;
+        request.directory = shell_directory(program, directory);
+        if (!shell_open(request, started)) return 0;
+        started.process_id = -1;
+    }
+    if ((flags & Wait) != 0) started.process.wait();
+    if ((flags & Open) != 0) return keep_program(std::move(started));
+    return 1;
+}
+
+std::intptr_t open_document(std::string_view path) { return launch_program(path, "", "", 0); }
+
+bool program_pending(std::intptr_t handle) {
+    ProgramHandle* program = as_program(handle);
+    if (program == nullptr) return false;
+    // Bytes held back from an earlier read mean output remains whether or not the program has ended,
+    // and asking the system once per line would cost more than reading the line.
+    if (!program->carried_output.empty()) return true;
+    OsPipe& reader = program->output_reader;
+    if (!program->process.has_ended()) {
+        // A program whose output is over has nothing more to give but its end. Waiting for that here
+        // keeps the caller's loop from spinning on empty reads (and from reading an empty line that
+        // the program never wrote) in the moment between its last write and its exit.
+        if (!reader.is_open() || !reader.at_end()) return true;
+        program->process.wait();
+        return false;
+    }
+    return reader.is_open() && reader.bytes_waiting() > 0;
+}
+
+std::string read_program_line(std::intptr_t handle) {
+    ProgramHandle* program = as_program(handle);
+    if (program == nullptr || !program->output_reader.is_open()) return {};
+    OsPipe& reader = program->output_reader;
+    return program->carried_output.read_line(
+        [&reader](char* into, std::int32_t room) { return reader.read_some(into, room); });
+}
+
+void release_program(std::intptr_t handle) {
+    std::unique_ptr<ProgramHandle> program = unlink_program(handle);
+    if (program == nullptr) return;
+    program->process.let_go();
+    program->input_writer.close();
+    program->output_reader.close();
+    program->error_reader.close();
+    program->carried_output.clear();
+}
+
+} // namespace lum
