@@ -1,0 +1,16 @@
+// tests/process/document_opener.h: a stand-in for the desktop's document opener, which records what it was asked.
+#pragma once
+
+#include <string>
+
+namespace lum::testing_support {
+
+// From here on the desktop shell opens documents ending in ".lumdoc" by running the test child,
+// which writes the folder it runs in and the document's path into `record_path`.
+// Windows: an association in the registry; POSIX: an xdg-open of our own, first on PATH.
+void install_document_opener(const std::string& child_path, const std::string& record_path,
+                             const std::string& scratch_folder);
+
+void remove_document_opener();
+
+} // namespace lum::testing_support
