@@ -1,6 +1,10 @@
 // testrun/main.cpp: the program's entry: the test run as one straight script, with one ending for every path.
 #include "runtime/process/process.h"
+#include "runtime/system/system.h"
+#include "runtime/time/time.h"
 #include "testrun/firewall.h"
+#include "testrun/progress_window.h"
+#include "testrun/report_log.h"
 #include "testrun/run_state.h"
 #include "testrun/services.h"
 #include "testrun/startup_check.h"
@@ -14,7 +18,10 @@ void run_script() {
     if (!passes_startup_check(state)) return;
     prepare_paths(state, environment_value("TEMP"), environment_value("windir"));
     switch_firewall_off(state);
-    // PENDING: the progress window, the seven tests, the upload and the closing screen.
+    if (!open_progress_window(state)) return;
+    const std::int32_t os_code = os_version_code();
+    write_report_header(state, os_code, now_seconds());
+    // PENDING: the seven tests, the footer, the upload and the closing screen.
 }
 
 } // namespace

@@ -3,14 +3,18 @@
 
 #include "runtime/files/files.h"
 #include "runtime/net/net.h"
+#include "runtime/window/window.h"
 
 namespace lum {
 
-// The text, file and date services need no start: their state is created on first use.
-void start_runtime_services() {}
+// The text, file, date and runner services need no start: their state is made on first use.
+void start_runtime_services() { window_layer_start(); }
 
+// Fonts go before the files are written out and the windows closed, as the shutdown order has it.
 void stop_runtime_services() {
+    free_all_fonts();
     close_all_files();
+    close_all_windows();
     network_stop();
 }
 

@@ -17,6 +17,11 @@ std::size_t CarriedOutput::find_line_end(std::size_t from) const {
     return cr != nullptr ? static_cast<std::size_t>(static_cast<const char*>(cr) - data) : stop;
 }
 
+bool CarriedOutput::holds_line() const {
+    const std::size_t found = find_line_end(begin_);
+    return found < end_ && !(found + 1 == end_ && buffer_[found] == '\r');
+}
+
 // A CR LF pair is one line end; what follows it stays held for the next line.
 std::string CarriedOutput::take_line(std::size_t line_end) {
     std::string line(buffer_.data() + begin_, line_end - begin_);

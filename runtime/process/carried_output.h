@@ -19,6 +19,9 @@ public:
     static constexpr std::int32_t LOW_ROOM = 512;
 
     bool empty() const { return begin_ == end_; }
+
+    // True when the bytes held already end a line, so that the next read_line needs no read.
+    bool holds_line() const;
     std::size_t size() const { return end_ - begin_; }
 
     // The next line without its end. Reads are made in blocks: each call has room for BLOCK bytes,

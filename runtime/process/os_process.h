@@ -39,6 +39,9 @@ public:
     // True when nothing waits and every writer has closed its end: no byte can come any more.
     bool at_end() const;
 
+    // Waits up to `timeout_ms` until bytes wait or the pipe has reached its end; false if time ran out.
+    bool wait_readable(std::int32_t timeout_ms) const;
+
     void close();
 
 private:

@@ -37,6 +37,11 @@ bool program_pending(std::intptr_t handle);
 // a whole line or the end of the output is there; "" at once for a handle started without Read.
 std::string read_program_line(std::intptr_t handle);
 
+// Waits up to `timeout_ms` until the next read_program_line has something to read: a whole line held
+// back, bytes in the pipe, or the end of the output or of the program. False when the time ran out, so
+// that a caller can keep its window painted in between.
+bool wait_for_program_output(std::intptr_t handle, std::int32_t timeout_ms);
+
 // Closes the pipes and forgets the program, which runs on; a released process is still reaped when it
 // ends. Values that are not a live handle (0, 1, a handle already released) are ignored.
 void release_program(std::intptr_t handle);

@@ -125,6 +125,13 @@ std::string read_program_line(std::intptr_t handle) {
         [&reader](char* into, std::int32_t room) { return reader.read_some(into, room); });
 }
 
+bool wait_for_program_output(std::intptr_t handle, std::int32_t timeout_ms) {
+    ProgramHandle* program = as_program(handle);
+    if (program == nullptr || !program->output_reader.is_open() || program->carried_output.holds_line()) return true;
+    if (program->output_reader.wait_readable(timeout_ms)) return true;
+    return program->process.has_ended();
+}
+
 void release_program(std::intptr_t handle) {
     std::unique_ptr<ProgramHandle> program = unlink_program(handle);
     if (program == nullptr) return;

@@ -52,6 +52,16 @@ bool OsPipe::at_end() const {
     return bytes_waiting() == 0;
 }
 
+bool OsPipe::wait_readable(std::int32_t timeout_ms) const {
+    if (!is_open()) return true;
+    pollfd watch{as_fd(native_), POLLIN, 0};
+    int ready = 0;
+    do {
+        ready = ::poll(&watch, 1, timeout_ms);
+    } while (ready < 0 && errno == EINTR);
+    return ready != 0;
+}
+
 void OsPipe::close() {
     if (is_open()) ::close(as_fd(std::exchange(native_, NO_NATIVE)));
 }

@@ -33,6 +33,19 @@ bool OsPipe::at_end() const {
     return GetLastError() == ERROR_BROKEN_PIPE;
 }
 
+// Anonymous pipes cannot be waited on, so the pipe is peeked at in short steps.
+bool OsPipe::wait_readable(std::int32_t timeout_ms) const {
+    constexpr DWORD STEP_MS = 10;
+    const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(timeout_ms < 0 ? 0 : timeout_ms);
+    for (;;) {
+        DWORD available = 0;
+        if (!is_open() || !PeekNamedPipe(as_handle(native_), nullptr, 0, nullptr, &available, nullptr)) return true;
+        if (available > 0) return true;
+        if (GetTickCount64() >= deadline) return false;
+        Sleep(STEP_MS);
+    }
+}
+
 void OsPipe::close() {
     if (is_open()) CloseHandle(as_handle(std::exchange(native_, NO_NATIVE)));
 }

@@ -1,0 +1,26 @@
+// testrun/test_pattern.h: how every test runs: its row and name line, then its tools, read line by line.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "testrun/run_state.h"
+
+namespace lum {
+
+enum class Scan { Continue, Stop };
+
+// A test's scan rules for one line of a tool's output; Stop ends the reading at once (the rest of the
+// tool's output is neither read nor logged).
+using LineScan = std::function<Scan(const std::string& line)>;
+
+// The start of a test that runs: CurrentRow is the test, its name is logged and its row shows.
+void begin_test(RunState& state, std::int32_t test);
+
+// Runs one tool hidden in the temporary folder and reads its output: every non-empty line is
+// logged and then scanned; empty lines are neither. A tool that cannot be started adds nothing.
+// The window stays painted while the tool is silent. The tool is released before this returns.
+void run_tool(const RunState& state, std::string_view program, std::string_view arguments, const LineScan& scan);
+
+} // namespace lum
