@@ -2,12 +2,14 @@
 #include "runtime/process/process.h"
 #include "runtime/system/system.h"
 #include "runtime/time/time.h"
+#include "testrun/closing.h"
 #include "testrun/firewall.h"
 #include "testrun/progress_window.h"
 #include "testrun/report_log.h"
 #include "testrun/run_state.h"
 #include "testrun/services.h"
 #include "testrun/startup_check.h"
+#include "testrun/tests.h"
 
 namespace lum {
 namespace {
@@ -21,7 +23,10 @@ void run_script() {
     if (!open_progress_window(state)) return;
     const std::int32_t os_code = os_version_code();
     write_report_header(state, os_code, now_seconds());
-    // PENDING: the seven tests, the footer, the upload and the closing screen.
+    run_all_tests(state);
+    finish_report(now_seconds());
+    upload_report(state);
+    run_closing_screen(state);
 }
 
 } // namespace

@@ -26,6 +26,9 @@ struct RunState {
     std::int32_t SkipMulticastB = 0;
     std::int32_t TimeoutCount = 0;
     std::int32_t DnsPassed = 0;
+    std::string SpeedText;          // the download's rate as the tool wrote it, and in bits per second
+    std::int32_t SpeedFound = 0;    // a finished-transfer line was read
+    std::int32_t ReceivedCount = 0; // multicast packets reported received
 };
 
 // A cleared run state with the seven test names in slots 1 to 7 and ContinueTests set.

@@ -23,6 +23,15 @@ void begin_test(RunState& state, std::int32_t test) {
     show_row(state);
 }
 
+void set_verdict(RunState& state, bool passed, OnFailure on_failure) {
+    if (passed) {
+        set_row_passed(state);
+        return;
+    }
+    set_row_failed(state);
+    if (on_failure == OnFailure::StopTheRun) state.ContinueTests = 0;
+}
+
 void run_tool(const RunState& state, std::string_view program, std::string_view arguments, const LineScan& scan) {
     const std::intptr_t tool = launch_program(program, arguments, state.TempDir, CAPTURED);
     if (tool == 0) return;

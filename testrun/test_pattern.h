@@ -18,6 +18,12 @@ using LineScan = std::function<Scan(const std::string& line)>;
 // The start of a test that runs: CurrentRow is the test, its name is logged and its row shows.
 void begin_test(RunState& state, std::int32_t test);
 
+enum class OnFailure { RunGoesOn, StopTheRun };
+
+// Ends a test's row as Passed or Failed; a failure of a test whose failure stops the run clears
+// ContinueTests, so that the tests after it are skipped.
+void set_verdict(RunState& state, bool passed, OnFailure on_failure);
+
 // Runs one tool hidden in the temporary folder and reads its output: every non-empty line is
 // logged and then scanned; empty lines are neither. A tool that cannot be started adds nothing.
 // The window stays painted while the tool is silent. The tool is released before this returns.

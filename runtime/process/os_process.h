@@ -76,6 +76,12 @@ public:
     // Waits without a time limit.
     void wait();
 
+    // Waits up to `timeout_ms`; true when the process has ended.
+    bool wait_for(std::int32_t timeout_ms);
+
+    // Ends the process at once, if it still runs.
+    void terminate();
+
     void let_go();
 
 private:

@@ -42,6 +42,13 @@ std::string read_program_line(std::intptr_t handle);
 // that a caller can keep its window painted in between.
 bool wait_for_program_output(std::intptr_t handle, std::int32_t timeout_ms);
 
+// Waits up to `timeout_ms` for the program to end; true when it has. For a handle that has no process
+// (a document the shell opened in a program already running) there is nothing to wait for: true.
+bool wait_for_program_end(std::intptr_t handle, std::int32_t timeout_ms);
+
+// Ends the program at once, if it still runs (a download that has taken too long).
+void stop_program(std::intptr_t handle);
+
 // Closes the pipes and forgets the program, which runs on; a released process is still reaped when it
 // ends. Values that are not a live handle (0, 1, a handle already released) are ignored.
 void release_program(std::intptr_t handle);

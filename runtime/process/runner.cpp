@@ -132,6 +132,16 @@ bool wait_for_program_output(std::intptr_t handle, std::int32_t timeout_ms) {
     return program->process.has_ended();
 }
 
+bool wait_for_program_end(std::intptr_t handle, std::int32_t timeout_ms) {
+    ProgramHandle* program = as_program(handle);
+    return program == nullptr || program->process.wait_for(timeout_ms);
+}
+
+void stop_program(std::intptr_t handle) {
+    ProgramHandle* program = as_program(handle);
+    if (program != nullptr) program->process.terminate();
+}
+
 void release_program(std::intptr_t handle) {
     std::unique_ptr<ProgramHandle> program = unlink_program(handle);
     if (program == nullptr) return;

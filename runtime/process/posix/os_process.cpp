@@ -1,5 +1,7 @@
 // runtime/process/posix/os_process.cpp: pipe ends and child processes on POSIX, with no zombie left behind.
 #include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/wait.h>
@@ -81,6 +83,21 @@ void OsProcess::wait() {
         result = waitpid(as_pid(native_), nullptr, 0);
     } while (result < 0 && errno == EINTR);
     ended_ = true;
+}
+
+// waitpid has no time-out, so the process is asked in short steps.
+bool OsProcess::wait_for(std::int32_t timeout_ms) {
+    constexpr auto STEP = std::chrono::milliseconds(10);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms < 0 ? 0 : timeout_ms);
+    while (!has_ended()) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(STEP);
+    }
+    return true;
+}
+
+void OsProcess::terminate() {
+    if (native_ != NO_NATIVE && !has_ended()) ::kill(as_pid(native_), SIGKILL);
 }
 
 void OsProcess::let_go() {

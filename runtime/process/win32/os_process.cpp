@@ -61,6 +61,17 @@ void OsProcess::wait() {
     ended_ = WaitForSingleObject(as_handle(native_), INFINITE) == WAIT_OBJECT_0;
 }
 
+bool OsProcess::wait_for(std::int32_t timeout_ms) {
+    if (native_ == NO_NATIVE || ended_) return true;
+    const DWORD limit = timeout_ms < 0 ? 0 : static_cast<DWORD>(timeout_ms);
+    ended_ = WaitForSingleObject(as_handle(native_), limit) == WAIT_OBJECT_0;
+    return ended_;
+}
+
+void OsProcess::terminate() {
+    if (native_ != NO_NATIVE && !has_ended()) TerminateProcess(as_handle(native_), 1);
+}
+
 // Closing the handle leaves the program running; Windows keeps no zombies.
 void OsProcess::let_go() {
     if (native_ != NO_NATIVE) CloseHandle(as_handle(std::exchange(native_, NO_NATIVE)));

@@ -1,0 +1,93 @@
+// testrun/test6_download.cpp: Test 6: the download speed, from the download tool's own log.
+#include <string>
+
+#include "runtime/files/files.h"
+#include "runtime/process/process.h"
+#include "runtime/text/text.h"
+#include "runtime/window/window.h"
+#include "testrun/operator.h"
+#include "testrun/progress_window.h"
+#include "testrun/report_log.h"
+#include "testrun/test_pattern.h"
+#include "testrun/tests.h"
+
+namespace lum {
+namespace {
+
+constexpr std::int32_t TEST = 6;
+constexpr std::int32_t LOG_FILE = 1;
+constexpr std::int32_t PAINT_INTERVAL_MS = 50;
+
+// A path with a blank would otherwise be cut in two on the command line: "C:\Users\Anna Maria\...".
+std::string quoted_if_needed(const std::string& path) {
+    if (path.find_first_of(" \t") == std::string::npos) return path;
+    return "\"" + path + "\"";
+}
+
+// The tool writes the file to the null device and its log to the temporary folder. The run waits for
+// it, keeping the window painted, and stops it when it takes too long: a download cut short has no
+// finished-transfer line, so the test fails.
+void download(const RunState& state, std::int32_t limit_ms) {
+    const std::string arguments =
+        "-ONUL " + results_server_url(DOWNLOAD_PATH) + " -o " + quoted_if_needed(state.WgetLogPath);
+    const std::intptr_t tool = launch_program("wget", arguments, state.TempDir, Hide | Open);
+    if (tool == 0) return;
+    for (std::int32_t waited = 0; !wait_for_program_end(tool, PAINT_INTERVAL_MS); waited += PAINT_INTERVAL_MS) {
+        keep_windows_painted();
+        if (waited >= limit_ms) {
+            stop_program(tool);
+            wait_for_program_end(tool, PAINT_INTERVAL_MS);
+            break;
+        }
+    }
+    release_program(tool);
+}
+
+// The unit follows the tool's own: it writes GB/s on fast lines, MB/s, KB/s, or plain B/s.
+std::string_view rate_unit(const std::string& rate) {
+    if (find_substring(rate, "GB") != 0) return "Gbps ";
+    if (find_substring(rate, "MB") != 0) return "Mbps ";
+    if (find_substring(rate, "KB") != 0) return "Kbps ";
+    if (find_substring(rate, "B/s") != 0) return "bps ";
+    return "Kbps ";
+}
+
+// The finished-transfer line: "2014-03-09 08:05:17 (1.23 MB/s) - ..." has the rate's "(" at character 21.
+void take_rate(RunState& state, const std::string& line) {
+    const std::string rate = substring(line, 21, 11);
+    const float per_second = parse_float(substring(rate, 2, 5));
+    const float bits = per_second * 8.0f;
+    const auto rounded = static_cast<std::int64_t>(round_value(bits, 2));
+    state.SpeedText = rate + " = " + format_integer(rounded) + std::string(rate_unit(rate));
+    state.SpeedFound = 1;
+}
+
+void read_download_log(RunState& state) {
+    open_text_file(LOG_FILE, state.WgetLogPath);
+    while (!at_end_of_file(LOG_FILE)) {
+        const std::string line = remove_substring(read_text_line(LOG_FILE), "`NUL'");
+        // Progress lines are rows of dots; they mean nothing to support staff.
+        if (line.empty() || find_substring(line, ".....") != 0) continue;
+        write_report_line(line);
+        if (find_substring(line, "saved") != 0) take_rate(state, line);
+    }
+    close_text_file(LOG_FILE);
+}
+
+} // namespace
+
+void run_download_test(RunState& state, std::int32_t limit_ms) {
+    if (state.ContinueTests != 0) {
+        begin_test(state, TEST);
+        download(state, limit_ms);
+        read_download_log(state);
+        if (state.SpeedFound == 1) {
+            set_row_passed(state, " -- OK " + state.SpeedText);
+        } else {
+            set_row_failed(state);
+        }
+    }
+    write_report_line("");
+}
+
+} // namespace lum

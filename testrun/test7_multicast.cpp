@@ -1,0 +1,61 @@
+// testrun/test7_multicast.cpp: Test 7: the operator's multicast stream reaches the computer.
+#include <string>
+
+#include "runtime/process/process.h"
+#include "runtime/text/text.h"
+#include "testrun/operator.h"
+#include "testrun/progress_window.h"
+#include "testrun/report_log.h"
+#include "testrun/test_pattern.h"
+#include "testrun/tests.h"
+
+namespace lum {
+namespace {
+
+constexpr std::int32_t TEST = 7;
+constexpr std::int32_t PACKETS_NEEDED = 9;
+
+std::string receiver_arguments(std::string_view counts) {
+    return std::string(counts) + " " + std::string(MULTICAST_GROUP) + " " + std::string(MULTICAST_PORT);
+}
+
+// The first, short receiver is started and left alone: its output is never read or logged, and the
+// counted run starts at once. It is released only once the counted run is over, so that closing our
+// end of its pipe cannot cut it short.
+void count_packets(RunState& state) {
+    const std::intptr_t joiner =
+        launch_program("mcfirst", receiver_arguments("-c1 -t1"), state.TempDir, Hide | Open | Read);
+    run_tool(state, "mcfirst", receiver_arguments("-c10 -t5"), [&state](const std::string& line) {
+        if (find_substring(line, "Received") != 0) ++state.ReceivedCount;
+        return Scan::Continue;
+    });
+    release_program(joiner);
+}
+
+} // namespace
+
+// The row is shown in every case; subscribers of the two marked blocks, and runs that an earlier
+// failure stopped, see it skipped.
+void run_multicast_test(RunState& state) {
+    if (state.SkipMulticastA == 1 || state.SkipMulticastB == 1) state.ContinueTests = 0;
+    begin_test(state, TEST);
+    if (state.ContinueTests == 0) {
+        set_row_skipped(state);
+    } else {
+        count_packets(state);
+        set_verdict(state, state.ReceivedCount >= PACKETS_NEEDED, OnFailure::RunGoesOn);
+    }
+    write_report_line("");
+}
+
+void run_all_tests(RunState& state) {
+    run_network_config_test(state);
+    run_connection_test(state);
+    run_dns_test(state);
+    run_normal_ping_test(state);
+    run_large_ping_test(state);
+    run_download_test(state);
+    run_multicast_test(state);
+}
+
+} // namespace lum
