@@ -5,8 +5,8 @@
 
 namespace lum::testing_support {
 
-// From here on the desktop shell opens documents ending in ".lumdoc" by running the test child,
-// which writes the folder it runs in and the document's path into `record_path`.
+// From here on the desktop shell opens documents ending in ".lumdoc" or ".txt", and web addresses, by
+// running the test child, which adds the folder it runs in and the document's path to `record_path`.
 // Windows: an association in the registry; POSIX: an xdg-open of our own, first on PATH.
 void install_document_opener(const std::string& child_path, const std::string& record_path,
                              const std::string& scratch_folder);

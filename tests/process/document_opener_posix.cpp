@@ -18,7 +18,7 @@ void install_document_opener(const std::string&, const std::string& record_path,
     std::filesystem::create_directories(bin);
     const std::filesystem::path opener = bin / "xdg-open";
     std::ofstream(opener) << "#!/bin/sh\n"
-                          << "{ pwd; for a in \"$@\"; do printf '[%s]\\n' \"$a\"; done; } > '" << record_path << "'\n";
+                          << "{ pwd; for a in \"$@\"; do printf '[%s]\\n' \"$a\"; done; } >> '" << record_path << "'\n";
     std::filesystem::permissions(opener, std::filesystem::perms::owner_all);
     const char* path = std::getenv("PATH");
     saved_path = path != nullptr ? path : "";

@@ -7,6 +7,7 @@
 //   lines N LEN B  N lines of LEN bytes each (the last one LF), written in blocks of B bytes
 //   copy           copy standard input to standard output until it ends
 //   to PATH        send standard output to a new file from here on
+//   append PATH    send standard output to the end of a file from here on
 //   cwd            write the current folder and LF
 //   cmdline        write the command line as received and LF (Windows only; "" elsewhere)
 //   startup        write how the child was asked to show itself and LF (Windows only)
@@ -120,6 +121,8 @@ int main(int argc, char** argv) {
             copy_input();
         else if (action == "to" && has_value)
             (void)std::freopen(words[++at].c_str(), "wb", stdout);
+        else if (action == "append" && has_value)
+            (void)std::freopen(words[++at].c_str(), "ab", stdout);
         else if (action == "cwd")
             put(stdout, std::filesystem::current_path().string() + "\n");
         else if (action == "cmdline")

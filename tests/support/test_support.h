@@ -8,6 +8,7 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace lum::testing_support {
 
@@ -39,6 +40,18 @@ private:
 inline std::string file_contents(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The lines of a text, cut at LF (a CR before it dropped).
+inline std::vector<std::string> lines_of(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t begin = 0;
+    for (std::size_t end = text.find('\n'); end != std::string::npos; end = text.find('\n', begin)) {
+        lines.push_back(text.substr(begin, end - begin - (end > begin && text[end - 1] == '\r' ? 1 : 0)));
+        begin = end + 1;
+    }
+    if (begin < text.size()) lines.push_back(text.substr(begin));
+    return lines;
 }
 
 // Polls `done` until it is true or `limit` has passed; a bound on waiting for another process, not a
