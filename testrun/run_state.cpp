@@ -1,6 +1,8 @@
 // testrun/run_state.cpp: the run state at the start of a run, and its paths in the temporary folder.
 #include "testrun/run_state.h"
 
+#include "runtime/files/files.h"
+
 namespace lum {
 namespace {
 
@@ -29,9 +31,9 @@ RunState make_run_state() {
 void prepare_paths(RunState& state, std::string_view temp_dir, std::string_view win_dir) {
     state.TempDir = temp_dir;
     state.WinDir = win_dir;
-    state.ReportPath = state.TempDir + "\\lumtest.txt";
-    state.UploadPath = state.TempDir + "\\lumtest.log";
-    state.WgetLogPath = state.TempDir + "\\wget.log";
+    state.ReportPath = join_path(state.TempDir, "lumtest.txt");
+    state.UploadPath = join_path(state.TempDir, "lumtest.log");
+    state.WgetLogPath = join_path(state.TempDir, "wget.log");
 }
 
 } // namespace lum

@@ -35,7 +35,8 @@ struct RunState {
 RunState make_run_state();
 
 // Takes the temporary and Windows folders as they are (unset gives "") and builds the three file paths
-// in the temporary folder; nothing checks that the folder exists or can be written.
+// in the temporary folder (TEMP\lumtest.txt, with the platform's separator); nothing checks that the
+// folder exists or can be written.
 void prepare_paths(RunState& state, std::string_view temp_dir, std::string_view win_dir);
 
 } // namespace lum

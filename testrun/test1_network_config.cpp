@@ -48,7 +48,7 @@ void dump_tool(const RunState& state, std::string_view heading, std::string_view
 // Comment lines of the hosts file are left out; empty lines are kept, unlike a tool's.
 void dump_hosts_file(const RunState& state) {
     write_report_line("hosts");
-    open_text_file(HOSTS_FILE, state.WinDir + "\\system32\\drivers\\etc\\hosts");
+    open_text_file(HOSTS_FILE, join_path(state.WinDir, "system32\\drivers\\etc\\hosts"));
     while (!at_end_of_file(HOSTS_FILE)) {
         const std::string line = read_text_line(HOSTS_FILE);
         if (line.empty() || line.front() != '#') write_report_line(line);

@@ -37,4 +37,12 @@ void close_all_files();
 // backslashes into the separators their system understands.
 std::string posix_path(std::string_view windows_path);
 
+// The platform's own separator: "\" on Windows, "/" on POSIX.
+char path_separator();
+
+// `name` (written with "\" between its folders) inside `folder`, with the platform's separator, so
+// that a path the program builds can also be handed to the platform's own tools as an argument.
+// An empty folder gives a path from the root: "\lumtest.txt" on Windows.
+std::string join_path(std::string_view folder, std::string_view name);
+
 } // namespace lum

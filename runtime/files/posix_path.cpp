@@ -1,4 +1,4 @@
-// runtime/files/posix_path.cpp: Windows-style paths of the program turned into POSIX paths.
+// runtime/files/posix_path.cpp: paths joined with the platform's separator, and Windows-style paths made POSIX.
 #include "runtime/files/files.h"
 
 #include <algorithm>
@@ -9,6 +9,14 @@ namespace lum {
 std::string posix_path(std::string_view windows_path) {
     std::string path(windows_path);
     std::replace(path.begin(), path.end(), '\\', '/');
+    return path;
+}
+
+std::string join_path(std::string_view folder, std::string_view name) {
+    std::string path(folder);
+    path += path_separator();
+    path += name;
+    if (path_separator() != '\\') std::replace(path.begin() + static_cast<std::ptrdiff_t>(folder.size()), path.end(), '\\', path_separator());
     return path;
 }
 

@@ -134,8 +134,10 @@ std::vector<std::string> read_journal(const fs::path& file, const fs::path& fold
         if (!fs::equivalent(ran_in, folder, error)) wrong_folders.push_back(line);
         std::string arguments = line.substr(second_tab + 1);
         const std::string spelled = folder.string();
+        // The expected journals are written as on Windows: the separator after the folder is "\\".
         for (std::size_t at = arguments.find(spelled); at != std::string::npos; at = arguments.find(spelled, at)) {
-            arguments.replace(at, spelled.size(), "{TEMP}");
+            const bool slash = at + spelled.size() < arguments.size() && arguments[at + spelled.size()] == '/';
+            arguments.replace(at, spelled.size() + (slash ? 1 : 0), slash ? "{TEMP}\\" : "{TEMP}");
         }
         calls.push_back(arguments.empty() ? tool : tool + " " + arguments);
     }

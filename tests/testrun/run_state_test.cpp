@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "runtime/files/files.h"
 #include "testrun/operator.h"
 #include "testrun/run_state.h"
 
@@ -34,23 +35,33 @@ TEST(RunState, StartsWithTheSevenTestNamesAndTestsEnabled) {
     EXPECT_EQ(state.SkipMulticastB, 0);
 }
 
+// On Windows "\\" joins the names; the Linux build uses "/", so that its tools can be handed the paths.
 TEST(RunState, PathsLieInTheTemporaryFolder) {
+    const std::string separator(1, path_separator());
     RunState state = make_run_state();
     prepare_paths(state, "C:\\Users\\Anna Maria\\AppData\\Local\\Temp", "C:\\WINDOWS");
     EXPECT_EQ(state.TempDir, "C:\\Users\\Anna Maria\\AppData\\Local\\Temp");
     EXPECT_EQ(state.WinDir, "C:\\WINDOWS");
-    EXPECT_EQ(state.ReportPath, "C:\\Users\\Anna Maria\\AppData\\Local\\Temp\\lumtest.txt");
-    EXPECT_EQ(state.UploadPath, "C:\\Users\\Anna Maria\\AppData\\Local\\Temp\\lumtest.log");
-    EXPECT_EQ(state.WgetLogPath, "C:\\Users\\Anna Maria\\AppData\\Local\\Temp\\wget.log");
+    EXPECT_EQ(state.ReportPath, "C:\\Users\\Anna Maria\\AppData\\Local\\Temp" + separator + "lumtest.txt");
+    EXPECT_EQ(state.UploadPath, "C:\\Users\\Anna Maria\\AppData\\Local\\Temp" + separator + "lumtest.log");
+    EXPECT_EQ(state.WgetLogPath, "C:\\Users\\Anna Maria\\AppData\\Local\\Temp" + separator + "wget.log");
 }
 
 TEST(RunState, UnsetTemporaryFolderGivesRootedNames) {
+    const std::string separator(1, path_separator());
     RunState state = make_run_state();
     prepare_paths(state, "", "");
-    EXPECT_EQ(state.ReportPath, "\\lumtest.txt");
-    EXPECT_EQ(state.UploadPath, "\\lumtest.log");
-    EXPECT_EQ(state.WgetLogPath, "\\wget.log");
+    EXPECT_EQ(state.ReportPath, separator + "lumtest.txt");
+    EXPECT_EQ(state.UploadPath, separator + "lumtest.log");
+    EXPECT_EQ(state.WgetLogPath, separator + "wget.log");
     EXPECT_TRUE(state.TempDir.empty());
+}
+
+TEST(JoinPath, UsesThePlatformsSeparatorInsideTheName) {
+    const char separator = path_separator();
+    EXPECT_EQ(join_path("/tmp", "system32\\drivers\\etc\\hosts"),
+              separator == '/' ? "/tmp/system32/drivers/etc/hosts" : "/tmp\\system32\\drivers\\etc\\hosts");
+    EXPECT_EQ(join_path("C:\\A B", "x"), std::string("C:\\A B") + separator + "x");
 }
 
 TEST(Operator, CustomerPrefixesHaveTheirFixedForm) {

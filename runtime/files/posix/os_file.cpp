@@ -70,3 +70,9 @@ void OsFile::close() {
 }
 
 } // namespace lum
+
+namespace lum {
+
+char path_separator() { return '/'; }
+
+} // namespace lum

@@ -56,3 +56,9 @@ void OsFile::close() {
 }
 
 } // namespace lum
+
+namespace lum {
+
+char path_separator() { return '\\'; }
+
+} // namespace lum
