@@ -84,9 +84,9 @@ std::vector<std::string> split_command_line(std::string_view command_line) {
     return words;
 }
 
-std::string shell_directory(std::string_view program, std::string_view directory) {
+std::string shell_directory(std::string_view program, std::string_view directory, char separator) {
     if (!directory.empty()) return std::string(directory);
-    const std::size_t last = program.rfind('\\');
+    const std::size_t last = program.rfind(separator);
     if (last == std::string_view::npos || last == 0) return {};
     return std::string(program.substr(0, last + 1));
 }

@@ -19,7 +19,8 @@ std::string compose_command_line(std::string_view program, std::string_view para
 std::vector<std::string> split_command_line(std::string_view command_line);
 
 // Where the shell runs a document that has no working directory of its own: the folder of the program
-// text (up to and including its last backslash) when a backslash follows its first character.
-std::string shell_directory(std::string_view program, std::string_view directory);
+// text (up to and including its last separator) when a separator follows its first character. The
+// separator is "\\" on Windows and "/" on POSIX, where the program joins its paths with it.
+std::string shell_directory(std::string_view program, std::string_view directory, char separator = '\\');
 
 } // namespace lum

@@ -5,6 +5,7 @@
 #include <memory>
 #include <mutex>
 
+#include "runtime/files/files.h"
 #include "runtime/process/carried_output.h"
 #include "runtime/process/command_line.h"
 #include "runtime/process/os_process.h"
@@ -88,7 +89,7 @@ std::intptr_t launch_program(std::string_view program, std::string_view paramete
     if (!start_program(request, started)) {
         // A document or a web address cannot be started as a program, but the shell can open it.
         if ((flags & PIPE_FLAGS) != 0) return 0;
-        request.directory = shell_directory(program, directory);
+        request.directory = shell_directory(program, directory, path_separator());
         if (!shell_open(request, started)) return 0;
         started.process_id = -1;
     }

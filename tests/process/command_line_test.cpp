@@ -49,6 +49,8 @@ TEST(CommandLine, ShellRunsADocumentInItsOwnFolder) {
     EXPECT_EQ(shell_directory("http://nettest.lumora.example/?lumnettest", ""), "");
     EXPECT_EQ(shell_directory("\\lumtest.txt", ""), "");
     EXPECT_EQ(shell_directory("a\\b\\c", ""), "a\\b\\");
+    EXPECT_EQ(shell_directory("/tmp/run/lumtest.txt", "", '/'), "/tmp/run/");
+    EXPECT_EQ(shell_directory("/lumtest.txt", "", '/'), "");
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -169,10 +170,16 @@ bool start_program(const StartRequest& request, StartedProgram& started) {
     return true;
 }
 
-// The desktop's opener takes the document or address alone; parameters have no place there.
+// The desktop's opener takes the document or address alone; parameters have no place there. A web
+// address has no folder to run in ("http://host/" is none), so a folder that does not exist is dropped.
 bool shell_open(const StartRequest& request, StartedProgram& started) {
     StartRequest opener = request;
     opener.flags &= Hide;
+    struct stat folder {};
+    if (!opener.directory.empty() &&
+        (stat(posix_path(opener.directory).c_str(), &folder) != 0 || !S_ISDIR(folder.st_mode))) {
+        opener.directory.clear();
+    }
     return spawn_words(opener, {"xdg-open", posix_path(request.program)}, started);
 }
 

@@ -1,0 +1,53 @@
+# tests/lab/e2e/checks.sh (bash): what an end-to-end run must have left behind, checked the same way for both builds.
+# Each check prints what is wrong and sets failed=1.
+
+failed=0
+fail() { echo "FAIL: $*" >&2; failed=1; }
+
+# expect_rows FILE EXPECT: the rows' final texts, one per line, as the run showed them.
+expect_rows() {
+  case "$2" in
+    passes|excluded)
+      for row in "Test 1: Network Config -- OK" "Test 2: Network Connection -- OK" "Test 3: DNS Resolve -- OK" \
+                 "Test 4: Normal Ping (32 Bytes) Test  -- OK" "Test 5: Large Packet Ping (1400 Bytes) Test -- OK"; do
+        grep -qxF "$row" "$1" || fail "row missing: $row"
+      done
+      grep -qE '^Test 6: HTTP Get File Test -- OK \(.* = [0-9]+(G|M|K|)bps $' "$1" || fail "row 6 is not a passed download"
+      if [ "$2" = passes ]; then
+        grep -qxF "Test 7: Multicast Test -- OK" "$1" || fail "row 7 is not OK"
+      else
+        grep -qxF "Test 7: Multicast Test -- Skip" "$1" || fail "row 7 is not skipped"
+      fi ;;
+    *) [ ! -s "$1" ] || fail "rows were shown: $(cat "$1")" ;;
+  esac
+}
+
+# expect_report REPORT EXPECT: the report's frame and the parts that come from the lab's own servers.
+expect_report() {
+  case "$2" in
+    passes|excluded)
+      [ -f "$1" ] || { fail "no report"; return; }
+      [ "$(head -n 1 "$1")" = $'Lumora Network Test v1.4\r' ] || fail "report does not start with the title"
+      grep -qE $'^=== TEST START === [0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}\r$' "$1" || fail "no start line"
+      tail -n 1 "$1" | grep -qE $'^=== TEST END === [0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}\r$' ||
+        fail "the footer is not the last line"
+      grep -q 'saved \[10485760/10485760\]' "$1" || fail "the download's finished line is missing"
+      if [ "$2" = passes ]; then
+        [ "$(grep -c '^Received .* bytes from ' "$1")" -ge 9 ] || fail "fewer than nine received packets in the report"
+      fi
+      if grep -qv $'\r$' "$1"; then fail "a report line does not end with CR LF"; fi ;;
+    *) [ ! -e "$1" ] || fail "a report was written" ;;
+  esac
+}
+
+# expect_upload INBOX REPORT EXPECT: the results server received the report, parsed as a form's file.
+expect_upload() {
+  case "$3" in
+    passes|excluded)
+      [ -f "$1/lumtest.log" ] || { fail "no upload reached the server"; return; }
+      cmp -s "$1/lumtest.log" "$2" || fail "the uploaded file differs from the report"
+      grep -qx 'name=lumtest.log' "$1/lumtest.log.received" || fail "the upload's file name is not lumtest.log"
+      grep -qx 'type=text/plain' "$1/lumtest.log.received" || fail "the upload's type is not text/plain" ;;
+    *) [ -z "$(ls -A "$1" 2>/dev/null)" ] || fail "something was uploaded" ;;
+  esac
+}
