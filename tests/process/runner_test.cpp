@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "document_opener.h"
+#include "runtime/files/files.h"
 #include "runtime/process/process.h"
 #include "test_support.h"
 
@@ -200,7 +201,7 @@ TEST_F(RunnerTest, DocumentIsOpenedByTheShellInItsOwnFolder) {
     const std::string record = (scratch_.path() / "opened.txt").string();
     const std::filesystem::path folder = scratch_.path() / "reports";
     std::filesystem::create_directory(folder);
-    const std::string document = folder.string() + "\\report.lumdoc";
+    const std::string document = folder.string() + path_separator() + "report.lumdoc";
     std::ofstream(folder / "report.lumdoc") << "report\n";
     testing_support::install_document_opener(child_program(), record, scratch_.string());
     const std::intptr_t result = open_document(document);

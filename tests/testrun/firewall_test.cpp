@@ -23,8 +23,10 @@ class StandInTool {
 public:
     explicit StandInTool(const std::string& name)
         : path_(std::filesystem::absolute(name + std::filesystem::path(LUM_RUNNER_CHILD).extension().string())) {
-        std::filesystem::copy_file(testing_support::child_program(), path_,
-                                   std::filesystem::copy_options::overwrite_existing);
+        // MinGW's copy_file refuses to overwrite under Wine, so a copy left by an earlier run goes first.
+        std::error_code ignored;
+        std::filesystem::remove(path_, ignored);
+        std::filesystem::copy_file(testing_support::child_program(), path_);
     }
     ~StandInTool() {
         std::error_code ignored;
