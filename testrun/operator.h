@@ -9,10 +9,10 @@ namespace lum {
 
 inline constexpr std::string_view PROGRAM_TITLE = "Lumora Network Test v1.4";
 
-// The results server, on port 80, and the four paths the program uses there: the public-address lookup
-// (a HEAD request), the download test's file, the report upload and the speed-test page.
+// The results server and the four paths the program uses there: the public-address lookup (a HEAD
+// request), the download test's file, the report upload and the speed-test page. Its URLs name no port,
+// so every client reaches it on port 80.
 inline constexpr std::string_view RESULTS_SERVER_HOST = "nettest.lumora.example";
-inline constexpr int RESULTS_SERVER_PORT = 80;
 inline constexpr std::string_view PUBLIC_ADDRESS_PATH = "/ip/";
 inline constexpr std::string_view DOWNLOAD_PATH = "/10mb.bin";
 inline constexpr std::string_view UPLOAD_PATH = "/lumnettestresult.php";

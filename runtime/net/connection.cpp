@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "runtime/net/network_service.h"
 #include "runtime/net/socket_compat.h"
 #include "runtime/time/time.h"
 
@@ -114,6 +115,7 @@ void pause_for(std::int32_t milliseconds) { std::this_thread::sleep_for(std::chr
 ConnectionHandle open_connection(std::string_view host, std::int32_t port, std::int32_t mode, std::int32_t timeout_ms,
                                  std::string_view local_address, std::int32_t local_port) {
     const bool ipv6 = (mode & CONNECTION_IPV6) != 0;
+    if (ipv6 && !network_ipv6_capable()) return nullptr;
     std::int32_t kind = mode & ~CONNECTION_IPV6;
     if (kind == 0) kind = CONNECTION_TCP;
     if (kind != CONNECTION_TCP && kind != CONNECTION_UDP) return nullptr;

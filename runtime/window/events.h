@@ -48,7 +48,6 @@ public:
     std::int32_t finish();
 
     const Event& current() const { return current_; }
-    bool has_queued() const { return !queue_.empty(); }
 
     // A closed window leaves no events behind.
     void drop_window(std::intptr_t window);
