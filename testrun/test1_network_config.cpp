@@ -1,11 +1,9 @@
 // testrun/test1_network_config.cpp: Test 1: a usable address configuration, then the routing, connection and hosts
 // dumps.
-#include <array>
 #include <string>
 
 #include "runtime/files/files.h"
-#include "runtime/text/text.h"
-#include "testrun/operator.h"
+#include "testrun/output_scan.h"
 #include "testrun/report_log.h"
 #include "testrun/test_pattern.h"
 #include "testrun/tests.h"
@@ -15,18 +13,6 @@ namespace {
 
 constexpr std::int32_t TEST = 1;
 constexpr std::int32_t HOSTS_FILE = 1;
-
-// ipconfig prints an address after its label, from the 30th character on; a marker in the label part
-// (the first 29 characters) is not an address and does not count.
-constexpr std::int32_t ADDRESS_COLUMN = 30;
-
-bool has_pass_marker(const std::string& line) {
-    const std::array<std::string_view, 3> markers = {"8.8.8.8", CustomerPrefixes[3], "192.168."};
-    for (const std::string_view marker : markers) {
-        if (find_substring(line, marker, ADDRESS_COLUMN) != 0) return true;
-    }
-    return false;
-}
 
 void check_configuration(RunState& state) {
     run_tool(state, "ipconfig", "/all", [&state](const std::string& line) {

@@ -2,8 +2,8 @@
 #include <array>
 #include <string>
 
-#include "runtime/text/text.h"
 #include "testrun/operator.h"
+#include "testrun/output_scan.h"
 #include "testrun/report_log.h"
 #include "testrun/test_pattern.h"
 #include "testrun/tests.h"
@@ -30,7 +30,7 @@ void run_connection_test(RunState& state) {
     state.TimeoutCount = 0;
     begin_test(state, 2);
     run_tool(state, "ping", "-w 1 8.8.8.8", [&state](const std::string& line) {
-        if (find_substring(line, "Request timed out") != 0) ++state.TimeoutCount;
+        if (is_ping_timeout(line)) ++state.TimeoutCount;
         return Scan::Continue;
     });
     set_verdict(state, state.TimeoutCount <= CONNECTION_TIMEOUTS_ALLOWED, OnFailure::StopTheRun);
@@ -46,7 +46,7 @@ void run_dns_test(RunState& state) {
     bool first = true;
     for (const std::string_view host : lookups()) {
         run_tool(state, "nslookup", host, [&state, first](const std::string& line) {
-            if (first && find_substring(line, OPERATOR_RESOLVER_ADDRESS) != 0) state.DnsPassed = 1;
+            if (first && names_operator_resolver(line)) state.DnsPassed = 1;
             return Scan::Continue;
         });
         first = false;

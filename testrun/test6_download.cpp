@@ -3,9 +3,9 @@
 
 #include "runtime/files/files.h"
 #include "runtime/process/process.h"
-#include "runtime/text/text.h"
 #include "runtime/window/window.h"
 #include "testrun/operator.h"
+#include "testrun/output_scan.h"
 #include "testrun/progress_window.h"
 #include "testrun/report_log.h"
 #include "testrun/test_pattern.h"
@@ -43,33 +43,15 @@ void download(const RunState& state, std::int32_t limit_ms) {
     release_program(tool);
 }
 
-// The unit follows the tool's own: it writes GB/s on fast lines, MB/s, KB/s, or plain B/s.
-std::string_view rate_unit(const std::string& rate) {
-    if (find_substring(rate, "GB") != 0) return "Gbps ";
-    if (find_substring(rate, "MB") != 0) return "Mbps ";
-    if (find_substring(rate, "KB") != 0) return "Kbps ";
-    if (find_substring(rate, "B/s") != 0) return "bps ";
-    return "Kbps ";
-}
-
-// The finished-transfer line: "2014-03-09 08:05:17 (1.23 MB/s) - ..." has the rate's "(" at character 21.
-void take_rate(RunState& state, const std::string& line) {
-    const std::string rate = substring(line, 21, 11);
-    const float per_second = parse_float(substring(rate, 2, 5));
-    const float bits = per_second * 8.0f;
-    const auto rounded = static_cast<std::int64_t>(round_value(bits, 2));
-    state.SpeedText = rate + " = " + format_integer(rounded) + std::string(rate_unit(rate));
-    state.SpeedFound = 1;
-}
-
 void read_download_log(RunState& state) {
     open_text_file(LOG_FILE, state.WgetLogPath);
     while (!at_end_of_file(LOG_FILE)) {
-        const std::string line = remove_substring(read_text_line(LOG_FILE), "`NUL'");
-        // Progress lines are rows of dots; they mean nothing to support staff.
-        if (line.empty() || find_substring(line, ".....") != 0) continue;
+        const std::string line = download_log_text(read_text_line(LOG_FILE));
+        if (is_download_noise(line)) continue;
         write_report_line(line);
-        if (find_substring(line, "saved") != 0) take_rate(state, line);
+        if (!is_finished_transfer(line)) continue;
+        state.SpeedText = download_speed_text(line);
+        state.SpeedFound = 1;
     }
     close_text_file(LOG_FILE);
 }

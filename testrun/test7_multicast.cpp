@@ -2,8 +2,8 @@
 #include <string>
 
 #include "runtime/process/process.h"
-#include "runtime/text/text.h"
 #include "testrun/operator.h"
+#include "testrun/output_scan.h"
 #include "testrun/progress_window.h"
 #include "testrun/report_log.h"
 #include "testrun/test_pattern.h"
@@ -26,7 +26,7 @@ void count_packets(RunState& state) {
     const std::intptr_t joiner =
         launch_program("mcfirst", receiver_arguments("-c1 -t1"), state.TempDir, Hide | Open | Read);
     run_tool(state, "mcfirst", receiver_arguments("-c10 -t5"), [&state](const std::string& line) {
-        if (find_substring(line, "Received") != 0) ++state.ReceivedCount;
+        if (is_received_packet(line)) ++state.ReceivedCount;
         return Scan::Continue;
     });
     release_program(joiner);

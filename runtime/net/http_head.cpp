@@ -2,6 +2,7 @@
 #include <string>
 
 #include "runtime/net/connection.h"
+#include "runtime/net/http_request.h"
 #include "runtime/net/net.h"
 #include "runtime/net/url.h"
 
@@ -10,12 +11,6 @@ namespace {
 
 constexpr std::int32_t BLOCK = 1024;
 constexpr std::int32_t PHASE_SECONDS = 30;
-
-// Nothing but the request line, Accept and Host: the results server needs no more. The request is
-// built in a text of its own size, so that no path or query is too long for it.
-std::string head_request(const std::string& path_and_query, const std::string& host) {
-    return "HEAD /" + path_and_query + " HTTP/1.1\r\nAccept: */*\r\nHost: " + host + "\r\n\r\n";
-}
 
 // One receive, as the server's first segment delivers it. A full block keeps 1023 bytes, and a zero
 // byte ends the text early.

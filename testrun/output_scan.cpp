@@ -1,0 +1,69 @@
+// testrun/output_scan.cpp: the per-line rules of the tests' output scans, kept apart from the tools that feed them.
+#include "testrun/output_scan.h"
+
+#include <array>
+#include <cstdint>
+
+#include "runtime/text/text.h"
+#include "testrun/operator.h"
+
+namespace lum {
+namespace {
+
+// ipconfig prints an address after its label, from the 30th character on; a marker in the label part
+// (the first 29 characters) is not an address and does not count.
+constexpr std::int32_t ADDRESS_COLUMN = 30;
+
+// Above this average round trip (ms) the multicast stream would not play well, so its test is skipped.
+constexpr std::int64_t MULTICAST_LATENCY_LIMIT = 60;
+
+// The unit follows the tool's own: it writes GB/s on fast lines, MB/s, KB/s, or plain B/s.
+std::string_view rate_unit(std::string_view rate) {
+    if (find_substring(rate, "GB") != 0) return "Gbps ";
+    if (find_substring(rate, "MB") != 0) return "Mbps ";
+    if (find_substring(rate, "KB") != 0) return "Kbps ";
+    if (find_substring(rate, "B/s") != 0) return "bps ";
+    return "Kbps ";
+}
+
+} // namespace
+
+bool has_pass_marker(std::string_view line) {
+    const std::array<std::string_view, 3> markers = {"8.8.8.8", CustomerPrefixes[3], "192.168."};
+    for (const std::string_view marker : markers) {
+        if (find_substring(line, marker, ADDRESS_COLUMN) != 0) return true;
+    }
+    return false;
+}
+
+bool is_ping_timeout(std::string_view line) { return find_substring(line, "Request timed out") != 0; }
+
+bool is_fping_timeout(std::string_view line) { return find_substring(line, "request timed out") != 0; }
+
+// The summary line's fourth "="-separated field starts with the average in whole milliseconds.
+bool average_too_slow(std::string_view line) {
+    if (find_substring(line, "Average") == 0) return false;
+    return parse_integer(split_field(line, 4, "=")) > MULTICAST_LATENCY_LIMIT;
+}
+
+bool names_operator_resolver(std::string_view line) { return find_substring(line, OPERATOR_RESOLVER_ADDRESS) != 0; }
+
+std::string download_log_text(std::string_view line) { return remove_substring(line, "`NUL'"); }
+
+// Progress lines are rows of dots; they mean nothing to support staff.
+bool is_download_noise(std::string_view line) { return line.empty() || find_substring(line, ".....") != 0; }
+
+bool is_finished_transfer(std::string_view line) { return find_substring(line, "saved") != 0; }
+
+// The finished-transfer line: "2014-03-09 08:05:17 (1.23 MB/s) - ..." has the rate's "(" at character 21.
+std::string download_speed_text(std::string_view finished_line) {
+    const std::string rate = substring(finished_line, 21, 11);
+    const float per_second = parse_float(substring(rate, 2, 5));
+    const float bits = per_second * 8.0f;
+    const auto rounded = static_cast<std::int64_t>(round_value(bits, 2));
+    return rate + " = " + format_integer(rounded) + std::string(rate_unit(rate));
+}
+
+bool is_received_packet(std::string_view line) { return find_substring(line, "Received") != 0; }
+
+} // namespace lum

@@ -1,0 +1,39 @@
+// testrun/output_scan.h: the rules by which the tests read one line of their tools' output.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace lum {
+
+// Test 1: ipconfig's line shows one of the addresses that make the configuration usable.
+bool has_pass_marker(std::string_view line);
+
+// Tests 2 and 5: a lost echo in ping's output (its own capitalisation).
+bool is_ping_timeout(std::string_view line);
+
+// Test 4: a lost echo in fping's output, which writes the words in lower case.
+bool is_fping_timeout(std::string_view line);
+
+// Test 4: fping's summary line reports an average round trip above the multicast limit.
+bool average_too_slow(std::string_view line);
+
+// Test 3: the lookup's answer names the operator's private resolver.
+bool names_operator_resolver(std::string_view line);
+
+// Test 6: the download log's line as the report shows it, without the tool's "`NUL'" file name.
+std::string download_log_text(std::string_view line);
+
+// Test 6: empty lines and progress rows of dots are left out of the report.
+bool is_download_noise(std::string_view line);
+
+// Test 6: the finished-transfer line, the only one that carries the download's rate.
+bool is_finished_transfer(std::string_view line);
+
+// Test 6: the rate as the tool wrote it, " = ", and the same rate in whole bits per second with its unit.
+std::string download_speed_text(std::string_view finished_line);
+
+// Test 7: the multicast receiver reports one packet received.
+bool is_received_packet(std::string_view line);
+
+} // namespace lum
