@@ -30,7 +30,9 @@ std::intptr_t launch_program(std::string_view program, std::string_view paramete
 // Opens a document with its associated program: launch_program(path, "", "", 0).
 std::intptr_t open_document(std::string_view path);
 
-// True while the program runs, and after it has ended while output remains to be read.
+// True while the program runs, and after it has ended while output remains to be read. Once a captured
+// output has ended for good, a program that runs on is waited for a short while at most (2 s), and
+// then no longer counts as pending: nothing more can be read from it.
 bool program_pending(std::intptr_t handle);
 
 // The next line of the program's standard output without its line end (CR LF, LF or CR). Blocks until

@@ -27,6 +27,10 @@ namespace {
 
 constexpr std::int32_t PIPE_FLAGS = Read | Write | Error | Connect;
 
+// How long a program whose output has ended may take to end itself before the reading stops anyway.
+// Tools close their output as they exit, so this is reached only by one that will not end.
+constexpr std::int32_t OUTPUT_OVER_WAIT_MS = 2000;
+
 // Every live handle, so that a release can tell a handle from any other number. The lock is held
 // only while a record is linked in or out.
 struct OpenHandles {
@@ -110,9 +114,11 @@ bool program_pending(std::intptr_t handle) {
     if (!program->process.has_ended()) {
         // A program whose output is over has nothing more to give but its end. Waiting for that here
         // keeps the caller's loop from spinning on empty reads (and from reading an empty line that
-        // the program never wrote) in the moment between its last write and its exit.
+        // the program never wrote) in the moment between its last write and its exit, and keeps the
+        // tools one at a time. The wait is bounded: a tool that closes its output and stays (a hung
+        // one, or one that leaves a background part behind) must not hold up the run for ever.
         if (!reader.is_open() || !reader.at_end()) return true;
-        program->process.wait();
+        program->process.wait_for(OUTPUT_OVER_WAIT_MS);
         return false;
     }
     return reader.is_open() && reader.bytes_waiting() > 0;

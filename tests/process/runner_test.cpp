@@ -106,6 +106,23 @@ TEST_F(RunnerTest, OutputLeftAfterTheProgramEndedKeepsItPending) {
     release_program(handle);
 }
 
+// A tool that closes its output and stays (hung, or with a background part) must not hold the run up:
+// once the output has ended, the reading stops although the program still runs.
+TEST_F(RunnerTest, ProgramThatClosesItsOutputAndStaysStopsBeingPending) {
+    const std::intptr_t handle =
+        launch_program(child_program(), "out last%0A close sleep 120000", scratch_.string(), CAPTURE);
+    ASSERT_GT(handle, 1);
+    Lines lines;
+    while (program_pending(handle) && lines.size() < 1000)
+        lines.push_back(read_program_line(handle));
+    if (!lines.empty() && lines.back().empty()) lines.pop_back();
+    EXPECT_EQ(lines, Lines{"last"});
+    EXPECT_FALSE(wait_for_program_end(handle, 0)) << "the child was meant to be still running";
+    stop_program(handle);
+    EXPECT_TRUE(wait_for_program_end(handle, 10000));
+    release_program(handle);
+}
+
 TEST_F(RunnerTest, MissingToolWithCaptureFailsWithoutAskingTheShell) {
     const std::string record = (scratch_.path() / "opened.txt").string();
     testing_support::install_document_opener(child_program(), record, scratch_.string());
