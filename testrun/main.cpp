@@ -1,4 +1,5 @@
 // testrun/main.cpp: the program's entry: the test run as one straight script, with one ending for every path.
+#include "runtime/files/files.h"
 #include "runtime/process/process.h"
 #include "runtime/system/system.h"
 #include "runtime/time/time.h"
@@ -18,7 +19,9 @@ namespace {
 void run_script() {
     RunState state = make_run_state();
     if (!passes_startup_check(state)) return;
-    prepare_paths(state, environment_value("TEMP"), environment_value("windir"));
+    const std::string temp = choose_temp_folder(environment_value("TEMP"), environment_value("TMP"),
+                                                system_temp_folder(), report_can_be_created);
+    prepare_paths(state, temp, environment_value("windir"));
     switch_firewall_off(state);
     if (!open_progress_window(state)) return;
     const std::int32_t os_code = os_version_code();

@@ -17,6 +17,8 @@ constexpr std::array<std::string_view, TEST_COUNT> TEST_NAMES = {
     "Test 7: Multicast Test",
 };
 
+constexpr std::string_view REPORT_NAME = "lumtest.txt";
+
 } // namespace
 
 RunState make_run_state() {
@@ -28,10 +30,23 @@ RunState make_run_state() {
     return state;
 }
 
+std::string choose_temp_folder(std::string_view temp, std::string_view tmp, std::string_view system_temp,
+                               const FolderCheck& report_fits) {
+    const std::string first(temp);
+    if (report_fits(first)) return first;
+    for (const std::string_view fallback : {tmp, system_temp}) {
+        const std::string folder(fallback);
+        if (!folder.empty() && folder != first && report_fits(folder)) return folder;
+    }
+    return first;
+}
+
+bool report_can_be_created(const std::string& folder) { return file_can_be_created(join_path(folder, REPORT_NAME)); }
+
 void prepare_paths(RunState& state, std::string_view temp_dir, std::string_view win_dir) {
     state.TempDir = temp_dir;
     state.WinDir = win_dir;
-    state.ReportPath = join_path(state.TempDir, "lumtest.txt");
+    state.ReportPath = join_path(state.TempDir, REPORT_NAME);
     state.UploadPath = join_path(state.TempDir, "lumtest.log");
     state.WgetLogPath = join_path(state.TempDir, "wget.log");
 }

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -38,5 +39,18 @@ RunState make_run_state();
 // in the temporary folder (TEMP\lumtest.txt, with the platform's separator); nothing checks that the
 // folder exists or can be written.
 void prepare_paths(RunState& state, std::string_view temp_dir, std::string_view win_dir);
+
+// Whether the report could be created in a folder.
+using FolderCheck = std::function<bool(const std::string& folder)>;
+
+// The temporary folder of the run: TEMP's value (even "") whenever the report can be created there, as
+// on every ordinary computer. A TEMP that names a missing or read-only folder would lose the whole
+// report, so the first of TMP's value and the system's own temporary folder that can take it is used
+// then; when none can, TEMP's value stays.
+std::string choose_temp_folder(std::string_view temp, std::string_view tmp, std::string_view system_temp,
+                               const FolderCheck& report_fits);
+
+// The report's file can be created in `folder`.
+bool report_can_be_created(const std::string& folder);
 
 } // namespace lum

@@ -31,12 +31,22 @@ void BufferedFile::begin_reading() {
 // A failed write is lost: the buffer is emptied either way.
 void BufferedFile::write_out_pending() {
     const std::int32_t used = BUFFER_SIZE - count_;
-    if (used > 0) file_.write(buffer_.get(), used);
+    if (used > 0) write_through(buffer_.get(), used);
     count_ = BUFFER_SIZE;
 }
 
+// After the first write that the system did not take whole (a full disk), nothing more is written:
+// were space to free up later, the bytes after the gap would be glued to a cut line, and the file would
+// no longer be what was written up to the fault.
+std::int32_t BufferedFile::write_through(const char* from, std::int32_t size) {
+    if (write_failed_) return 0;
+    const std::int32_t written = file_.write(from, size);
+    if (written < size) write_failed_ = true;
+    return written;
+}
+
 std::int32_t BufferedFile::write(const char* from, std::int32_t size) {
-    if (size <= 0) return 0;
+    if (size <= 0 || write_failed_) return 0;
     begin_writing();
     if (count_ > size) {
         std::memcpy(buffer_.get() + (BUFFER_SIZE - count_), from, static_cast<std::size_t>(size));
@@ -45,7 +55,7 @@ std::int32_t BufferedFile::write(const char* from, std::int32_t size) {
     }
     // Writing out first, even when the piece would fill the buffer exactly, keeps one byte always free.
     write_out_pending();
-    if (size >= BUFFER_SIZE) return file_.write(from, size);
+    if (size >= BUFFER_SIZE) return write_through(from, size);
     std::memcpy(buffer_.get(), from, static_cast<std::size_t>(size));
     count_ -= size;
     return size;

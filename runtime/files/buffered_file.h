@@ -24,7 +24,9 @@ public:
     std::intptr_t handle_value() const { return file_.handle_value(); }
 
     // Takes `size` bytes; returns how many were accepted (for a piece written straight through, what the
-    // OS took). The buffer never becomes completely full; pieces of BUFFER_SIZE or more bypass it.
+    // OS took). The buffer never becomes completely full; pieces of BUFFER_SIZE or more bypass it. Once
+    // a write has failed, nothing more is accepted, so that the file stays exactly what was written
+    // up to the fault.
     std::int32_t write(const char* from, std::int32_t size);
 
     // Hands out up to `size` bytes; fewer only at the end of the file (or on a read error).
@@ -37,6 +39,7 @@ private:
     void begin_writing();
     void begin_reading();
     void write_out_pending();
+    std::int32_t write_through(const char* from, std::int32_t size);
     std::int32_t take_loaded(char* into, std::int32_t size);
 
     OsFile file_;
@@ -46,6 +49,8 @@ private:
     // Reading: how many bytes the last load brought; the unread ones are the last `count_` of them.
     std::int32_t fill_ = 0;
     bool reading_ = true;
+    // Set by the first write the system did not take whole; the file takes no more bytes after it.
+    bool write_failed_ = false;
 };
 
 } // namespace lum

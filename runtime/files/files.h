@@ -33,6 +33,14 @@ void close_text_file(ObjectNumber number);
 // Teardown: closes every open file, so that nothing written is lost even if the program never closed it.
 void close_all_files();
 
+// True when a file can be created (or opened for writing) at `path`; an existing file keeps its bytes.
+bool file_can_be_created(std::string_view path);
+
+// The system's own folder for temporary files, without a final separator: what the system gives when
+// asked (on Windows from TMP, TEMP, the user's profile or the Windows folder), "/tmp" on POSIX unless
+// TMPDIR names another.
+std::string system_temp_folder();
+
 // Paths in this program are Windows paths ("C:\Temp\lumtest.txt"); POSIX backends use this to turn the
 // backslashes into the separators their system understands.
 std::string posix_path(std::string_view windows_path);

@@ -31,6 +31,8 @@ public:
     static OsFile truncate_existing(std::string_view path);
     // Opens an existing file for reading only; others may still read it.
     static OsFile open_read(std::string_view path);
+    // Opens the file for writing, creating it when missing but leaving its bytes alone.
+    static OsFile open_write_keep(std::string_view path);
 
     bool is_open() const { return handle_ != 0; }
 

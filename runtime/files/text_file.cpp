@@ -95,4 +95,6 @@ void close_text_file(ObjectNumber number) {
 
 void close_all_files() { file_table().free_all(); }
 
+bool file_can_be_created(std::string_view path) { return OsFile::open_write_keep(path).is_open(); }
+
 } // namespace lum

@@ -2,10 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <vector>
 
 #include "runtime/files/files.h"
 #include "testrun/operator.h"
 #include "testrun/run_state.h"
+#include "test_support.h"
 
 namespace lum {
 namespace {
@@ -82,6 +85,44 @@ TEST(Operator, CustomerPrefixesHaveTheirFixedForm) {
     }
     // The operator's test server lies in entry 4, one of the configuration test's pass markers.
     EXPECT_EQ(TEST_SERVER_ADDRESS.substr(0, CustomerPrefixes[3].size()), CustomerPrefixes[3]);
+}
+
+// Which folder takes the run's files, for each folder that can or cannot hold the report.
+TEST(TempFolder, TempWhenTheReportFitsThereElseTheFirstFallbackThatTakesIt) {
+    const struct {
+        const char* temp;
+        const char* tmp;
+        const char* system;
+        std::vector<std::string> usable;
+        const char* chosen;
+    } cases[] = {
+        {"C:\\Temp", "C:\\Tmp", "C:\\Sys", {"C:\\Temp", "C:\\Tmp", "C:\\Sys"}, "C:\\Temp"},
+        {"C:\\Gone", "C:\\Tmp", "C:\\Sys", {"C:\\Tmp", "C:\\Sys"}, "C:\\Tmp"},
+        {"C:\\Gone", "C:\\Gone", "C:\\Sys", {"C:\\Sys"}, "C:\\Sys"},
+        {"C:\\Gone", "", "C:\\Sys", {"C:\\Sys"}, "C:\\Sys"},
+        {"", "C:\\Tmp", "C:\\Sys", {"", "C:\\Tmp"}, ""}, // unset, and the drive's root takes it
+        {"", "C:\\Tmp", "C:\\Sys", {"C:\\Tmp"}, "C:\\Tmp"},
+        {"C:\\Gone", "C:\\Locked", "", {}, "C:\\Gone"}, // nothing takes it: as TEMP says
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> asked;
+        const std::string chosen = choose_temp_folder(c.temp, c.tmp, c.system, [&](const std::string& folder) {
+            asked.push_back(folder);
+            return std::find(c.usable.begin(), c.usable.end(), folder) != c.usable.end();
+        });
+        EXPECT_EQ(chosen, c.chosen) << c.temp;
+        EXPECT_EQ(std::count(asked.begin(), asked.end(), c.temp), 1) << "TEMP is asked once: " << c.temp;
+    }
+}
+
+TEST(TempFolder, ReportCanBeCreatedOnlyInAFolderThatTakesFiles) {
+    const testing_support::ScratchFolder scratch;
+    EXPECT_TRUE(report_can_be_created(scratch.string()));
+    EXPECT_TRUE(std::filesystem::exists(scratch.path() / "lumtest.txt"));
+    EXPECT_FALSE(report_can_be_created((scratch.path() / "missing").string()));
+    std::filesystem::create_directory(scratch.path() / "lumtest_dir");
+    std::filesystem::create_directory(scratch.path() / "lumtest_dir" / "lumtest.txt");
+    EXPECT_FALSE(report_can_be_created((scratch.path() / "lumtest_dir").string())) << "a folder named like the report";
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "runtime/files/os_file.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <fcntl.h>
 #include <string>
 #include <unistd.h>
@@ -40,6 +41,8 @@ OsFile OsFile::truncate_existing(std::string_view path) { return OsFile(open_fil
 
 OsFile OsFile::open_read(std::string_view path) { return OsFile(open_file(path, O_RDONLY)); }
 
+OsFile OsFile::open_write_keep(std::string_view path) { return OsFile(open_file(path, O_WRONLY | O_CREAT)); }
+
 std::int32_t OsFile::read(char* into, std::int32_t size) {
     if (!is_open() || size <= 0) return 0;
     ssize_t got = 0;
@@ -74,5 +77,10 @@ void OsFile::close() {
 namespace lum {
 
 char path_separator() { return '/'; }
+
+std::string system_temp_folder() {
+    const char* folder = std::getenv("TMPDIR");
+    return folder != nullptr && *folder != '\0' ? folder : "/tmp";
+}
 
 } // namespace lum

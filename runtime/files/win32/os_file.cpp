@@ -32,6 +32,8 @@ OsFile OsFile::truncate_existing(std::string_view path) {
 
 OsFile OsFile::open_read(std::string_view path) { return OsFile(create_file(path, GENERIC_READ, OPEN_EXISTING)); }
 
+OsFile OsFile::open_write_keep(std::string_view path) { return OsFile(create_file(path, GENERIC_WRITE, OPEN_ALWAYS)); }
+
 std::int32_t OsFile::read(char* into, std::int32_t size) {
     DWORD got = 0;
     if (!is_open() || size <= 0) return 0;
@@ -60,5 +62,15 @@ void OsFile::close() {
 namespace lum {
 
 char path_separator() { return '\\'; }
+
+// GetTempPathA ends the folder with a backslash; the program's paths add their own.
+std::string system_temp_folder() {
+    char folder[MAX_PATH + 1] = {};
+    const DWORD length = GetTempPathA(sizeof(folder), folder);
+    if (length == 0 || length > MAX_PATH) return {};
+    std::string result(folder, length);
+    if (result.size() > 1 && result.back() == '\\') result.pop_back();
+    return result;
+}
 
 } // namespace lum
