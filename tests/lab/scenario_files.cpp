@@ -68,6 +68,8 @@ ScenarioSettings read_settings(const fs::path& file) {
         if (name == "skip-multicast-a") in >> settings.skip_multicast_a;
         if (name == "skip-multicast-b") in >> settings.skip_multicast_b;
         if (name == "temp-with-space") settings.temp_with_space = true;
+        if (name == "temp-name") settings.temp_name = rest_of(in);
+        if (name == "hosts-directory") settings.hosts_directory = true;
         if (name == "download-limit-ms") in >> settings.download_limit_ms;
         for (std::string tool; name == "missing" && in >> tool;)
             settings.missing.push_back(tool);

@@ -16,6 +16,8 @@ struct ScenarioSettings {
     std::int32_t skip_multicast_a = 0;
     std::int32_t skip_multicast_b = 0;
     bool temp_with_space = false;     // "temp-with-space": TEMP is a folder whose name has a blank
+    std::string temp_name;            // "temp-name NAME...": TEMP's folder name, bytes as written
+    bool hosts_directory = false;     // "hosts-directory": the hosts file's path names a folder
     std::vector<std::string> missing; // "missing route nslookup": these tools cannot be started
     std::int32_t download_limit_ms = 300000;
 };

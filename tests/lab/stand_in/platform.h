@@ -16,6 +16,9 @@ std::string own_program_path();
 // A path as the program spells it (backslashes) in this platform's own spelling.
 std::string local_path(const std::string& program_path);
 
+// Dies at once of an access violation, as a crashing tool would; never returns.
+[[noreturn]] void crash_now();
+
 // Opens the file at `path` (creating it), holds it locked against every other stand-in, hands its
 // whole contents to `next_text` and appends what that returns. False when the file cannot be opened,
 // locked, read or written.

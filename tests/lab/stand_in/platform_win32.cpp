@@ -38,6 +38,12 @@ bool append_all(HANDLE file, const std::string& text) {
 
 void use_binary_output() { _setmode(_fileno(stdout), _O_BINARY); }
 
+// Unhandled, the exception ends the process the way a real crash does (with no dialog in the tests' prefix).
+void crash_now() {
+    RaiseException(EXCEPTION_ACCESS_VIOLATION, EXCEPTION_NONCONTINUABLE, 0, nullptr);
+    ExitProcess(0xC0000005);
+}
+
 std::string own_program_path() {
     char path[MAX_PATH + 1];
     const DWORD length = GetModuleFileNameA(nullptr, path, sizeof(path));

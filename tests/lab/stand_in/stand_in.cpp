@@ -7,8 +7,9 @@
 //     its call number n is 1 + the lines of this tool already there;
 //   - then, only when LUMTEST_SCENARIO names a folder of recordings, and only for those nine tools:
 //     pauses <tool>.<n>.sleep or <tool>.sleep milliseconds, plays wget's part (wget.cpp), writes
-//     <tool>.<n>.out or <tool>.out to standard output byte for byte, and ends with the code in
-//     <tool>.<n>.exit or <tool>.exit (0 without one).
+//     <tool>.<n>.out or <tool>.out to standard output byte for byte, plays the actions of
+//     <tool>.<n>.act or <tool>.act (behaviour.cpp), and ends with the code in <tool>.<n>.exit or
+//     <tool>.exit (0 without one).
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
@@ -58,5 +59,6 @@ int main(int argc, char** argv) {
     lum::lab::pause_as_recorded(call);
     if (call.tool == "wget") lum::lab::play_wget(call);
     lum::lab::write_recorded_output(call);
+    lum::lab::play_behaviour(call);
     return lum::lab::recorded_exit_code(call);
 }

@@ -31,6 +31,9 @@ void pause_as_recorded(const Call& call);
 void write_recorded_output(const Call& call);
 int recorded_exit_code(const Call& call);
 
+// behaviour.cpp: the actions of "<tool>[.<n>].act", after the recorded output (see the file for the words).
+void play_behaviour(const Call& call);
+
 // wget.cpp: the download form writes the recorded log after "-o"; the upload form posts its file to
 // the loopback server that LUMTEST_RESULTS_SERVER names.
 void play_wget(const Call& call);
