@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <limits>
 
 #include "runtime/text/text.h"
 #include "testrun/operator.h"
@@ -24,6 +25,15 @@ std::string_view rate_unit(std::string_view rate) {
     if (find_substring(rate, "KB") != 0) return "Kbps ";
     if (find_substring(rate, "B/s") != 0) return "bps ";
     return "Kbps ";
+}
+
+// A rounded rate as a whole number. C++ leaves the conversion undefined for NaN and beyond 64 bits, which
+// a log line such as "(9e30 MB/s)" or "(NaN" reaches; this gives the x86 conversion's "integer indefinite",
+// the most negative value, as the program always showed there.
+std::int64_t whole_number(float rounded) {
+    constexpr float limit = 0x1p63f;
+    if (rounded >= -limit && rounded < limit) return static_cast<std::int64_t>(rounded);
+    return std::numeric_limits<std::int64_t>::min();
 }
 
 } // namespace
@@ -60,8 +70,7 @@ std::string download_speed_text(std::string_view finished_line) {
     const std::string rate = substring(finished_line, 21, 11);
     const float per_second = parse_float(substring(rate, 2, 5));
     const float bits = per_second * 8.0f;
-    const auto rounded = static_cast<std::int64_t>(round_value(bits, 2));
-    return rate + " = " + format_integer(rounded) + std::string(rate_unit(rate));
+    return rate + " = " + format_integer(whole_number(round_value(bits, 2))) + std::string(rate_unit(rate));
 }
 
 bool is_received_packet(std::string_view line) { return find_substring(line, "Received") != 0; }
