@@ -10,8 +10,7 @@ namespace lum::testing_support {
 namespace {
 
 // Every test releases what it launched, so a handle or descriptor that is still open after the last
-// test is a pipe end or a process handle that the runner (or a test) lost track of. Counted around the
-// whole run rather than each test, since a released program may still be ending when its test does.
+// test is a pipe end or a process handle that the runner (or a test) lost track of.
 class OpenHandlesCheck : public ::testing::Environment {
 public:
     void SetUp() override {
