@@ -7,6 +7,10 @@ make_wine_prefix() {
   mkdir -p "$(dirname "$WINEPREFIX")"
   wineboot -i >/dev/null 2>&1
   wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+  # No debugger for a crashing program either: Wine's would print its crash report into the program's
+  # own output, which Windows never does. Without the value Wine starts its own anyway, so the value
+  # names a program that does not exist.
+  wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /d 'lumtest-no-debugger %ld %ld' /f >/dev/null 2>&1
   wineserver -w
 }
 

@@ -46,9 +46,10 @@ std::vector<std::string> expected_report(const std::filesystem::path& template_f
 std::vector<std::string> read_expected_journal(const std::filesystem::path& file);
 
 // The stand-in tools' journal: "<tool> TAB <folder> TAB <[arg] [arg]...>". Each call's folder must be
-// `folder` (the lines that are not go into wrong_folders); the calls come back as "<tool> <[arg]...>",
+// `folder`, spelled as the program spells it (its bytes in the system's code page), or the same folder
+// (the lines that are not go into wrong_folders); the calls come back as "<tool> <[arg]...>",
 // with the folder's own spelling inside an argument written as {TEMP}.
-std::vector<std::string> read_journal(const std::filesystem::path& file, const std::filesystem::path& folder,
+std::vector<std::string> read_journal(const std::filesystem::path& file, const std::string& folder,
                                       std::vector<std::string>& wrong_folders);
 
 // The multicast test's two receivers start together, so their journal lines may come in either order:

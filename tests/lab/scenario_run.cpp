@@ -67,7 +67,10 @@ void place_hosts_file(const Prepared& run, const ScenarioSettings& settings) {
 Prepared prepare(const testing_support::ScratchFolder& scratch, const fs::path& source,
                  const ScenarioSettings& settings) {
     Prepared run;
+    // A path made from bytes reads them as Latin-1 on Windows, which agrees with the system's code page
+    // (1252) for the names used here; path::string() would give them back in UTF-8 instead.
     run.temp = scratch.path() / temp_folder_name(settings);
+    run.temp_value = scratch.string() + path_separator() + temp_folder_name(settings);
     run.windows = scratch.path() / "Windows";
     run.data = scratch.path() / "recorded";
     run.journal = scratch.path() / "journal.txt";
@@ -132,10 +135,10 @@ namespace {
 
 // The report as the upload copies it: line by line through the file service, so that a zero byte in a
 // tool's line ends a line there, as the file service's reading rules have it.
-std::string report_as_copied(const fs::path& report_path) {
+std::string report_as_copied(const std::string& report_path) {
     std::string copied;
     constexpr ObjectNumber READER = 5;
-    open_text_file(READER, report_path.string());
+    open_text_file(READER, report_path);
     while (!at_end_of_file(READER))
         copied += read_text_line(READER) + "\r\n";
     close_text_file(READER);
@@ -144,13 +147,13 @@ std::string report_as_copied(const fs::path& report_path) {
 
 } // namespace
 
-void check_upload(const fs::path& report_path, testing_support::LoopbackListener* server) {
+void check_upload(const std::string& temp_value, testing_support::LoopbackListener* server) {
     const std::string expected = "--FILEUPLOAD\r\n"
                                  "Content-Disposition: form-data; name='userfile'; filename='lumtest.log'\r\n"
                                  "Content-Type: text/plain\r\n"
                                  "\r\n" +
-                                 report_as_copied(report_path) + "\r\n--FILEUPLOAD--\r\n";
-    EXPECT_TRUE(file_contents(report_path.parent_path() / "lumtest.log") == expected) << "the upload body";
+                                 report_as_copied(join_path(temp_value, "lumtest.txt")) + "\r\n--FILEUPLOAD--\r\n";
+    EXPECT_TRUE(file_contents(fs::path(temp_value) / "lumtest.log") == expected) << "the upload body";
     if (server == nullptr) return;
     const testing_support::HttpRequest posted = testing_support::parse_http_request(server->request());
     EXPECT_EQ(posted.request_line, "POST /lumnettestresult.php HTTP/1.0");

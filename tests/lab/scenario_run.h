@@ -36,6 +36,7 @@ private:
 // The folders of one run: TEMP, the Windows folder, the merged recordings and the tools' journal.
 struct Prepared {
     std::filesystem::path temp;
+    std::string temp_value; // TEMP as the program is given it: the folder's bytes in the system's code page
     std::filesystem::path windows;
     std::filesystem::path data;
     std::filesystem::path journal;
@@ -58,8 +59,9 @@ void check_rows(const std::vector<ExpectedRow>& rows);
 // Every line of the report ends with CR LF, whatever the tools ended theirs with.
 void check_line_ends(const std::string& report);
 
-// The upload body beside `report_path` wraps the report's lines, and that is what reached `server`.
-void check_upload(const std::filesystem::path& report_path, testing_support::LoopbackListener* server);
+// The upload body in the TEMP folder (`temp_value`, as the program spells it) wraps the report's lines,
+// and that is what reached `server`.
+void check_upload(const std::string& temp_value, testing_support::LoopbackListener* server);
 
 // The first difference of two line lists, with its line number.
 ::testing::AssertionResult same_lines(const std::vector<std::string>& actual, const std::vector<std::string>& expected);

@@ -63,7 +63,7 @@ TEST_P(ScenarioTest, RunMatchesTheRecording) {
     if (uploads) server.serve_one();
     {
         MissingTools missing(settings.missing);
-        run_scenario(run, settings, run.temp.string());
+        run_scenario(run, settings, run.temp_value);
         release_stand_ins(run);
         // The run does not wait for the upload; the journal's last line is its call.
         if (uploads) {
@@ -75,10 +75,10 @@ TEST_P(ScenarioTest, RunMatchesTheRecording) {
     const std::string report = file_contents(run.temp / "lumtest.txt");
     EXPECT_TRUE(same_lines(split_lines(report), expected_report(source / "report.txt", run.data))) << "report";
     check_line_ends(report);
-    check_upload(run.temp / "lumtest.txt", uploads ? &server : nullptr);
+    check_upload(run.temp_value, uploads ? &server : nullptr);
     std::vector<std::string> wrong_folders;
-    EXPECT_TRUE(
-        same_lines(read_journal(run.journal, run.temp, wrong_folders), read_expected_journal(source / "journal.txt")))
+    EXPECT_TRUE(same_lines(read_journal(run.journal, run.temp_value, wrong_folders),
+                           read_expected_journal(source / "journal.txt")))
         << "journal";
     EXPECT_TRUE(wrong_folders.empty()) << ::testing::PrintToString(wrong_folders);
 }

@@ -188,8 +188,9 @@ TEST_F(RunnerTest, ProgramRunsInTheGivenFolderOrInOurs) {
 }
 
 TEST_F(RunnerTest, HiddenProgramIsAskedToStayHidden) {
-    const Lines hidden = run_child("startup");
-    const Lines shown = run_child("startup", Open | Read);
+    // Waited for, so that the one line is whole before it is read, however slowly the child ends.
+    const Lines hidden = read_child(child_program(), "startup", Wait | CAPTURE, 0);
+    const Lines shown = read_child(child_program(), "startup", Wait | Open | Read, 0);
     ASSERT_EQ(hidden.size(), 1u);
     ASSERT_EQ(shown.size(), 1u);
     if (hidden[0].empty()) GTEST_SKIP() << "this platform has no window to show or hide";

@@ -13,6 +13,9 @@ void use_binary_output();
 // The full path of this program's own file ("" when the platform will not say).
 std::string own_program_path();
 
+// The current folder as the program under test spells its paths: bytes in the system's code page.
+std::string current_folder();
+
 // A path as the program spells it (backslashes) in this platform's own spelling.
 std::string local_path(const std::string& program_path);
 

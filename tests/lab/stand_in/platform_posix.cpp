@@ -36,6 +36,11 @@ bool write_all(int fd, const std::string& text) {
 
 void use_binary_output() {}
 
+std::string current_folder() {
+    char folder[PATH_MAX];
+    return getcwd(folder, sizeof(folder)) != nullptr ? folder : "";
+}
+
 // The default action, so that no handler (a sanitizer's) turns the crash into an orderly exit.
 void crash_now() {
     std::signal(SIGSEGV, SIG_DFL);

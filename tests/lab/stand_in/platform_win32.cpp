@@ -38,6 +38,13 @@ bool append_all(HANDLE file, const std::string& text) {
 
 void use_binary_output() { _setmode(_fileno(stdout), _O_BINARY); }
 
+// The "A" call, as the program under test makes its own: std::filesystem would give UTF-8 instead.
+std::string current_folder() {
+    char folder[MAX_PATH + 1];
+    const DWORD length = GetCurrentDirectoryA(sizeof(folder), folder);
+    return length > 0 && length <= MAX_PATH ? std::string(folder, length) : std::string();
+}
+
 // Unhandled, the exception ends the process the way a real crash does (with no dialog in the tests' prefix).
 void crash_now() {
     RaiseException(EXCEPTION_ACCESS_VIOLATION, EXCEPTION_NONCONTINUABLE, 0, nullptr);

@@ -40,18 +40,13 @@ std::string environment(const char* name) {
     return value != nullptr ? value : "";
 }
 
-std::string current_folder() {
-    std::error_code error;
-    return std::filesystem::current_path(error).string();
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
     lum::lab::use_binary_output();
     lum::lab::Call call;
     call.tool = tool_name(argc > 0 ? argv[0] : nullptr);
-    call.folder = current_folder();
+    call.folder = lum::lab::current_folder();
     if (argc > 1) call.arguments.assign(argv + 1, argv + argc);
     call.scenario = environment("LUMTEST_SCENARIO");
     call.number = lum::lab::record_call(environment("LUMTEST_JOURNAL"), call);
