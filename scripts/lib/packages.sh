@@ -18,6 +18,8 @@ ensure_packages() {
 
 # Packages of the native build and its tests.
 NATIVE_PACKAGES="cmake ninja-build g++ googletest util-linux iproute2 php-cli ssmping wget"
+# The fuzz targets (clang's libFuzzer) and the whole runs under Valgrind.
+HARDENING_PACKAGES="clang libclang-rt-14-dev valgrind"
 # Packages of the Windows cross-build and of running its tests under Wine; the window tests need a
 # display (Xvfb) and take and check a screenshot (ImageMagick).
 WINDOWS_PACKAGES="g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 xvfb imagemagick fonts-liberation"
