@@ -1,10 +1,8 @@
 // tests/fuzz/fuzz_text_file_lines.cpp: the file service's line reader over a real file holding the fuzz input.
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "runtime/files/files.h"
@@ -16,16 +14,13 @@ namespace {
 
 constexpr ObjectNumber FILE_NUMBER = 3;
 
-// One folder per process in memory-backed storage, removed when the process ends normally.
+// One folder per process in $TMPDIR (scripts/fuzz points it at a memory-backed folder it removes
+// afterwards), or in /dev/shm. libFuzzer ends with _Exit, so nothing here can remove it at the end.
 const std::filesystem::path& work_folder() {
     static const std::filesystem::path folder = [] {
-        const char* base = std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : std::getenv("TMPDIR");
-        std::string pattern = std::string(base != nullptr ? base : "/tmp") + "/lum-fuzz-XXXXXX";
+        const char* base = std::getenv("TMPDIR");
+        std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/dev/shm") + "/lum-fuzz-XXXXXX";
         require(mkdtemp(pattern.data()) != nullptr, "a private folder for the fuzz file can be made");
-        std::atexit([] {
-            std::error_code ignored;
-            std::filesystem::remove_all(work_folder(), ignored);
-        });
         return std::filesystem::path(pattern);
     }();
     return folder;
@@ -60,6 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     const std::filesystem::path path = work_folder() / "lines.txt";
     write_file(path, content);
     const LineRules rules{.zero_ends_line = true, .keep_empty_last = false, .final_cr_ends_last = false};
-    require(read_all_lines(path.string()) == naive_lines(content, rules), "the lines are those of the naive splitter");
+    const bool same = read_all_lines(path.string()) == naive_lines(content, rules);
+    std::filesystem::remove(path);
+    require(same, "the lines are those of the naive splitter");
     return 0;
 }
