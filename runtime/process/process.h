@@ -36,7 +36,9 @@ std::intptr_t open_document(std::string_view path);
 bool program_pending(std::intptr_t handle);
 
 // The next line of the program's standard output without its line end (CR LF, LF or CR). Blocks until
-// a whole line or the end of the output is there; "" at once for a handle started without Read.
+// a whole line or the end of the output is there; "" at once for a handle started without Read. The
+// output of a program that has ended is over once its pipe is empty, even while a process it left
+// behind still holds the pipe open.
 std::string read_program_line(std::intptr_t handle);
 
 // Waits up to `timeout_ms` until the next read_program_line has something to read: a whole line held

@@ -31,6 +31,9 @@ constexpr std::int32_t PIPE_FLAGS = Read | Write | Error | Connect;
 // Tools close their output as they exit, so this is reached only by one that will not end.
 constexpr std::int32_t OUTPUT_OVER_WAIT_MS = 2000;
 
+// How often a read that waits for output looks whether the program has ended meanwhile.
+constexpr std::int32_t END_CHECK_MS = 50;
+
 // Every live handle, so that a release can tell a handle from any other number. The lock is held
 // only while a record is linked in or out.
 struct OpenHandles {
@@ -124,12 +127,26 @@ bool program_pending(std::intptr_t handle) {
     return reader.is_open() && reader.bytes_waiting() > 0;
 }
 
+namespace {
+
+// Blocks like a plain read while the program runs. Once it has ended, everything it wrote is in the
+// pipe already: a read that would still wait could only be waiting for another process that inherited
+// the pipe (a background part the tool left behind), so the output counts as over instead.
+std::int32_t read_some_of(ProgramHandle& program, char* into, std::int32_t room) {
+    OsPipe& reader = program.output_reader;
+    while (!reader.wait_readable(END_CHECK_MS)) {
+        if (program.process.has_ended() && !reader.wait_readable(0)) return 0;
+    }
+    return reader.read_some(into, room);
+}
+
+} // namespace
+
 std::string read_program_line(std::intptr_t handle) {
     ProgramHandle* program = as_program(handle);
     if (program == nullptr || !program->output_reader.is_open()) return {};
-    OsPipe& reader = program->output_reader;
     return program->carried_output.read_line(
-        [&reader](char* into, std::int32_t room) { return reader.read_some(into, room); });
+        [program](char* into, std::int32_t room) { return read_some_of(*program, into, room); });
 }
 
 bool wait_for_program_output(std::intptr_t handle, std::int32_t timeout_ms) {

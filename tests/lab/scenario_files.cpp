@@ -150,15 +150,14 @@ std::vector<std::string> read_journal(const fs::path& file, const std::string& f
 
 void order_concurrent_calls(std::vector<std::string>& calls) {
     const auto is_receiver = [](const std::string& call) { return call.rfind("mcfirst", 0) == 0; };
-    for (auto run = calls.begin(); run != calls.end();) {
-        if (!is_receiver(*run)) {
-            ++run;
-            continue;
-        }
-        const auto end = std::find_if_not(run, calls.end(), is_receiver);
-        std::sort(run, end);
-        run = end;
-    }
+    const auto first = std::find_if(calls.begin(), calls.end(), is_receiver);
+    if (first == calls.end()) return;
+    const std::size_t at = static_cast<std::size_t>(first - calls.begin());
+    std::vector<std::string> receivers;
+    std::copy_if(calls.begin(), calls.end(), std::back_inserter(receivers), is_receiver);
+    calls.erase(std::remove_if(calls.begin(), calls.end(), is_receiver), calls.end());
+    std::sort(receivers.begin(), receivers.end());
+    calls.insert(calls.begin() + static_cast<std::ptrdiff_t>(at), receivers.begin(), receivers.end());
 }
 
 void merge_scenario(const fs::path& base, const fs::path& scenario, const fs::path& into) {

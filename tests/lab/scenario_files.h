@@ -52,8 +52,10 @@ std::vector<std::string> read_expected_journal(const std::filesystem::path& file
 std::vector<std::string> read_journal(const std::filesystem::path& file, const std::string& folder,
                                       std::vector<std::string>& wrong_folders);
 
-// The multicast test's two receivers start together, so their journal lines may come in either order:
-// adjacent receiver calls are sorted, in the journal and in what is expected of it.
+// The multicast test's two receivers start together, so their journal lines may come in either order,
+// and the first one, which nobody waits for, may even start after the calls that follow (the upload):
+// the receiver calls are gathered, sorted, where the first of them stands, in the journal and in what
+// is expected of it.
 void order_concurrent_calls(std::vector<std::string>& calls);
 
 // A scenario's own files over the shared base scenario's; "<name>.absent" takes the base's <name> away.
