@@ -5,8 +5,8 @@
 //   flood LINES WIDTH   LINES lines "flood <number> " padded to WIDTH bytes with letters, each with CR LF
 //   long-line BYTES     one line of BYTES letters and CR LF
 //   crash               the process dies of an access violation (a segmentation fault on POSIX)
-//   detach              closes standard output and stays until the scenario folder holds "release" or
-//                       is gone (at most a minute), as a tool that leaves a background part behind would
+//   detach [SECONDS]    closes standard output and stays until the scenario folder holds "release" or
+//                       is gone, or SECONDS (60 without) have passed, as a hung tool would
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -57,7 +57,7 @@ void long_line(std::size_t bytes) {
     put("\r\n");
 }
 
-void detach(const Call& call) {
+void detach(const Call& call, int seconds) {
     std::fflush(stdout);
     std::fclose(stdout);
     const std::filesystem::path scenario(call.scenario);
@@ -65,7 +65,7 @@ void detach(const Call& call) {
         std::error_code error;
         return !std::filesystem::exists(scenario, error) || std::filesystem::exists(scenario / "release", error);
     };
-    for (int waited = 0; waited < 600 && !released(); ++waited)
+    for (int waited = 0; waited < seconds * 10 && !released(); ++waited)
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
 }
 
@@ -86,7 +86,9 @@ void run_action(const Call& call, const std::string& action) {
         std::fflush(stdout);
         crash_now();
     } else if (verb == "detach") {
-        detach(call);
+        int seconds = 60;
+        words >> seconds;
+        detach(call, seconds);
     }
 }
 
