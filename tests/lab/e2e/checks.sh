@@ -18,6 +18,9 @@ expect_rows() {
       else
         grep -qxF "Test 7: Multicast Test -- Skip" "$1" || fail "row 7 is not skipped"
       fi ;;
+    disk-full)
+      # Whatever the verdicts, every row is shown.
+      [ "$(grep -c '^Test [1-7]: ' "$1")" = 7 ] || fail "not every row was shown: $(cat "$1")" ;;
     *) [ ! -s "$1" ] || fail "rows were shown: $(cat "$1")" ;;
   esac
 }
@@ -36,6 +39,7 @@ expect_report() {
         [ "$(grep -c '^Received .* bytes from ' "$1")" -ge 9 ] || fail "fewer than nine received packets in the report"
       fi
       if grep -qv $'\r$' "$1"; then fail "a report line does not end with CR LF"; fi ;;
+    disk-full) ;; # checked against what was written (hostile-setup)
     *) [ ! -e "$1" ] || fail "a report was written" ;;
   esac
 }
@@ -48,6 +52,7 @@ expect_upload() {
       cmp -s "$1/lumtest.log" "$2" || fail "the uploaded file differs from the report"
       grep -qx 'name=lumtest.log' "$1/lumtest.log.received" || fail "the upload's file name is not lumtest.log"
       grep -qx 'type=text/plain' "$1/lumtest.log.received" || fail "the upload's type is not text/plain" ;;
+    disk-full) ;; # the upload body did not fit either
     *) [ -z "$(ls -A "$1" 2>/dev/null)" ] || fail "something was uploaded" ;;
   esac
 }
