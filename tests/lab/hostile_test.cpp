@@ -6,7 +6,6 @@
 // results servers are in hostile_server_test.cpp.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -18,6 +17,7 @@
 #include "runtime/window/inspect.h"
 #include "runtime/window/window.h"
 #include "scenario_run.h"
+#include "tests/lab/stand_in/flood_lines.h"
 
 namespace lum::lab {
 namespace {
@@ -29,23 +29,6 @@ using testing_support::ScratchFolder;
 // Absolute: one test runs with another current folder.
 const fs::path ALL_PASS = fs::absolute("scenarios/all-pass");
 constexpr std::size_t FLOOD_WIDTH = 78;
-
-// What a flood action writes as its line `number`: see the stand-in's behaviour.cpp.
-std::string flood_line(unsigned long number) {
-    char head[32];
-    std::snprintf(head, sizeof(head), "flood %010lu ", number);
-    std::string line = head;
-    while (line.size() < FLOOD_WIDTH)
-        line += static_cast<char>('a' + line.size() % 26);
-    return line;
-}
-
-bool is_letter_run(std::string_view line) {
-    for (std::size_t at = 0; at < line.size(); ++at) {
-        if (line[at] != static_cast<char>('a' + at % 26)) return false;
-    }
-    return true;
-}
 
 // The report read in blocks, line by line, without holding a flood's worth of lines: flood lines and
 // very long lines are checked as they pass, the others are kept.
@@ -61,7 +44,7 @@ struct ReportScan {
         if (line.compare(0, 6, "flood ") == 0) {
             if (flood_lines == 0) flood_at = kept.size();
             ++flood_lines;
-            if (line != flood_line(flood_lines)) flood_in_order = false;
+            if (line != flood_line(flood_lines, FLOOD_WIDTH)) flood_in_order = false;
         } else if (line.size() > 1000000) {
             long_lines.push_back(line.size());
             if (!is_letter_run(line)) long_lines_intact = false;
@@ -106,13 +89,12 @@ protected:
     }
 
     // The base recordings with `files` of the test's own (e.g. "route.act") laid over them.
-    const Prepared& stage(const std::map<std::string, std::string>& files) {
+    void stage(const std::map<std::string, std::string>& files) {
         const fs::path source = scratch_.path() / "source";
         fs::create_directories(source);
         for (const auto& [name, bytes] : files)
             std::ofstream(source / name, std::ios::binary) << bytes;
         run_ = prepare(scratch_, source, ScenarioSettings{});
-        return run_;
     }
 
     void run(const std::string& temp_value) { run_scenario(run_, ScenarioSettings{}, temp_value); }
@@ -145,12 +127,8 @@ TEST_F(HostileRun, ToolPrinting200MegabytesIsLoggedLineForLine) {
     ASSERT_LT(scan.flood_at + 1, scan.kept.size());
     EXPECT_EQ(scan.kept[scan.flood_at + 1], "netstat -abn") << "the flood is not where route's output ends";
     // The upload body wraps the same bytes: its size tells, without reading 200 MB again.
-    const std::string head = "--FILEUPLOAD\r\n"
-                             "Content-Disposition: form-data; name='userfile'; filename='lumtest.log'\r\n"
-                             "Content-Type: text/plain\r\n\r\n";
-    const std::string tail = "\r\n--FILEUPLOAD--\r\n";
     EXPECT_EQ(fs::file_size(run_.temp / "lumtest.log"),
-              fs::file_size(run_.temp / "lumtest.txt") + head.size() + tail.size());
+              fs::file_size(run_.temp / "lumtest.txt") + upload_body("").size());
 }
 
 TEST_F(HostileRun, OneLineOf50MegabytesIsLoggedWhole) {
@@ -181,7 +159,7 @@ TEST_F(HostileRun, FullDiskLeavesTheReportWholeUpToTheFault) {
     const std::string before_netstat = "\r\nnetstat -abn\r\n";
     std::string flood;
     for (unsigned long number = 1; number <= LINES; ++number)
-        flood += flood_line(number) + "\r\n";
+        flood += flood_line(number, FLOOD_WIDTH) + "\r\n";
     intended.insert(intended.find(before_netstat), flood);
     const std::string on_disk = file_contents(run_.temp / "lumtest.txt");
     EXPECT_GT(on_disk.size(), 32u * 1024) << "the report should have filled most of the disk";

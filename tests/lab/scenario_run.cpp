@@ -147,12 +147,16 @@ std::string report_as_copied(const std::string& report_path) {
 
 } // namespace
 
+std::string upload_body(const std::string& report_lines) {
+    return "--FILEUPLOAD\r\n"
+           "Content-Disposition: form-data; name='userfile'; filename='lumtest.log'\r\n"
+           "Content-Type: text/plain\r\n"
+           "\r\n" +
+           report_lines + "\r\n--FILEUPLOAD--\r\n";
+}
+
 void check_upload(const std::string& temp_value, testing_support::LoopbackListener* server) {
-    const std::string expected = "--FILEUPLOAD\r\n"
-                                 "Content-Disposition: form-data; name='userfile'; filename='lumtest.log'\r\n"
-                                 "Content-Type: text/plain\r\n"
-                                 "\r\n" +
-                                 report_as_copied(join_path(temp_value, "lumtest.txt")) + "\r\n--FILEUPLOAD--\r\n";
+    const std::string expected = upload_body(report_as_copied(join_path(temp_value, "lumtest.txt")));
     EXPECT_TRUE(file_contents(fs::path(temp_value) / "lumtest.log") == expected) << "the upload body";
     if (server == nullptr) return;
     const testing_support::HttpRequest posted = testing_support::parse_http_request(server->request());

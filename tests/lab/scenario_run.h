@@ -59,6 +59,9 @@ void check_rows(const std::vector<ExpectedRow>& rows);
 // Every line of the report ends with CR LF, whatever the tools ended theirs with.
 void check_line_ends(const std::string& report);
 
+// The upload body: the form's one part, wrapped around the report's lines (each with its CR LF).
+std::string upload_body(const std::string& report_lines);
+
 // The upload body in the TEMP folder (`temp_value`, as the program spells it) wraps the report's lines,
 // and that is what reached `server`.
 void check_upload(const std::string& temp_value, testing_support::LoopbackListener* server);

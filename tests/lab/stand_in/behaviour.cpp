@@ -14,6 +14,7 @@
 #include <sstream>
 #include <thread>
 
+#include "tests/lab/stand_in/flood_lines.h"
 #include "tests/lab/stand_in/platform.h"
 #include "tests/lab/stand_in/stand_in.h"
 
@@ -24,20 +25,10 @@ constexpr std::size_t CHUNK = 64 * 1024;
 
 void put(const std::string& bytes) { std::fwrite(bytes.data(), 1, bytes.size(), stdout); }
 
-// Letters from 'a' on, each byte's letter fixed by its column, so that a reader can check every byte.
-void pad_with_letters(std::string& line, std::size_t width) {
-    while (line.size() < width)
-        line += static_cast<char>('a' + line.size() % 26);
-}
-
 void flood(unsigned long lines, std::size_t width) {
     std::string pending;
     for (unsigned long number = 1; number <= lines; ++number) {
-        char head[32];
-        std::snprintf(head, sizeof(head), "flood %010lu ", number);
-        std::string line = head;
-        pad_with_letters(line, width);
-        pending += line + "\r\n";
+        pending += flood_line(number, width) + "\r\n";
         if (pending.size() >= CHUNK) {
             put(pending);
             pending.clear();
