@@ -3,9 +3,9 @@
 #include <string>
 
 #include "runtime/files/files.h"
+#include "testrun/common_step.h"
 #include "testrun/output_scan.h"
 #include "testrun/report_log.h"
-#include "testrun/test_pattern.h"
 #include "testrun/tests.h"
 
 namespace lum {

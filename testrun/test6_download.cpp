@@ -4,11 +4,11 @@
 #include "runtime/files/files.h"
 #include "runtime/process/process.h"
 #include "runtime/window/window.h"
+#include "testrun/common_step.h"
 #include "testrun/operator.h"
 #include "testrun/output_scan.h"
 #include "testrun/progress_window.h"
 #include "testrun/report_log.h"
-#include "testrun/test_pattern.h"
 #include "testrun/tests.h"
 
 namespace lum {

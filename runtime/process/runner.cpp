@@ -20,7 +20,6 @@ struct ProgramHandle {
     OsPipe output_reader;
     OsPipe error_reader;
     CarriedOutput carried_output;
-    std::string carried_error; // kept for the error stream; nothing fills it yet
 };
 
 namespace {

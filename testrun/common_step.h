@@ -1,4 +1,4 @@
-// testrun/test_pattern.h: how every test runs: its row and name line, then its tools, read line by line.
+// testrun/common_step.h: the step every test shares: its row and name line, then its tools, read line by line.
 #pragma once
 
 #include <functional>

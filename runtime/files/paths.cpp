@@ -1,4 +1,4 @@
-// runtime/files/posix_path.cpp: paths joined with the platform's separator, and Windows-style paths made POSIX.
+// runtime/files/paths.cpp: paths joined with the platform's separator, and Windows-style paths made POSIX.
 #include "runtime/files/files.h"
 
 #include <algorithm>

@@ -1,18 +1,15 @@
-// testrun/test2_test3.cpp: Test 2 (the public resolver answers pings) and Test 3 (the operator's DNS answers).
+// testrun/test3_dns.cpp: Test 3: the operator's DNS answers for its IPTV service.
 #include <array>
 #include <string>
 
+#include "testrun/common_step.h"
 #include "testrun/operator.h"
 #include "testrun/output_scan.h"
 #include "testrun/report_log.h"
-#include "testrun/test_pattern.h"
 #include "testrun/tests.h"
 
 namespace lum {
 namespace {
-
-// One lost echo is tolerated; two are not.
-constexpr std::int32_t CONNECTION_TIMEOUTS_ALLOWED = 1;
 
 // The service host first (the only lookup that decides), then the public hosts, then the service again.
 std::array<std::string_view, 6> lookups() {
@@ -21,21 +18,6 @@ std::array<std::string_view, 6> lookups() {
 }
 
 } // namespace
-
-void run_connection_test(RunState& state) {
-    if (state.ContinueTests == 0) {
-        write_report_line("");
-        return;
-    }
-    state.TimeoutCount = 0;
-    begin_test(state, 2);
-    run_tool(state, "ping", "-w 1 8.8.8.8", [&state](const std::string& line) {
-        if (is_ping_timeout(line)) ++state.TimeoutCount;
-        return Scan::Continue;
-    });
-    set_verdict(state, state.TimeoutCount <= CONNECTION_TIMEOUTS_ALLOWED, OnFailure::StopTheRun);
-    write_report_line("");
-}
 
 void run_dns_test(RunState& state) {
     if (state.ContinueTests == 0) {

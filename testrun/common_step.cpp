@@ -1,5 +1,5 @@
-// testrun/test_pattern.cpp: the pattern all tests share: row, name line, tools read line by line into the report.
-#include "testrun/test_pattern.h"
+// testrun/common_step.cpp: the step every test shares: row, name line, tools read line by line into the report.
+#include "testrun/common_step.h"
 
 #include "runtime/process/process.h"
 #include "runtime/window/window.h"

@@ -1,4 +1,4 @@
-// tests/testrun/test_pattern_test.cpp: a test's row and name line, and its tool's lines logged and scanned.
+// tests/testrun/common_step_test.cpp: a test's row and name line, and its tool's lines logged and scanned.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -10,7 +10,7 @@
 #include "test_support.h"
 #include "testrun/progress_window.h"
 #include "testrun/report_log.h"
-#include "testrun/test_pattern.h"
+#include "testrun/common_step.h"
 
 namespace lum {
 namespace {
@@ -19,7 +19,7 @@ using testing_support::child_program;
 using testing_support::file_contents;
 using testing_support::ScratchFolder;
 
-class TestPatternTest : public ::testing::Test {
+class CommonStepTest : public ::testing::Test {
 protected:
     void SetUp() override {
         window_layer_start();
@@ -42,7 +42,7 @@ protected:
     RunState state_;
 };
 
-TEST_F(TestPatternTest, BeginningATestLogsItsNameAndShowsItsRow) {
+TEST_F(CommonStepTest, BeginningATestLogsItsNameAndShowsItsRow) {
     begin_test(state_, 5);
     EXPECT_EQ(state_.CurrentRow, 5);
     EXPECT_EQ(get_gadget_text(5), "Test 5: Large Packet Ping (1400 Bytes) Test");
@@ -54,7 +54,7 @@ TEST_F(TestPatternTest, BeginningATestLogsItsNameAndShowsItsRow) {
     EXPECT_EQ(report(), "Test 5: Large Packet Ping (1400 Bytes) Test\r\n");
 }
 
-TEST_F(TestPatternTest, RowsEndWithColourAndVerdict) {
+TEST_F(CommonStepTest, RowsEndWithColourAndVerdict) {
     const struct {
         void (*end)(const RunState&);
         std::int32_t color;
@@ -75,7 +75,7 @@ TEST_F(TestPatternTest, RowsEndWithColourAndVerdict) {
     EXPECT_EQ(get_gadget_text(6), "Test 6: HTTP Get File Test -- OK 94.21 Mbps");
 }
 
-TEST_F(TestPatternTest, NonEmptyLinesAreLoggedWithCrLfAndScanned) {
+TEST_F(CommonStepTest, NonEmptyLinesAreLoggedWithCrLfAndScanned) {
     std::vector<std::string> scanned;
     run_tool(state_, child_program(), "out %20%20leading%0A%0A%0D%0Ax%0Alast", [&](const std::string& line) {
         scanned.push_back(line);
@@ -85,13 +85,13 @@ TEST_F(TestPatternTest, NonEmptyLinesAreLoggedWithCrLfAndScanned) {
     EXPECT_EQ(report(), "  leading\r\nx\r\nlast\r\n");
 }
 
-TEST_F(TestPatternTest, ScanCanStopTheReadingEarly) {
+TEST_F(CommonStepTest, ScanCanStopTheReadingEarly) {
     run_tool(state_, child_program(), "out one%0Atwo%0Athree%0A",
              [](const std::string& line) { return line == "two" ? Scan::Stop : Scan::Continue; });
     EXPECT_EQ(report(), "one\r\ntwo\r\n");
 }
 
-TEST_F(TestPatternTest, ToolThatPrintsOnlyEmptyLinesOrCannotStartAddsNothing) {
+TEST_F(CommonStepTest, ToolThatPrintsOnlyEmptyLinesOrCannotStartAddsNothing) {
     int scans = 0;
     const LineScan count = [&](const std::string&) {
         ++scans;
