@@ -10,8 +10,9 @@ add_executable(window_showcase WIN32 ${CMAKE_CURRENT_LIST_DIR}/window_showcase.c
 target_link_libraries(window_showcase PRIVATE lum_options lum_testrun)
 
 # The display, and a Wine prefix whose desktop uses it: a fixed display number that nothing else here
-# uses, started before and stopped after the tests that need it, whether they pass or not.
-set(LUM_TEST_DISPLAY 94 CACHE INTERNAL "Xvfb display number of the window tests")
+# uses, started before and stopped after the tests that need it, whether they pass or not. Two
+# checkouts tested on one machine at once give each its own number (-DLUM_TEST_DISPLAY=...).
+set(LUM_TEST_DISPLAY 94 CACHE STRING "Xvfb display number of the window tests")
 set(LUM_DISPLAY_STATE ${CMAKE_BINARY_DIR}/tests/window/display CACHE INTERNAL "Xvfb and Wine prefix of the window tests")
 set(LUM_DISPLAY_FIXTURE ${PROJECT_SOURCE_DIR}/tests/support/wine-display-fixture)
 add_test(NAME window_display_start COMMAND ${LUM_DISPLAY_FIXTURE} start ${LUM_DISPLAY_STATE} ${LUM_TEST_DISPLAY})
