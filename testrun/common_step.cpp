@@ -32,9 +32,9 @@ void set_verdict(RunState& state, bool passed, OnFailure on_failure) {
     if (on_failure == OnFailure::StopTheRun) state.ContinueTests = 0;
 }
 
-void run_tool(const RunState& state, std::string_view program, std::string_view arguments, const LineScan& scan) {
+bool run_tool(const RunState& state, std::string_view program, std::string_view arguments, const LineScan& scan) {
     const std::intptr_t tool = launch_program(program, arguments, state.TempDir, CAPTURED);
-    if (tool == 0) return;
+    if (tool == 0) return false;
     while (program_pending(tool)) {
         while (!wait_for_program_output(tool, PAINT_INTERVAL_MS))
             keep_windows_painted();
@@ -44,6 +44,7 @@ void run_tool(const RunState& state, std::string_view program, std::string_view 
         if (scan(line) == Scan::Stop) break;
     }
     release_program(tool);
+    return true;
 }
 
 } // namespace lum

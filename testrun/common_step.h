@@ -27,6 +27,7 @@ void set_verdict(RunState& state, bool passed, OnFailure on_failure);
 // Runs one tool hidden in the temporary folder and reads its output: every non-empty line is
 // logged and then scanned; empty lines are neither. A tool that cannot be started adds nothing.
 // The window stays painted while the tool is silent. The tool is released before this returns.
-void run_tool(const RunState& state, std::string_view program, std::string_view arguments, const LineScan& scan);
+// False when the tool could not be started.
+bool run_tool(const RunState& state, std::string_view program, std::string_view arguments, const LineScan& scan);
 
 } // namespace lum

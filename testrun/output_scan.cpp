@@ -48,6 +48,26 @@ bool has_pass_marker(std::string_view line) {
 
 bool is_ping_timeout(std::string_view line) { return find_substring(line, "Request timed out") != 0; }
 
+// "TTL=55": the marker must be followed by its number, so that "TTL=" in other words never counts.
+bool is_ping_reply(std::string_view line) {
+    constexpr std::string_view MARKER = "TTL=";
+    for (std::size_t at = line.find(MARKER); at != std::string_view::npos; at = line.find(MARKER, at + 1)) {
+        const std::size_t after = at + MARKER.size();
+        if (after < line.size() && line[after] >= '0' && line[after] <= '9') return true;
+    }
+    return false;
+}
+
+void count_ping_line(EchoTally& tally, std::string_view line) {
+    if (is_ping_timeout(line)) ++tally.timeouts;
+    if (is_ping_reply(line)) ++tally.replies;
+}
+
+std::int32_t lost_echoes(const EchoTally& tally, std::int32_t sent) {
+    const std::int32_t missing = sent > tally.replies ? sent - tally.replies : 0;
+    return tally.timeouts > missing ? tally.timeouts : missing;
+}
+
 bool is_fping_timeout(std::string_view line) { return find_substring(line, "request timed out") != 0; }
 
 // The summary line's fourth "="-separated field starts with the average in whole milliseconds.

@@ -1,6 +1,7 @@
 // testrun/output_scan.h: the rules by which the tests read one line of their tools' output.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -9,8 +10,25 @@ namespace lum {
 // Test 1: ipconfig's line shows one of the addresses that make the configuration usable.
 bool has_pass_marker(std::string_view line);
 
-// Tests 2 and 5: a lost echo in ping's output (its own capitalisation).
+// Tests 2 and 5: a lost echo in ping's output, as an English system words it (its own capitalisation).
 bool is_ping_timeout(std::string_view line);
+
+// Tests 2 and 5: the target's answer to one echo. Ping translates every text it prints, but a reply
+// line holds the ASCII "TTL=" and the reply's time-to-live in every display language; an answer that
+// is not the target's ("Destination host unreachable" from a gateway, "TTL expired in transit") has none.
+bool is_ping_reply(std::string_view line);
+
+// Tests 2 and 5: what one ping run printed about its echoes.
+struct EchoTally {
+    std::int32_t timeouts = 0; // English time-out lines
+    std::int32_t replies = 0;  // the target's replies
+};
+
+void count_ping_line(EchoTally& tally, std::string_view line);
+
+// The echoes lost of `sent`: the larger of the English time-outs and the replies that never came, never
+// below 0. Counting replies finds the losses whatever language the time-outs are written in.
+std::int32_t lost_echoes(const EchoTally& tally, std::int32_t sent);
 
 // Test 4: a lost echo in fping's output, which writes the words in lower case.
 bool is_fping_timeout(std::string_view line);

@@ -1,16 +1,17 @@
 // testrun/test2_connection.cpp: Test 2: the public resolver answers pings.
-#include <string>
-
 #include "testrun/common_step.h"
-#include "testrun/output_scan.h"
+#include "testrun/echo_loss.h"
 #include "testrun/report_log.h"
 #include "testrun/tests.h"
 
 namespace lum {
 namespace {
 
+// Ping's own count: "-w 1" sets only how long each echo waits.
+constexpr std::int32_t ECHOES_SENT = 4;
+
 // One lost echo is tolerated; two are not.
-constexpr std::int32_t CONNECTION_TIMEOUTS_ALLOWED = 1;
+constexpr std::int32_t LOST_ECHOES_ALLOWED = 1;
 
 } // namespace
 
@@ -19,13 +20,9 @@ void run_connection_test(RunState& state) {
         write_report_line("");
         return;
     }
-    state.TimeoutCount = 0;
     begin_test(state, 2);
-    run_tool(state, "ping", "-w 1 8.8.8.8", [&state](const std::string& line) {
-        if (is_ping_timeout(line)) ++state.TimeoutCount;
-        return Scan::Continue;
-    });
-    set_verdict(state, state.TimeoutCount <= CONNECTION_TIMEOUTS_ALLOWED, OnFailure::StopTheRun);
+    state.TimeoutCount = run_ping(state, "-w 1 8.8.8.8", ECHOES_SENT);
+    set_verdict(state, state.TimeoutCount <= LOST_ECHOES_ALLOWED, OnFailure::StopTheRun);
     write_report_line("");
 }
 

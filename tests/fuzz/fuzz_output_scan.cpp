@@ -1,4 +1,5 @@
 // tests/fuzz/fuzz_output_scan.cpp: the tests' per-line output rules over arbitrary tool output.
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -17,6 +18,7 @@ namespace {
 struct Counts {
     int markers = 0;
     int ping_timeouts = 0;
+    int ping_replies = 0;
     int fping_timeouts = 0;
     int slow_averages = 0;
     int resolver_lines = 0;
@@ -35,6 +37,13 @@ bool reference_marker(std::string_view line) {
     return false;
 }
 
+// "TTL=" with a digit right after it, looked for at every offset.
+bool reference_ping_reply(std::string_view line) {
+    for (std::size_t at = 0; at + 4 < line.size(); ++at)
+        if (line.substr(at, 4) == "TTL=" && line[at + 4] >= '0' && line[at + 4] <= '9') return true;
+    return false;
+}
+
 bool reference_slow_average(std::string_view line) {
     const std::vector<std::string> fields = naive_fields(line, "=");
     return contains(line, "Average") && naive_parse_integer(fields.size() >= 4 ? fields[3] : "") > 60;
@@ -45,6 +54,7 @@ Counts count_lines(const std::vector<std::string>& lines, bool reference) {
     for (const std::string& line : lines) {
         c.markers += reference ? reference_marker(line) : has_pass_marker(line);
         c.ping_timeouts += reference ? contains(line, "Request timed out") : is_ping_timeout(line);
+        c.ping_replies += reference ? reference_ping_reply(line) : is_ping_reply(line);
         c.fping_timeouts += reference ? contains(line, "request timed out") : is_fping_timeout(line);
         c.slow_averages += reference ? reference_slow_average(line) : average_too_slow(line);
         c.resolver_lines += reference ? contains(line, OPERATOR_RESOLVER_ADDRESS) : names_operator_resolver(line);
@@ -77,6 +87,19 @@ std::string reference_speed_text(std::string_view line) {
     return rate + " = " + std::to_string(reference_whole_bits(per_second * 8.0f)) + unit;
 }
 
+// Ping's tally over the lines, and the echoes lost for every count a ping test sends and around them.
+void check_lost_echoes(const std::vector<std::string>& lines, const Counts& counts) {
+    EchoTally tally;
+    for (const std::string& line : lines)
+        count_ping_line(tally, line);
+    require(tally.timeouts == counts.ping_timeouts && tally.replies == counts.ping_replies, "ping's tally");
+    for (const std::int32_t sent : {0, 1, 4, 10, 1000}) {
+        const int missing = sent - tally.replies;
+        const int expected = std::max({tally.timeouts, missing, 0});
+        require(lost_echoes(tally, sent) == expected, "lost echoes: the larger of time-outs and missing replies");
+    }
+}
+
 void check_download_line(const std::string& raw) {
     const std::string line = download_log_text(raw);
     require(line == naive_remove(raw, "`NUL'", false, 1, -1), "the log line loses every `NUL'");
@@ -92,7 +115,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     using namespace lum::fuzz;
     const std::string output(reinterpret_cast<const char*>(bytes), size);
     const std::vector<std::string> lines = naive_fields(output, "\n");
-    require(count_lines(lines, false) == count_lines(lines, true), "every count equals the naive count");
+    const Counts counts = count_lines(lines, true);
+    require(count_lines(lines, false) == counts, "every count equals the naive count");
+    check_lost_echoes(lines, counts);
     for (const std::string& line : lines)
         check_download_line(line);
     return 0;
