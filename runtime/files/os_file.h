@@ -3,7 +3,8 @@
 
 #include <cstdint>
 #include <string_view>
-#include <utility>
+
+#include "runtime/common/unique_resource.h"
 
 namespace lum {
 
@@ -13,17 +14,6 @@ namespace lum {
 class OsFile {
 public:
     OsFile() = default;
-    OsFile(OsFile&& other) noexcept : handle_(std::exchange(other.handle_, 0)) {}
-    OsFile& operator=(OsFile&& other) noexcept {
-        if (this != &other) {
-            close();
-            handle_ = std::exchange(other.handle_, 0);
-        }
-        return *this;
-    }
-    OsFile(const OsFile&) = delete;
-    OsFile& operator=(const OsFile&) = delete;
-    ~OsFile() { close(); }
 
     // Creates the file or replaces an existing one, for reading and writing; others may still read it.
     static OsFile create_read_write(std::string_view path);
@@ -34,10 +24,10 @@ public:
     // Opens the file for writing, creating it when missing but leaving its bytes alone.
     static OsFile open_write_keep(std::string_view path);
 
-    bool is_open() const { return handle_ != 0; }
+    bool is_open() const { return static_cast<bool>(file_); }
 
     // The OS handle (or descriptor) as a number; never 0 for an open file.
-    std::intptr_t handle_value() const { return handle_; }
+    std::intptr_t handle_value() const { return file_.get(); }
 
     // Bytes read into `into`, at most `size`; 0 at the end of the file or on an error.
     std::int32_t read(char* into, std::int32_t size);
@@ -49,10 +39,18 @@ public:
     void move_back(std::int32_t count);
 
 private:
-    explicit OsFile(std::intptr_t handle) : handle_(handle) {}
-    void close();
+    // The handle or descriptor as a number, 0 for none (so that this header stays free of OS headers);
+    // its backend closes it.
+    struct Kind {
+        using Native = std::intptr_t;
+        static constexpr std::intptr_t none() { return 0; }
+        static bool holds(std::intptr_t handle) { return handle != 0; }
+        static void free(std::intptr_t handle);
+    };
 
-    std::intptr_t handle_ = 0; // 0: nothing open.
+    explicit OsFile(std::intptr_t handle) : file_(handle) {}
+
+    UniqueResource<Kind> file_;
 };
 
 } // namespace lum

@@ -17,7 +17,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <utility>
+
+#include "runtime/common/unique_resource.h"
 
 namespace lum {
 
@@ -57,30 +58,13 @@ using BufferLength = std::size_t;
 #endif
 
 // A socket owned by one object and closed with it.
-class Socket {
-public:
-    Socket() = default;
-    explicit Socket(NativeSocket native) : native_(native) {}
-    Socket(Socket&& other) noexcept : native_(std::exchange(other.native_, NO_SOCKET)) {}
-    Socket& operator=(Socket&& other) noexcept {
-        if (this != &other) {
-            reset();
-            native_ = std::exchange(other.native_, NO_SOCKET);
-        }
-        return *this;
-    }
-    Socket(const Socket&) = delete;
-    Socket& operator=(const Socket&) = delete;
-    ~Socket() { reset(); }
-
-    NativeSocket get() const { return native_; }
-    explicit operator bool() const { return native_ != NO_SOCKET; }
-    void reset() {
-        if (native_ != NO_SOCKET) close_native_socket(std::exchange(native_, NO_SOCKET));
-    }
-
-private:
-    NativeSocket native_ = NO_SOCKET;
+struct SocketKind {
+    using Native = NativeSocket;
+    static constexpr NativeSocket none() { return NO_SOCKET; }
+    static bool holds(NativeSocket socket) { return socket != NO_SOCKET; }
+    static void free(NativeSocket socket) { close_native_socket(socket); }
 };
+
+using Socket = UniqueResource<SocketKind>;
 
 } // namespace lum

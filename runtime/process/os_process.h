@@ -5,30 +5,29 @@
 #include <string>
 #include <utility>
 
+#include "runtime/common/unique_resource.h"
+
 namespace lum {
 
 // A handle or descriptor kept as a number, so that this header stays free of OS headers; -1 is none.
 inline constexpr std::intptr_t NO_NATIVE = -1;
 
+// A pipe end as the platform numbers it; its backend closes it.
+struct PipeEndKind {
+    using Native = std::intptr_t;
+    static constexpr std::intptr_t none() { return NO_NATIVE; }
+    static bool holds(std::intptr_t native) { return native != NO_NATIVE; }
+    static void free(std::intptr_t native);
+};
+
 // The caller's end of a pipe to or from a started program; closed with the object.
 class OsPipe {
 public:
     OsPipe() = default;
-    explicit OsPipe(std::intptr_t native) : native_(native) {}
-    OsPipe(OsPipe&& other) noexcept : native_(std::exchange(other.native_, NO_NATIVE)) {}
-    OsPipe& operator=(OsPipe&& other) noexcept {
-        if (this != &other) {
-            close();
-            native_ = std::exchange(other.native_, NO_NATIVE);
-        }
-        return *this;
-    }
-    OsPipe(const OsPipe&) = delete;
-    OsPipe& operator=(const OsPipe&) = delete;
-    ~OsPipe() { close(); }
+    explicit OsPipe(std::intptr_t native) : end_(native) {}
 
-    bool is_open() const { return native_ != NO_NATIVE; }
-    std::intptr_t native() const { return native_; }
+    bool is_open() const { return static_cast<bool>(end_); }
+    std::intptr_t native() const { return end_.get(); }
 
     // Blocks until some bytes are there; 0 once every writer has closed and the pipe is empty, or on failure.
     std::int32_t read_some(char* into, std::int32_t room);
@@ -42,10 +41,10 @@ public:
     // Waits up to `timeout_ms` until bytes wait or the pipe has reached its end; false if time ran out.
     bool wait_readable(std::int32_t timeout_ms) const;
 
-    void close();
+    void close() { end_.reset(); }
 
 private:
-    std::intptr_t native_ = NO_NATIVE;
+    UniqueResource<PipeEndKind> end_;
 };
 
 // A started process. Letting go of it never stops the program; on POSIX a process that is still

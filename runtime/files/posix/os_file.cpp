@@ -47,7 +47,7 @@ std::int32_t OsFile::read(char* into, std::int32_t size) {
     if (!is_open() || size <= 0) return 0;
     ssize_t got = 0;
     do {
-        got = ::read(static_cast<int>(handle_), into, static_cast<std::size_t>(size));
+        got = ::read(static_cast<int>(file_.get()), into, static_cast<std::size_t>(size));
     } while (got < 0 && errno == EINTR);
     return got < 0 ? 0 : static_cast<std::int32_t>(got);
 }
@@ -56,7 +56,8 @@ std::int32_t OsFile::read(char* into, std::int32_t size) {
 std::int32_t OsFile::write(const char* from, std::int32_t size) {
     std::int32_t done = 0;
     while (is_open() && done < size) {
-        const ssize_t written = ::write(static_cast<int>(handle_), from + done, static_cast<std::size_t>(size - done));
+        const ssize_t written =
+            ::write(static_cast<int>(file_.get()), from + done, static_cast<std::size_t>(size - done));
         if (written < 0 && errno == EINTR) continue;
         if (written <= 0) break;
         done += static_cast<std::int32_t>(written);
@@ -65,12 +66,10 @@ std::int32_t OsFile::write(const char* from, std::int32_t size) {
 }
 
 void OsFile::move_back(std::int32_t count) {
-    if (is_open()) ::lseek(static_cast<int>(handle_), -static_cast<off_t>(count), SEEK_CUR);
+    if (is_open()) ::lseek(static_cast<int>(file_.get()), -static_cast<off_t>(count), SEEK_CUR);
 }
 
-void OsFile::close() {
-    if (handle_ != 0) ::close(static_cast<int>(std::exchange(handle_, 0)));
-}
+void OsFile::Kind::free(std::intptr_t handle) { ::close(static_cast<int>(handle)); }
 
 } // namespace lum
 

@@ -37,7 +37,7 @@ OsFile OsFile::open_write_keep(std::string_view path) { return OsFile(create_fil
 std::int32_t OsFile::read(char* into, std::int32_t size) {
     DWORD got = 0;
     if (!is_open() || size <= 0) return 0;
-    if (!ReadFile(as_handle(handle_), into, static_cast<DWORD>(size), &got, nullptr)) return 0;
+    if (!ReadFile(as_handle(file_.get()), into, static_cast<DWORD>(size), &got, nullptr)) return 0;
     return static_cast<std::int32_t>(got);
 }
 
@@ -45,17 +45,15 @@ std::int32_t OsFile::read(char* into, std::int32_t size) {
 std::int32_t OsFile::write(const char* from, std::int32_t size) {
     DWORD written = 0;
     if (!is_open() || size <= 0) return 0;
-    if (!WriteFile(as_handle(handle_), from, static_cast<DWORD>(size), &written, nullptr)) return 0;
+    if (!WriteFile(as_handle(file_.get()), from, static_cast<DWORD>(size), &written, nullptr)) return 0;
     return static_cast<std::int32_t>(written);
 }
 
 void OsFile::move_back(std::int32_t count) {
-    if (is_open()) SetFilePointer(as_handle(handle_), -static_cast<LONG>(count), nullptr, FILE_CURRENT);
+    if (is_open()) SetFilePointer(as_handle(file_.get()), -static_cast<LONG>(count), nullptr, FILE_CURRENT);
 }
 
-void OsFile::close() {
-    if (handle_ != 0) CloseHandle(as_handle(std::exchange(handle_, 0)));
-}
+void OsFile::Kind::free(std::intptr_t handle) { CloseHandle(as_handle(handle)); }
 
 } // namespace lum
 

@@ -35,28 +35,28 @@ std::int32_t OsPipe::read_some(char* into, std::int32_t room) {
     if (!is_open() || room <= 0) return 0;
     ssize_t got = 0;
     do {
-        got = ::read(as_fd(native_), into, static_cast<std::size_t>(room));
+        got = ::read(as_fd(native()), into, static_cast<std::size_t>(room));
     } while (got < 0 && errno == EINTR);
     return got < 0 ? 0 : static_cast<std::int32_t>(got);
 }
 
 std::int32_t OsPipe::bytes_waiting() const {
     int available = 0;
-    if (!is_open() || ::ioctl(as_fd(native_), FIONREAD, &available) != 0) return 0;
+    if (!is_open() || ::ioctl(as_fd(native()), FIONREAD, &available) != 0) return 0;
     return available;
 }
 
 // POLLHUP: every writer has closed; with nothing left to read, the output is over.
 bool OsPipe::at_end() const {
     if (!is_open()) return true;
-    pollfd watch{as_fd(native_), POLLIN, 0};
+    pollfd watch{as_fd(native()), POLLIN, 0};
     if (::poll(&watch, 1, 0) != 1 || (watch.revents & POLLHUP) == 0) return false;
     return bytes_waiting() == 0;
 }
 
 bool OsPipe::wait_readable(std::int32_t timeout_ms) const {
     if (!is_open()) return true;
-    pollfd watch{as_fd(native_), POLLIN, 0};
+    pollfd watch{as_fd(native()), POLLIN, 0};
     int ready = 0;
     do {
         ready = ::poll(&watch, 1, timeout_ms);
@@ -64,9 +64,7 @@ bool OsPipe::wait_readable(std::int32_t timeout_ms) const {
     return ready != 0;
 }
 
-void OsPipe::close() {
-    if (is_open()) ::close(as_fd(std::exchange(native_, NO_NATIVE)));
-}
+void PipeEndKind::free(std::intptr_t native) { ::close(as_fd(native)); }
 
 bool OsProcess::has_ended() {
     if (native_ == NO_NATIVE || ended_) return true;

@@ -3,34 +3,17 @@
 
 #include <unistd.h>
 
-#include <utility>
+#include "runtime/common/unique_resource.h"
 
 namespace lum {
 
-class UniqueFd {
-public:
-    UniqueFd() = default;
-    explicit UniqueFd(int fd) : fd_(fd) {}
-    UniqueFd(UniqueFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-    UniqueFd& operator=(UniqueFd&& other) noexcept {
-        if (this != &other) reset(std::exchange(other.fd_, -1));
-        return *this;
-    }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    ~UniqueFd() { reset(); }
-
-    int get() const { return fd_; }
-    int release() { return std::exchange(fd_, -1); }
-    explicit operator bool() const { return fd_ >= 0; }
-
-    void reset(int fd = -1) {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = fd;
-    }
-
-private:
-    int fd_ = -1;
+struct FdKind {
+    using Native = int;
+    static constexpr int none() { return -1; }
+    static bool holds(int fd) { return fd >= 0; }
+    static void free(int fd) { ::close(fd); }
 };
+
+using UniqueFd = UniqueResource<FdKind>;
 
 } // namespace lum

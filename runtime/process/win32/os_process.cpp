@@ -15,13 +15,13 @@ std::int32_t OsPipe::read_some(char* into, std::int32_t room) {
     if (!is_open() || room <= 0) return 0;
     // ReadFile on a pipe returns as soon as some bytes are there, and fails with ERROR_BROKEN_PIPE
     // once every writer has closed its end and the pipe is empty.
-    if (!ReadFile(as_handle(native_), into, static_cast<DWORD>(room), &got, nullptr)) return 0;
+    if (!ReadFile(as_handle(native()), into, static_cast<DWORD>(room), &got, nullptr)) return 0;
     return static_cast<std::int32_t>(got);
 }
 
 std::int32_t OsPipe::bytes_waiting() const {
     DWORD available = 0;
-    if (!is_open() || !PeekNamedPipe(as_handle(native_), nullptr, 0, nullptr, &available, nullptr)) return 0;
+    if (!is_open() || !PeekNamedPipe(as_handle(native()), nullptr, 0, nullptr, &available, nullptr)) return 0;
     return available > 0x7fffffff ? 0x7fffffff : static_cast<std::int32_t>(available);
 }
 
@@ -29,7 +29,7 @@ std::int32_t OsPipe::bytes_waiting() const {
 bool OsPipe::at_end() const {
     DWORD available = 0;
     if (!is_open()) return true;
-    if (PeekNamedPipe(as_handle(native_), nullptr, 0, nullptr, &available, nullptr)) return false;
+    if (PeekNamedPipe(as_handle(native()), nullptr, 0, nullptr, &available, nullptr)) return false;
     return GetLastError() == ERROR_BROKEN_PIPE;
 }
 
@@ -39,16 +39,14 @@ bool OsPipe::wait_readable(std::int32_t timeout_ms) const {
     const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(timeout_ms < 0 ? 0 : timeout_ms);
     for (;;) {
         DWORD available = 0;
-        if (!is_open() || !PeekNamedPipe(as_handle(native_), nullptr, 0, nullptr, &available, nullptr)) return true;
+        if (!is_open() || !PeekNamedPipe(as_handle(native()), nullptr, 0, nullptr, &available, nullptr)) return true;
         if (available > 0) return true;
         if (GetTickCount64() >= deadline) return false;
         Sleep(STEP_MS);
     }
 }
 
-void OsPipe::close() {
-    if (is_open()) CloseHandle(as_handle(std::exchange(native_, NO_NATIVE)));
-}
+void PipeEndKind::free(std::intptr_t native) { CloseHandle(as_handle(native)); }
 
 bool OsProcess::has_ended() {
     if (native_ == NO_NATIVE) return true;

@@ -3,34 +3,18 @@
 
 #include <windows.h>
 
-#include <utility>
+#include "runtime/common/unique_resource.h"
 
 namespace lum {
 
-class UniqueHandle {
-public:
-    UniqueHandle() = default;
-    explicit UniqueHandle(HANDLE handle) : handle_(handle) {}
-    UniqueHandle(UniqueHandle&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
-    UniqueHandle& operator=(UniqueHandle&& other) noexcept {
-        if (this != &other) reset(std::exchange(other.handle_, nullptr));
-        return *this;
-    }
-    UniqueHandle(const UniqueHandle&) = delete;
-    UniqueHandle& operator=(const UniqueHandle&) = delete;
-    ~UniqueHandle() { reset(); }
-
-    HANDLE get() const { return handle_; }
-    HANDLE release() { return std::exchange(handle_, nullptr); }
-    explicit operator bool() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
-
-    void reset(HANDLE handle = nullptr) {
-        if (*this) CloseHandle(handle_);
-        handle_ = handle;
-    }
-
-private:
-    HANDLE handle_ = nullptr;
+// Failed calls give either null or INVALID_HANDLE_VALUE, depending on the call: neither is closed.
+struct HandleKind {
+    using Native = HANDLE;
+    static constexpr HANDLE none() { return nullptr; }
+    static bool holds(HANDLE handle) { return handle != nullptr && handle != INVALID_HANDLE_VALUE; }
+    static void free(HANDLE handle) { CloseHandle(handle); }
 };
+
+using UniqueHandle = UniqueResource<HandleKind>;
 
 } // namespace lum

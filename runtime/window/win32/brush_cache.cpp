@@ -56,21 +56,8 @@ BrushCache& brush_cache() {
 
 } // namespace
 
-CachedBrush::CachedBrush(COLORREF color) : brush_(brush_cache().take(color)) {}
+CachedBrush::CachedBrush(COLORREF color) : UniqueResource(brush_cache().take(color)) {}
 
-CachedBrush::CachedBrush(CachedBrush&& other) noexcept : brush_(std::exchange(other.brush_, nullptr)) {}
-
-CachedBrush& CachedBrush::operator=(CachedBrush&& other) noexcept {
-    if (this != &other) {
-        reset();
-        brush_ = std::exchange(other.brush_, nullptr);
-    }
-    return *this;
-}
-
-void CachedBrush::reset() {
-    const HBRUSH brush = std::exchange(brush_, nullptr);
-    if (brush != nullptr) brush_cache().give_back(brush);
-}
+void BorrowedBrushKind::free(HBRUSH brush) { brush_cache().give_back(brush); }
 
 } // namespace lum::win32

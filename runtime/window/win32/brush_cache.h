@@ -3,25 +3,24 @@
 
 #include <windows.h>
 
+#include "runtime/common/unique_resource.h"
+
 namespace lum::win32 {
 
-// A brush of one colour borrowed from the program-wide cache; it goes back (and is deleted with its
-// last user) when this object is reset or dropped.
-class CachedBrush {
+// A brush borrowed from the program-wide cache: freeing it gives it back, and the cache deletes it
+// with its last user.
+struct BorrowedBrushKind {
+    using Native = HBRUSH;
+    static constexpr HBRUSH none() { return nullptr; }
+    static bool holds(HBRUSH brush) { return brush != nullptr; }
+    static void free(HBRUSH brush);
+};
+
+// A brush of one colour from the cache; it goes back when this object is reset or dropped.
+class CachedBrush : public UniqueResource<BorrowedBrushKind> {
 public:
     CachedBrush() = default;
     explicit CachedBrush(COLORREF color);
-    CachedBrush(CachedBrush&& other) noexcept;
-    CachedBrush& operator=(CachedBrush&& other) noexcept;
-    CachedBrush(const CachedBrush&) = delete;
-    CachedBrush& operator=(const CachedBrush&) = delete;
-    ~CachedBrush() { reset(); }
-
-    HBRUSH get() const { return brush_; }
-    void reset();
-
-private:
-    HBRUSH brush_ = nullptr;
 };
 
 } // namespace lum::win32

@@ -3,36 +3,16 @@
 
 #include <windows.h>
 
-#include <utility>
+#include "runtime/common/unique_resource.h"
 
 namespace lum {
 
-// Owns one handle and frees it with `Free`. reset() forgets the handle before freeing it, so that code
-// run while it is freed (a window's WM_NCDESTROY) sees it as gone and does not free it twice.
-template <class Handle, class Free> class UniqueWin32 {
-public:
-    UniqueWin32() = default;
-    explicit UniqueWin32(Handle handle) : handle_(handle) {}
-    UniqueWin32(UniqueWin32&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
-    UniqueWin32& operator=(UniqueWin32&& other) noexcept {
-        if (this != &other) reset(std::exchange(other.handle_, nullptr));
-        return *this;
-    }
-    UniqueWin32(const UniqueWin32&) = delete;
-    UniqueWin32& operator=(const UniqueWin32&) = delete;
-    ~UniqueWin32() { reset(); }
-
-    Handle get() const { return handle_; }
-    Handle release() { return std::exchange(handle_, nullptr); }
-    explicit operator bool() const { return handle_ != nullptr; }
-
-    void reset(Handle handle = nullptr) {
-        const Handle old = std::exchange(handle_, handle);
-        if (old != nullptr) Free()(old);
-    }
-
-private:
-    Handle handle_ = nullptr;
+// A handle of the window layer: null holds nothing, `Free` gives it back.
+template <class Handle, class Free> struct Win32Kind {
+    using Native = Handle;
+    static constexpr Handle none() { return nullptr; }
+    static bool holds(Handle handle) { return handle != nullptr; }
+    static void free(Handle handle) { Free()(handle); }
 };
 
 struct DestroyWindowFree {
@@ -45,9 +25,9 @@ struct DestroyAcceleratorsFree {
     void operator()(HACCEL table) const { DestroyAcceleratorTable(table); }
 };
 
-using UniqueWindow = UniqueWin32<HWND, DestroyWindowFree>;
-using UniqueFont = UniqueWin32<HFONT, DeleteObjectFree>;
-using UniqueBrush = UniqueWin32<HBRUSH, DeleteObjectFree>;
-using UniqueAccelerators = UniqueWin32<HACCEL, DestroyAcceleratorsFree>;
+using UniqueWindow = UniqueResource<Win32Kind<HWND, DestroyWindowFree>>;
+using UniqueFont = UniqueResource<Win32Kind<HFONT, DeleteObjectFree>>;
+using UniqueBrush = UniqueResource<Win32Kind<HBRUSH, DeleteObjectFree>>;
+using UniqueAccelerators = UniqueResource<Win32Kind<HACCEL, DestroyAcceleratorsFree>>;
 
 } // namespace lum

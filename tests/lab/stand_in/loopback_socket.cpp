@@ -45,24 +45,10 @@ std::optional<LoopbackAddress> parse_loopback_address(std::string_view text) {
     return LoopbackAddress{host, static_cast<std::uint16_t>(*port)};
 }
 
-Socket& Socket::operator=(Socket&& other) noexcept {
-    if (this != &other) {
-        reset();
-        native_ = other.native_;
-        other.native_ = compat::NO_SOCKET;
-    }
-    return *this;
-}
-
-void Socket::reset() {
-    if (native_ != compat::NO_SOCKET) compat::close_socket(native_);
-    native_ = compat::NO_SOCKET;
-}
-
 Socket connect_to(const LoopbackAddress& to) {
     Socket socket(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
     const sockaddr_in place = socket_address(to);
-    if (!socket || ::connect(socket.native(), reinterpret_cast<const sockaddr*>(&place), sizeof(place)) != 0) {
+    if (!socket || ::connect(socket.get(), reinterpret_cast<const sockaddr*>(&place), sizeof(place)) != 0) {
         return Socket();
     }
     return socket;
@@ -71,31 +57,31 @@ Socket connect_to(const LoopbackAddress& to) {
 Socket listen_on_loopback(std::uint16_t& port) {
     Socket socket(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
     const sockaddr_in place = socket_address(LoopbackAddress{0x7F000001, 0});
-    if (!socket || ::bind(socket.native(), reinterpret_cast<const sockaddr*>(&place), sizeof(place)) != 0 ||
-        ::listen(socket.native(), 4) != 0) {
+    if (!socket || ::bind(socket.get(), reinterpret_cast<const sockaddr*>(&place), sizeof(place)) != 0 ||
+        ::listen(socket.get(), 4) != 0) {
         return Socket();
     }
     sockaddr_in bound{};
     compat::AddressLength length = sizeof(bound);
-    if (::getsockname(socket.native(), reinterpret_cast<sockaddr*>(&bound), &length) != 0) return Socket();
+    if (::getsockname(socket.get(), reinterpret_cast<sockaddr*>(&bound), &length) != 0) return Socket();
     port = ntohs(bound.sin_port);
     return socket;
 }
 
-Socket accept_connection(const Socket& listener) { return Socket(::accept(listener.native(), nullptr, nullptr)); }
+Socket accept_connection(const Socket& listener) { return Socket(::accept(listener.get(), nullptr, nullptr)); }
 
 bool wait_readable(const Socket& socket, int timeout_ms) {
     fd_set readable;
     FD_ZERO(&readable);
-    FD_SET(socket.native(), &readable);
+    FD_SET(socket.get(), &readable);
     timeval limit{timeout_ms / 1000, (timeout_ms % 1000) * 1000};
-    return ::select(compat::select_width(socket.native()), &readable, nullptr, nullptr, &limit) > 0;
+    return ::select(compat::select_width(socket.get()), &readable, nullptr, nullptr, &limit) > 0;
 }
 
 bool send_all(const Socket& socket, std::string_view bytes) {
     while (!bytes.empty()) {
         const auto length = static_cast<compat::IoLength>(bytes.size() < 65536 ? bytes.size() : 65536);
-        const auto sent = ::send(socket.native(), bytes.data(), length, compat::SEND_FLAGS);
+        const auto sent = ::send(socket.get(), bytes.data(), length, compat::SEND_FLAGS);
         if (sent <= 0) return false;
         bytes.remove_prefix(static_cast<std::size_t>(sent));
     }
@@ -104,7 +90,7 @@ bool send_all(const Socket& socket, std::string_view bytes) {
 
 bool receive_some(const Socket& socket, std::string& bytes) {
     char buffer[4096];
-    const auto got = ::recv(socket.native(), buffer, static_cast<compat::IoLength>(sizeof(buffer)), 0);
+    const auto got = ::recv(socket.get(), buffer, static_cast<compat::IoLength>(sizeof(buffer)), 0);
     if (got <= 0) return false;
     bytes.append(buffer, static_cast<std::size_t>(got));
     return true;

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "runtime/common/unique_resource.h"
 #include "tests/lab/stand_in/socket_compat.h"
 
 namespace lum::lab {
@@ -37,23 +38,14 @@ private:
 };
 
 // A TCP socket, closed with the object; move-only.
-class Socket {
-public:
-    Socket() = default;
-    explicit Socket(compat::NativeSocket native) : native_(native) {}
-    ~Socket() { reset(); }
-    Socket(Socket&& other) noexcept : native_(other.native_) { other.native_ = compat::NO_SOCKET; }
-    Socket& operator=(Socket&& other) noexcept;
-    Socket(const Socket&) = delete;
-    Socket& operator=(const Socket&) = delete;
-
-    explicit operator bool() const { return native_ != compat::NO_SOCKET; }
-    compat::NativeSocket native() const { return native_; }
-    void reset();
-
-private:
-    compat::NativeSocket native_ = compat::NO_SOCKET;
+struct SocketKind {
+    using Native = compat::NativeSocket;
+    static constexpr compat::NativeSocket none() { return compat::NO_SOCKET; }
+    static bool holds(compat::NativeSocket socket) { return socket != compat::NO_SOCKET; }
+    static void free(compat::NativeSocket socket) { compat::close_socket(socket); }
 };
+
+using Socket = UniqueResource<SocketKind>;
 
 // A connection to `to`; an empty socket when refused.
 Socket connect_to(const LoopbackAddress& to);
