@@ -44,10 +44,14 @@ struct DeleteObjectFree {
 struct DestroyAcceleratorsFree {
     void operator()(HACCEL table) const { DestroyAcceleratorTable(table); }
 };
+struct DestroyIconFree {
+    void operator()(HICON icon) const { DestroyIcon(icon); }
+};
 
 using UniqueWindow = UniqueWin32<HWND, DestroyWindowFree>;
 using UniqueFont = UniqueWin32<HFONT, DeleteObjectFree>;
 using UniqueBrush = UniqueWin32<HBRUSH, DeleteObjectFree>;
 using UniqueAccelerators = UniqueWin32<HACCEL, DestroyAcceleratorsFree>;
+using UniqueIcon = UniqueWin32<HICON, DestroyIconFree>;
 
 } // namespace lum
