@@ -9,7 +9,7 @@ namespace lum {
 
 // Runner flags; bits combine. The test run uses 14 (Hide + Open + Read) for the tools it reads,
 // 2 (Hide) for programs it leaves alone, 6 (Hide + Open) for the download, which it waits for itself
-// within a time limit, and 0 to open a document.
+// within a time limit, and 0 to open the report and the speed-test page in a window the user sees.
 enum RunnerFlag : std::int32_t {
     Wait = 1,     // return only after the program has ended (no time limit)
     Hide = 2,     // no visible window; without pipes, no console either

@@ -31,9 +31,12 @@ void install_document_opener(const std::string& child_path, const std::string& r
         set_default_value(extension, TYPE_KEY);
     set_value("http", "URL Protocol", "");
     for (const char* command : COMMAND_KEYS) {
-        set_default_value(command, "\"" + child_path + "\" append \"" + record_path + "\" cwd args \"%1\"");
+        set_default_value(command, "\"" + child_path + "\" append \"" + record_path + "\" cwd startup args \"%1\"");
     }
 }
+
+// What the test child's "startup" action writes for STARTF_USESHOWWINDOW with SW_SHOWNORMAL.
+std::string shown_normally_note() { return "show_given=1 show=1 handles_given=0"; }
 
 void remove_document_opener() {
     RegDeleteTreeA(HKEY_CLASSES_ROOT, TYPE_KEY);

@@ -74,7 +74,8 @@ TEST_F(ClosingTest, FooterIsTheLastLineOfTheClosedReport) {
               "Test 7: Multicast Test\r\n\r\n=== TEST END === 2014-03-09 08:06:59\r\n");
 }
 
-// Each press opens its target; only closing the window ends the screen. The openers run on their own,
+// Each press opens its target in a window the user sees: a browser started hidden for the speed-test
+// page would stay out of sight. Only closing the window ends the screen. The openers run on their own,
 // so their records may come in any order.
 TEST_F(ClosingTest, ButtonsOpenTheReportAndTheSpeedTestPageUntilTheWindowCloses) {
     std::ofstream(temp_.path() / "lumtest.txt") << "report\n";
@@ -107,6 +108,10 @@ TEST_F(ClosingTest, ButtonsOpenTheReportAndTheSpeedTestPageUntilTheWindowCloses)
     }
     EXPECT_EQ(reports, 2);
     EXPECT_EQ(pages, 1);
+    const std::vector<std::string> lines = testing_support::lines_of(file_contents(record));
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), testing_support::shown_normally_note()), 3)
+        << "every opener, the speed-test page's too, is to show its window normally:\n"
+        << file_contents(record);
 }
 
 } // namespace

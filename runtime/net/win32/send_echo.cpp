@@ -16,18 +16,63 @@
 namespace lum {
 namespace {
 
+// The ICMP library is not among those that Windows always takes from the system folder: linked by name,
+// a file called IPHLPAPI.DLL beside the program (a Downloads folder) would be loaded in its place. It is
+// loaded by hand, for one echo, from the system folder alone.
+class IcmpLibrary {
+public:
+    IcmpLibrary() : module_(load_from_system_folder(L"iphlpapi.dll")) {
+        if (module_ == nullptr) return;
+        icmp_create_file = entry_point<decltype(&IcmpCreateFile)>("IcmpCreateFile");
+        icmp_send_echo = entry_point<decltype(&IcmpSendEcho)>("IcmpSendEcho");
+        icmp_close_handle = entry_point<decltype(&IcmpCloseHandle)>("IcmpCloseHandle");
+    }
+    IcmpLibrary(const IcmpLibrary&) = delete;
+    IcmpLibrary& operator=(const IcmpLibrary&) = delete;
+    ~IcmpLibrary() {
+        if (module_ != nullptr) FreeLibrary(module_);
+    }
+    explicit operator bool() const {
+        return icmp_create_file != nullptr && icmp_send_echo != nullptr && icmp_close_handle != nullptr;
+    }
+
+    decltype(&IcmpCreateFile) icmp_create_file = nullptr;
+    decltype(&IcmpSendEcho) icmp_send_echo = nullptr;
+    decltype(&IcmpCloseHandle) icmp_close_handle = nullptr;
+
+private:
+    // Windows 8 and a Windows 7 with its loader update understand the search flag; an older loader refuses
+    // it, and the full path of the system folder's copy does the same job there.
+    static HMODULE load_from_system_folder(const wchar_t* name) {
+        if (const HMODULE module = LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) return module;
+        wchar_t folder[MAX_PATH];
+        const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+        if (length == 0 || length >= MAX_PATH) return nullptr;
+        const std::wstring path = std::wstring(folder, length) + L"\\" + name;
+        return LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    }
+
+    // Through the untyped function pointer, since the loader's address carries no type of its own.
+    template <class Call> Call entry_point(const char* name) const {
+        return reinterpret_cast<Call>(reinterpret_cast<void (*)()>(GetProcAddress(module_, name)));
+    }
+
+    HMODULE module_;
+};
+
 class IcmpHandle {
 public:
-    IcmpHandle() : handle_(IcmpCreateFile()) {}
+    explicit IcmpHandle(const IcmpLibrary& library) : library_(library), handle_(library.icmp_create_file()) {}
     IcmpHandle(const IcmpHandle&) = delete;
     IcmpHandle& operator=(const IcmpHandle&) = delete;
     ~IcmpHandle() {
-        if (*this) IcmpCloseHandle(handle_);
+        if (*this) library_.icmp_close_handle(handle_);
     }
     HANDLE get() const { return handle_; }
     explicit operator bool() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
 
 private:
+    const IcmpLibrary& library_;
     HANDLE handle_;
 };
 
@@ -50,11 +95,13 @@ IPAddr ip_addr_of(std::uint32_t address) {
 // not examined: any reply the platform counts, an error report from a router on the way included, is
 // taken as the host's answer, as the program always has.
 std::int32_t send_echo(std::uint32_t address, std::string_view payload, std::int32_t timeout_ms) {
-    const IcmpHandle icmp;
+    const IcmpLibrary library;
+    if (!library) return ECHO_NO_REPLY;
+    const IcmpHandle icmp(library);
     if (!icmp) return ECHO_NO_REPLY;
     std::string request(payload); // the call takes the request data through a non-const pointer
     std::vector<unsigned char> reply_area(reply_area_size(request.size()), 0);
-    const DWORD replies = IcmpSendEcho(
+    const DWORD replies = library.icmp_send_echo(
         icmp.get(), ip_addr_of(address), request.data(), static_cast<WORD>(request.size()), nullptr, reply_area.data(),
         static_cast<DWORD>(reply_area.size()), static_cast<DWORD>(std::max(timeout_ms, 0)));
     if (replies == 0) return ECHO_NO_REPLY;

@@ -24,10 +24,14 @@ struct DeleteObjectFree {
 struct DestroyAcceleratorsFree {
     void operator()(HACCEL table) const { DestroyAcceleratorTable(table); }
 };
+struct DestroyIconFree {
+    void operator()(HICON icon) const { DestroyIcon(icon); }
+};
 
 using UniqueWindow = UniqueResource<Win32Kind<HWND, DestroyWindowFree>>;
 using UniqueFont = UniqueResource<Win32Kind<HFONT, DeleteObjectFree>>;
 using UniqueBrush = UniqueResource<Win32Kind<HBRUSH, DeleteObjectFree>>;
 using UniqueAccelerators = UniqueResource<Win32Kind<HACCEL, DestroyAcceleratorsFree>>;
+using UniqueIcon = UniqueResource<Win32Kind<HICON, DestroyIconFree>>;
 
 } // namespace lum

@@ -16,6 +16,17 @@ ClassResources& class_resources() {
     return resources;
 }
 
+namespace {
+
+// The icon resource's own image of the size that the system metrics `width_metric` and `height_metric`
+// give: with only the big icon, Windows would shrink its 32-pixel image for the title bar and the
+// taskbar, blurred. Not shared, since the shared copy is whichever size was asked for first.
+HICON load_program_icon(int width_metric, int height_metric) {
+    return static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(1), IMAGE_ICON,
+                                         GetSystemMetrics(width_metric), GetSystemMetrics(height_metric), 0));
+}
+
+} // namespace
 } // namespace win32
 
 void window_layer_start() {
@@ -25,8 +36,9 @@ void window_layer_start() {
     InitCommonControlsEx(&controls);
     CoInitialize(nullptr);
     win32::ClassResources& resources = win32::class_resources();
-    // Test programs carry no icon resource; their windows simply get none.
-    resources.icon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(1));
+    // Most test programs carry no icon resource; their windows simply get none.
+    if (!resources.big_icon) resources.big_icon.reset(win32::load_program_icon(SM_CXICON, SM_CYICON));
+    if (!resources.small_icon) resources.small_icon.reset(win32::load_program_icon(SM_CXSMICON, SM_CYSMICON));
     resources.cursor = LoadCursorA(nullptr, IDC_ARROW);
     win32::gadget_list();
 }

@@ -83,9 +83,11 @@ struct GadgetList {
 };
 GadgetList& gadget_list();
 
-// The program's icon (none in a binary without icon resource 1) and the arrow cursor, for window classes.
+// The program's icon at the system's big and small icon sizes (none in a binary without icon resource 1)
+// and the arrow cursor, for window classes. Loaded once; the icons live as long as the program.
 struct ClassResources {
-    HICON icon = nullptr;
+    UniqueIcon big_icon;
+    UniqueIcon small_icon;
     HCURSOR cursor = nullptr;
 };
 ClassResources& class_resources();

@@ -16,8 +16,8 @@ bool register_window_class(const std::string& name) {
     window_class.style = CS_DBLCLKS;
     window_class.lpfnWndProc = window_procedure;
     window_class.hInstance = GetModuleHandleA(nullptr);
-    window_class.hIcon = class_resources().icon;
-    window_class.hIconSm = class_resources().icon;
+    window_class.hIcon = class_resources().big_icon.get();
+    window_class.hIconSm = class_resources().small_icon.get();
     window_class.hCursor = class_resources().cursor;
     window_class.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_3DFACE + 1));
     window_class.lpszClassName = name.c_str();

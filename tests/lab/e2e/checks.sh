@@ -31,6 +31,9 @@ expect_report() {
     passes|excluded)
       [ -f "$1" ] || { fail "no report"; return; }
       [ "$(head -n 1 "$1")" = $'Lumora Network Test v1.4\r' ] || fail "report does not start with the title"
+      # Wine plays Windows 10 (run-windows), which tells the program 10.0 only when its manifest claims that
+      # release, else 6.2, "Windows 8"; the Linux build has no Windows version. Neither has a name of its own.
+      [ "$(sed -n 3p "$1")" = $'Windows Future\r' ] || fail "the release line is: $(sed -n 3p "$1" | tr -d '\r')"
       grep -qE $'^=== TEST START === [0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}\r$' "$1" || fail "no start line"
       tail -n 1 "$1" | grep -qE $'^=== TEST END === [0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}\r$' ||
         fail "the footer is not the last line"

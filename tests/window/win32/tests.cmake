@@ -2,8 +2,14 @@
 target_sources(window_tests PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/win32_events_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/win32_gadgets_test.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/win32_message_box_test.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/win32_message_box_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/win32_icon_test.cpp)
 target_include_directories(window_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
+# The program's own icon, so that the icon tests see the images lumtest.exe carries.
+enable_language(RC)
+target_sources(window_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/program_icon.rc)
+set_source_files_properties(${CMAKE_CURRENT_LIST_DIR}/program_icon.rc PROPERTIES
+  OBJECT_DEPENDS ${PROJECT_SOURCE_DIR}/resources/lumtest.ico)
 
 # The progress window as a finished run leaves it, for the screenshot test.
 add_executable(window_showcase WIN32 ${CMAKE_CURRENT_LIST_DIR}/window_showcase.cpp)
