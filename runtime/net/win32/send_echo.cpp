@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/common/unique_resource.h"
 #include "runtime/net/addresses.h"
 #include "runtime/net/echo_backend.h"
 #include "runtime/net/net.h"
@@ -16,21 +17,23 @@
 namespace lum {
 namespace {
 
+struct LibraryKind {
+    using Native = HMODULE;
+    static constexpr HMODULE none() { return nullptr; }
+    static bool holds(HMODULE module) { return module != nullptr; }
+    static void free(HMODULE module) { FreeLibrary(module); }
+};
+
 // The ICMP library is not among those that Windows always takes from the system folder: linked by name,
 // a file called IPHLPAPI.DLL beside the program (a Downloads folder) would be loaded in its place. It is
 // loaded by hand, for one echo, from the system folder alone.
 class IcmpLibrary {
 public:
     IcmpLibrary() : module_(load_from_system_folder(L"iphlpapi.dll")) {
-        if (module_ == nullptr) return;
+        if (!module_) return;
         icmp_create_file = entry_point<decltype(&IcmpCreateFile)>("IcmpCreateFile");
         icmp_send_echo = entry_point<decltype(&IcmpSendEcho)>("IcmpSendEcho");
         icmp_close_handle = entry_point<decltype(&IcmpCloseHandle)>("IcmpCloseHandle");
-    }
-    IcmpLibrary(const IcmpLibrary&) = delete;
-    IcmpLibrary& operator=(const IcmpLibrary&) = delete;
-    ~IcmpLibrary() {
-        if (module_ != nullptr) FreeLibrary(module_);
     }
     explicit operator bool() const {
         return icmp_create_file != nullptr && icmp_send_echo != nullptr && icmp_close_handle != nullptr;
@@ -54,12 +57,13 @@ private:
 
     // Through the untyped function pointer, since the loader's address carries no type of its own.
     template <class Call> Call entry_point(const char* name) const {
-        return reinterpret_cast<Call>(reinterpret_cast<void (*)()>(GetProcAddress(module_, name)));
+        return reinterpret_cast<Call>(reinterpret_cast<void (*)()>(GetProcAddress(module_.get(), name)));
     }
 
-    HMODULE module_;
+    UniqueResource<LibraryKind> module_;
 };
 
+// Closed through the library it came from, so it keeps the library at hand rather than a fixed closer.
 class IcmpHandle {
 public:
     explicit IcmpHandle(const IcmpLibrary& library) : library_(library), handle_(library.icmp_create_file()) {}

@@ -14,7 +14,7 @@ namespace lum {
 namespace {
 
 using testing_support::Win32Window;
-using UniqueBitmap = UniqueWin32<HBITMAP, DeleteObjectFree>;
+using UniqueBitmap = UniqueResource<Win32Kind<HBITMAP, DeleteObjectFree>>;
 
 // One image's entry in an icon group resource, as the resource compiler stores the .ico file's directory.
 #pragma pack(push, 2)
