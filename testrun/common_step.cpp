@@ -35,6 +35,7 @@ void set_verdict(RunState& state, bool passed, OnFailure on_failure) {
 bool run_tool(const RunState& state, std::string_view program, std::string_view arguments, const LineScan& scan) {
     const std::intptr_t tool = launch_program(program, arguments, state.TempDir, CAPTURED);
     if (tool == 0) return false;
+    limit_program_time(tool, state.Limits.ToolMs);
     while (program_pending(tool)) {
         while (!wait_for_program_output(tool, PAINT_INTERVAL_MS))
             keep_windows_painted();

@@ -26,7 +26,9 @@ void set_verdict(RunState& state, bool passed, OnFailure on_failure);
 
 // Runs one tool hidden in the temporary folder and reads its output: every non-empty line is
 // logged and then scanned; empty lines are neither. A tool that cannot be started adds nothing.
-// The window stays painted while the tool is silent. The tool is released before this returns.
+// The window stays painted while the tool is silent. A tool still running when the run's tool limit
+// (state.Limits.ToolMs from its start) is due is stopped, and what it wrote up to then, a last line
+// without its end too, is read as if it had ended. The tool is released before this returns.
 // False when the tool could not be started.
 bool run_tool(const RunState& state, std::string_view program, std::string_view arguments, const LineScan& scan);
 

@@ -12,6 +12,19 @@ namespace lum {
 inline constexpr int TEST_COUNT = 7;
 inline constexpr std::size_t TABLE_SLOTS = 11; // slots 0 to 10, indexed by test number
 
+// How long a tool whose output a test reads may run, and how long the download may take, before each is
+// stopped: a tool that hangs (a lookup that never returns, a driver that never answers) must not keep
+// the run, and its window, waiting for ever.
+inline constexpr std::int32_t TOOL_LIMIT_MS = 120 * 1000;
+inline constexpr std::int32_t DOWNLOAD_LIMIT_MS = 300 * 1000;
+
+// The run's time limits, counted from each tool's start. The program keeps these; the lab shortens
+// them, so that its tests of a hung tool need not wait minutes.
+struct TimeLimits {
+    std::int32_t ToolMs = TOOL_LIMIT_MS;
+    std::int32_t DownloadMs = DOWNLOAD_LIMIT_MS;
+};
+
 struct RunState {
     std::array<std::string, TABLE_SLOTS> TestNames{};
     std::array<std::int32_t, TABLE_SLOTS> TestResults{};
@@ -30,6 +43,7 @@ struct RunState {
     std::string SpeedText;          // the download's rate as the tool wrote it, and in bits per second
     std::int32_t SpeedFound = 0;    // a finished-transfer line was read
     std::int32_t ReceivedCount = 0; // multicast packets reported received
+    TimeLimits Limits;
 };
 
 // A cleared run state with the seven test names in slots 1 to 7 and ContinueTests set.

@@ -25,21 +25,16 @@ std::string quoted_if_needed(const std::string& path) {
 }
 
 // The tool writes the file to the null device and its log to the temporary folder. The run waits for
-// it, keeping the window painted, and stops it when it takes too long: a download cut short has no
-// finished-transfer line, so the test fails.
-void download(const RunState& state, std::int32_t limit_ms) {
+// it, keeping the window painted; the runner stops it when it takes longer than the download's limit:
+// a download cut short has no finished-transfer line, so the test fails.
+void download(const RunState& state) {
     const std::string arguments =
         "-ONUL " + results_server_url(DOWNLOAD_PATH) + " -o " + quoted_if_needed(state.WgetLogPath);
     const std::intptr_t tool = launch_program("wget", arguments, state.TempDir, Hide | Open);
     if (tool == 0) return;
-    for (std::int32_t waited = 0; !wait_for_program_end(tool, PAINT_INTERVAL_MS); waited += PAINT_INTERVAL_MS) {
+    limit_program_time(tool, state.Limits.DownloadMs);
+    while (!wait_for_program_end(tool, PAINT_INTERVAL_MS))
         keep_windows_painted();
-        if (waited >= limit_ms) {
-            stop_program(tool);
-            wait_for_program_end(tool, PAINT_INTERVAL_MS);
-            break;
-        }
-    }
     release_program(tool);
 }
 
@@ -58,10 +53,10 @@ void read_download_log(RunState& state) {
 
 } // namespace
 
-void run_download_test(RunState& state, std::int32_t limit_ms) {
+void run_download_test(RunState& state) {
     if (state.ContinueTests != 0) {
         begin_test(state, TEST);
-        download(state, limit_ms);
+        download(state);
         read_download_log(state);
         if (state.SpeedFound == 1) {
             set_row_passed(state, " -- OK " + state.SpeedText);

@@ -7,16 +7,13 @@
 
 namespace lum {
 
-// How long the download may take before it is stopped and counted as failed.
-inline constexpr std::int32_t DOWNLOAD_LIMIT_MS = 300 * 1000;
-
-void run_network_config_test(RunState& state);                                      // Test 1
-void run_connection_test(RunState& state);                                          // Test 2
-void run_dns_test(RunState& state);                                                 // Test 3
-void run_normal_ping_test(RunState& state);                                         // Test 4
-void run_large_ping_test(RunState& state);                                          // Test 5
-void run_download_test(RunState& state, std::int32_t limit_ms = DOWNLOAD_LIMIT_MS); // Test 6
-void run_multicast_test(RunState& state);                                           // Test 7
+void run_network_config_test(RunState& state); // Test 1
+void run_connection_test(RunState& state);     // Test 2
+void run_dns_test(RunState& state);            // Test 3
+void run_normal_ping_test(RunState& state);    // Test 4
+void run_large_ping_test(RunState& state);     // Test 5
+void run_download_test(RunState& state);       // Test 6
+void run_multicast_test(RunState& state);      // Test 7
 
 void run_all_tests(RunState& state);
 

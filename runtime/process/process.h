@@ -40,6 +40,7 @@ bool program_pending(std::intptr_t handle);
 // a whole line or the end of the output is there; "" at once for a handle started without Read. The
 // output of a program that has ended is over once its pipe is empty, even while a process it left
 // behind still holds the pipe open.
+// With a time limit (limit_program_time), it blocks no longer than that.
 std::string read_program_line(std::intptr_t handle);
 
 // Waits up to `timeout_ms` until the next read_program_line has something to read: a whole line held
@@ -47,12 +48,22 @@ std::string read_program_line(std::intptr_t handle);
 // that a caller can keep its window painted in between.
 bool wait_for_program_output(std::intptr_t handle, std::int32_t timeout_ms);
 
-// Waits up to `timeout_ms` for the program to end; true when it has. For a handle that has no process
-// (a document the shell opened in a program already running) there is nothing to wait for: true.
+// Waits up to `timeout_ms` for the program to end; true when it has, or when it reached its time limit
+// meanwhile and was stopped. For a handle that has no process (a document the shell opened in a program
+// already running) there is nothing to wait for: true.
 bool wait_for_program_end(std::intptr_t handle, std::int32_t timeout_ms);
 
-// Ends the program at once, if it still runs (a download that has taken too long).
+// Ends the program at once, if it still runs.
 void stop_program(std::intptr_t handle);
+
+// Gives the program a time limit of `limit_ms`, counted from its start (0 or less: due at once); a
+// later call replaces it. The runner enforces it wherever it can wait for the program's output or end
+// (read_program_line, also between its reads, wait_for_program_output, wait_for_program_end): once the
+// limit is due, the program is stopped as stop_program stops it, and from then on it counts as a
+// program that has ended: the bytes it left in the pipe are still read, a last line without its line
+// end too, and then its output is over. Without a call there is no limit. 0 and 1 (no handle) are
+// ignored.
+void limit_program_time(std::intptr_t handle, std::int32_t limit_ms);
 
 // Closes the pipes and forgets the program, which runs on; a released process is still reaped when it
 // ends. Values that are not a live handle (0, 1, a handle already released) are ignored.

@@ -1,6 +1,8 @@
 // runtime/process/runner.cpp: launching programs, keeping their handles, and reading their output line by line.
 #include "runtime/process/process.h"
 
+#include <algorithm>
+#include <chrono>
 #include <list>
 #include <memory>
 #include <mutex>
@@ -12,6 +14,8 @@
 
 namespace lum {
 
+using Clock = std::chrono::steady_clock;
+
 // The record behind a program handle; the handle is its address.
 struct ProgramHandle {
     OsProcess process;
@@ -20,6 +24,8 @@ struct ProgramHandle {
     OsPipe output_reader;
     OsPipe error_reader;
     CarriedOutput carried_output;
+    Clock::time_point started;
+    Clock::time_point deadline = Clock::time_point::max(); // max: no time limit (or stopped already)
 };
 
 namespace {
@@ -32,6 +38,10 @@ constexpr std::int32_t OUTPUT_OVER_WAIT_MS = 2000;
 
 // How often a read that waits for output looks whether the program has ended meanwhile.
 constexpr std::int32_t END_CHECK_MS = 50;
+
+// How long a program stopped at its time limit is given to be gone before the reading goes on; a
+// stopped process ends at once on both platforms, so this is only a bound.
+constexpr std::int32_t STOPPED_WAIT_MS = 1000;
 
 // Every live handle, so that a release can tell a handle from any other number. The lock is held
 // only while a record is linked in or out.
@@ -53,6 +63,7 @@ std::intptr_t keep_program(StartedProgram&& started) {
         const std::lock_guard<std::mutex> guard(open.lock);
         open.records.push_back(std::move(record));
     }
+    handle->started = Clock::now();
     handle->process = std::move(started.process);
     handle->process_id = started.process_id;
     handle->input_writer = std::move(started.input_writer);
@@ -83,6 +94,25 @@ const OsPipe* connected_input(std::int32_t flags, std::intptr_t input_source) {
     ProgramHandle* source = as_program(input_source);
     if ((flags & Connect) == 0 || source == nullptr || !source->output_reader.is_open()) return nullptr;
     return &source->output_reader;
+}
+
+// `timeout_ms`, cut short to the time left before the program's limit. Rounded up, so that a wait which
+// runs out at the limit finds it due.
+std::int32_t within_limit(const ProgramHandle& program, std::int32_t timeout_ms) {
+    if (program.deadline == Clock::time_point::max()) return timeout_ms;
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(program.deadline - Clock::now()).count();
+    return static_cast<std::int32_t>(std::min<long long>(std::max<long long>(left, 0), timeout_ms));
+}
+
+// Stops the program once its limit is due, and lifts the limit, so that every wait after this one is
+// an ordinary wait for a program that has ended: the bytes it left in the pipe are still read. True
+// when the limit was due now.
+bool stop_when_due(ProgramHandle& program) {
+    if (program.deadline == Clock::time_point::max() || Clock::now() < program.deadline) return false;
+    program.deadline = Clock::time_point::max();
+    program.process.terminate();
+    program.process.wait_for(STOPPED_WAIT_MS);
+    return true;
 }
 
 } // namespace
@@ -128,12 +158,17 @@ bool program_pending(std::intptr_t handle) {
 
 namespace {
 
-// Blocks like a plain read while the program runs. Once it has ended, everything it wrote is in the
-// pipe already: a read that would still wait could only be waiting for another process that inherited
-// the pipe (a background part the tool left behind), so the output counts as over instead.
+// Blocks like a plain read while the program runs, but no longer than its time limit: a program that
+// wrote part of a line and hangs would otherwise hold the read for ever. Once it has ended (or been
+// stopped), everything it wrote is in the pipe already: a read that would still wait could only be
+// waiting for another process that inherited the pipe (a background part the tool left behind), so the
+// output counts as over instead. The limit is looked at before every read too, so that a program that
+// never stops writing is stopped as well.
 std::int32_t read_some_of(ProgramHandle& program, char* into, std::int32_t room) {
     OsPipe& reader = program.output_reader;
-    while (!reader.wait_readable(END_CHECK_MS)) {
+    stop_when_due(program);
+    while (!reader.wait_readable(within_limit(program, END_CHECK_MS))) {
+        stop_when_due(program);
         if (program.process.has_ended() && !reader.wait_readable(0)) return 0;
     }
     return reader.read_some(into, room);
@@ -151,13 +186,19 @@ std::string read_program_line(std::intptr_t handle) {
 bool wait_for_program_output(std::intptr_t handle, std::int32_t timeout_ms) {
     ProgramHandle* program = as_program(handle);
     if (program == nullptr || !program->output_reader.is_open() || program->carried_output.holds_line()) return true;
-    if (program->output_reader.wait_readable(timeout_ms)) return true;
-    return program->process.has_ended();
+    if (program->output_reader.wait_readable(within_limit(*program, timeout_ms))) return true;
+    return stop_when_due(*program) || program->process.has_ended();
 }
 
 bool wait_for_program_end(std::intptr_t handle, std::int32_t timeout_ms) {
     ProgramHandle* program = as_program(handle);
-    return program == nullptr || program->process.wait_for(timeout_ms);
+    if (program == nullptr || program->process.wait_for(within_limit(*program, timeout_ms))) return true;
+    return stop_when_due(*program);
+}
+
+void limit_program_time(std::intptr_t handle, std::int32_t limit_ms) {
+    ProgramHandle* program = as_program(handle);
+    if (program != nullptr) program->deadline = program->started + std::chrono::milliseconds(limit_ms);
 }
 
 void stop_program(std::intptr_t handle) {

@@ -70,7 +70,8 @@ ScenarioSettings read_settings(const fs::path& file) {
         if (name == "temp-with-space") settings.temp_with_space = true;
         if (name == "temp-name") settings.temp_name = rest_of(in);
         if (name == "hosts-directory") settings.hosts_directory = true;
-        if (name == "download-limit-ms") in >> settings.download_limit_ms;
+        if (name == "tool-limit-ms") in >> settings.limits.ToolMs;
+        if (name == "download-limit-ms") in >> settings.limits.DownloadMs;
         for (std::string tool; name == "missing" && in >> tool;)
             settings.missing.push_back(tool);
     }

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "testrun/run_state.h"
+
 namespace lum::lab {
 
 // scenario.txt: one setting per line, "name value..."; "#" starts a comment line.
@@ -19,7 +21,7 @@ struct ScenarioSettings {
     std::string temp_name;            // "temp-name NAME...": TEMP's folder name, bytes as written
     bool hosts_directory = false;     // "hosts-directory": the hosts file's path names a folder
     std::vector<std::string> missing; // "missing route nslookup": these tools cannot be started
-    std::int32_t download_limit_ms = 300000;
+    TimeLimits limits;                // "tool-limit-ms MS", "download-limit-ms MS": the run's time limits
 };
 
 // rows.txt: "<row> green|red|blue <text>" or "<row> absent", one per row.

@@ -89,6 +89,7 @@ RunState run_scenario(const Prepared& run, const ScenarioSettings& settings, con
     state.PublicIp = settings.public_ip;
     state.SkipMulticastA = settings.skip_multicast_a;
     state.SkipMulticastB = settings.skip_multicast_b;
+    state.Limits = settings.limits;
     prepare_paths(state, temp_value, run.windows.string());
     EXPECT_TRUE(open_progress_window(state));
     write_report_header(state, 80, make_date(2014, 3, 9, 8, 5, 7));
@@ -97,7 +98,7 @@ RunState run_scenario(const Prepared& run, const ScenarioSettings& settings, con
     run_dns_test(state);
     run_normal_ping_test(state);
     run_large_ping_test(state);
-    run_download_test(state, settings.download_limit_ms);
+    run_download_test(state);
     run_multicast_test(state);
     finish_report(make_date(2014, 3, 9, 8, 6, 59));
     upload_report(state);

@@ -1,10 +1,12 @@
 // tests/process/runner_test.cpp: the runner driving the test child through real pipes, on both platforms.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "document_opener.h"
@@ -120,6 +122,49 @@ TEST_F(RunnerTest, ProgramThatClosesItsOutputAndStaysStopsBeingPending) {
     EXPECT_FALSE(wait_for_program_end(handle, 0)) << "the child was meant to be still running";
     stop_program(handle);
     EXPECT_TRUE(wait_for_program_end(handle, 10000));
+    release_program(handle);
+}
+
+// Read in the runner's plain order (pending, then read), so that the read itself is what waits. Each
+// child would write "late" had it not been stopped at its limit.
+TEST_F(RunnerTest, ProgramPastItsTimeLimitIsStoppedAndWhatItWroteIsStillRead) {
+    const struct {
+        const char* parameters;
+        Lines lines;
+    } cases[] = {
+        {"sleep 20000 out late%0A", {}},
+        // The last line is cut off: the read that waits for the rest of it must not wait for ever.
+        {"out one%0A sleep 300 out abc sleep 20000 out late%0A", {"one", "abc"}},
+    };
+    for (const auto& c : cases) {
+        const std::intptr_t handle = launch_program(child_program(), c.parameters, scratch_.string(), CAPTURE);
+        ASSERT_GT(handle, 1);
+        limit_program_time(handle, 1000);
+        Lines lines;
+        while (program_pending(handle) && lines.size() < 1000)
+            lines.push_back(read_program_line(handle));
+        if (!lines.empty() && lines.back().empty()) lines.pop_back();
+        EXPECT_EQ(lines, c.lines) << c.parameters;
+        EXPECT_TRUE(wait_for_program_end(handle, 0)) << c.parameters;
+        release_program(handle);
+    }
+}
+
+// A program that writes faster than its output is read keeps the pipe readable, so that no read ever
+// waits: its limit is looked at between reads as well.
+TEST_F(RunnerTest, ProgramThatNeverStopsWritingIsStoppedAtItsLimit) {
+    const std::intptr_t handle =
+        launch_program(child_program(), "lines 2000000000 80 65536", scratch_.string(), CAPTURE);
+    ASSERT_GT(handle, 1);
+    limit_program_time(handle, 1000);
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    unsigned long lines = 0;
+    while (program_pending(handle) && std::chrono::steady_clock::now() < give_up) {
+        if (!read_program_line(handle).empty()) ++lines;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1)); // a slow reader
+    }
+    EXPECT_FALSE(program_pending(handle)) << "still writing after " << lines << " lines";
+    EXPECT_GT(lines, 0u);
     release_program(handle);
 }
 

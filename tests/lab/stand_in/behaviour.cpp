@@ -7,6 +7,9 @@
 //   crash               the process dies of an access violation (a segmentation fault on POSIX)
 //   detach [SECONDS]    closes standard output and stays until the scenario folder holds "release" or
 //                       is gone, or SECONDS (60 without) have passed, as a hung tool would
+//   hang [SECONDS]      keeps standard output open (what it wrote so far flushed) and stays as detach
+//                       does, as a tool stuck in the middle of its work would; the actions after it run
+//                       only when it was not stopped meanwhile
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -48,9 +51,8 @@ void long_line(std::size_t bytes) {
     put("\r\n");
 }
 
-void detach(const Call& call, int seconds) {
-    std::fflush(stdout);
-    std::fclose(stdout);
+// Until the scenario folder holds "release" or is gone, or `seconds` have passed.
+void stay(const Call& call, int seconds) {
     const std::filesystem::path scenario(call.scenario);
     const auto released = [&scenario] {
         std::error_code error;
@@ -76,10 +78,12 @@ void run_action(const Call& call, const std::string& action) {
     } else if (verb == "crash") {
         std::fflush(stdout);
         crash_now();
-    } else if (verb == "detach") {
+    } else if (verb == "detach" || verb == "hang") {
         int seconds = 60;
         words >> seconds;
-        detach(call, seconds);
+        std::fflush(stdout);
+        if (verb == "detach") std::fclose(stdout);
+        stay(call, seconds);
     }
 }
 
