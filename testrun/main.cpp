@@ -1,5 +1,4 @@
 // testrun/main.cpp: the program's entry: the test run as one straight script, with one ending for every path.
-#include "runtime/files/files.h"
 #include "runtime/process/process.h"
 #include "runtime/system/system.h"
 #include "runtime/time/time.h"
@@ -19,8 +18,7 @@ namespace {
 void run_script() {
     RunState state = make_run_state();
     if (!passes_startup_check(state)) return;
-    const std::string temp = choose_temp_folder(environment_value("TEMP"), environment_value("TMP"),
-                                                system_temp_folder(), report_can_be_created);
+    const std::string temp = choose_temp_folder(read_temp_candidates(), report_can_be_created);
     prepare_paths(state, temp, environment_value("windir"));
     switch_firewall_off(state);
     if (!open_progress_window(state)) return;
