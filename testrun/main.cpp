@@ -1,10 +1,12 @@
 // testrun/main.cpp: the program's entry: the test run as one straight script, with one ending for every path.
-#include "runtime/files/files.h"
 #include "runtime/process/process.h"
+#include "runtime/system/run_claim.h"
 #include "runtime/system/system.h"
 #include "runtime/time/time.h"
+#include "runtime/window/window.h"
 #include "testrun/closing.h"
 #include "testrun/firewall.h"
+#include "testrun/operator.h"
 #include "testrun/progress_window.h"
 #include "testrun/report_log.h"
 #include "testrun/run_state.h"
@@ -15,12 +17,20 @@
 namespace lum {
 namespace {
 
-// Every stage that fails returns here early; what follows the call is the common ending.
+// Two runs at once would fight over the report, the firewall command and the multicast port.
+constexpr std::string_view RUN_CLAIM_NAME = "LumoraNetworkTest.run";
+
+// Every stage that fails returns here early; what follows the call is the common ending. A second start
+// shows the user the run that is going (its window, once it has one) and ends.
 void run_script() {
+    const RunClaim claim = claim_run(RUN_CLAIM_NAME);
+    if (claim.refused()) {
+        raise_window_titled(PROGRAM_TITLE);
+        return;
+    }
     RunState state = make_run_state();
     if (!passes_startup_check(state)) return;
-    const std::string temp = choose_temp_folder(environment_value("TEMP"), environment_value("TMP"),
-                                                system_temp_folder(), report_can_be_created);
+    const std::string temp = choose_temp_folder(read_temp_candidates(), report_can_be_created);
     prepare_paths(state, temp, environment_value("windir"));
     switch_firewall_off(state);
     if (!open_progress_window(state)) return;

@@ -2,6 +2,7 @@
 #include "testrun/run_state.h"
 
 #include "runtime/files/files.h"
+#include "runtime/process/process.h"
 
 namespace lum {
 namespace {
@@ -30,15 +31,17 @@ RunState make_run_state() {
     return state;
 }
 
-std::string choose_temp_folder(std::string_view temp, std::string_view tmp, std::string_view system_temp,
-                               const FolderCheck& report_fits) {
-    const std::string first(temp);
-    if (report_fits(first)) return first;
-    for (const std::string_view fallback : {tmp, system_temp}) {
-        const std::string folder(fallback);
-        if (!folder.empty() && folder != first && report_fits(folder)) return folder;
+TempCandidates read_temp_candidates() {
+    return {environment_folder("TEMP"), environment_folder("TMP"), system_temp_folder(), environment_value("TEMP")};
+}
+
+std::string choose_temp_folder(const TempCandidates& candidates, const FolderCheck& report_fits) {
+    const std::optional<std::string>& first = candidates.temp;
+    if (first && report_fits(*first)) return *first;
+    for (const std::optional<std::string>& folder : {candidates.tmp, std::optional(candidates.system_temp)}) {
+        if (folder && !folder->empty() && folder != first && report_fits(*folder)) return *folder;
     }
-    return first;
+    return first.value_or(candidates.temp_as_read);
 }
 
 bool report_can_be_created(const std::string& folder) { return file_can_be_created(join_path(folder, REPORT_NAME)); }

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -57,12 +58,23 @@ void prepare_paths(RunState& state, std::string_view temp_dir, std::string_view 
 // Whether the report could be created in a folder.
 using FolderCheck = std::function<bool(const std::string& folder)>;
 
-// The temporary folder of the run: TEMP's value (even "") whenever the report can be created there, as
-// on every ordinary computer. A TEMP that names a missing or read-only folder would lose the whole
-// report, so the first of TMP's value and the system's own temporary folder that can take it is used
-// then; when none can, TEMP's value stays.
-std::string choose_temp_folder(std::string_view temp, std::string_view tmp, std::string_view system_temp,
-                               const FolderCheck& report_fits);
+// The folders that may take the run's files, each spelled so that the program's calls reach it (see
+// environment_folder); nothing for one that cannot be spelled at all.
+struct TempCandidates {
+    std::optional<std::string> temp; // TEMP; "" when it is not set
+    std::optional<std::string> tmp;  // TMP
+    std::string system_temp;         // the system's own temporary folder; "" when unknown
+    std::string temp_as_read;        // TEMP as the plain environment call reads it, "?" and all
+};
+
+// The candidates of this computer, from its environment.
+TempCandidates read_temp_candidates();
+
+// The temporary folder of the run: TEMP (even "") whenever the report can be created there, as on
+// every ordinary computer. A TEMP that names a missing or read-only folder, or one that cannot be
+// spelled, would lose the whole report, so the first of TMP and the system's own temporary folder that
+// can take it is used then; when none can, TEMP stays as it is spelled, or as it was read.
+std::string choose_temp_folder(const TempCandidates& candidates, const FolderCheck& report_fits);
 
 // The report's file can be created in `folder`.
 bool report_can_be_created(const std::string& folder);

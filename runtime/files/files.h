@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -38,8 +39,16 @@ bool file_can_be_created(std::string_view path);
 
 // The system's own folder for temporary files, without a final separator: what the system gives when
 // asked (on Windows from TMP, TEMP, the user's profile or the Windows folder), "/tmp" on POSIX unless
-// TMPDIR names another.
+// TMPDIR names another. Spelled as environment_folder spells a folder; "" when it cannot be.
 std::string system_temp_folder();
+
+// The folder that the environment variable `name` names, spelled so that the program's own file and
+// process calls reach it; "" when the variable is not set. Windows hands those calls their paths in
+// the ANSI code page, where a folder named with letters beyond it (a Chinese user name on a Western
+// system) reads back with "?" and names nothing: such a folder is given by its short (8.3) name, and
+// when it has none the result is nothing, so that the caller can look elsewhere. POSIX: the value's
+// bytes as they are.
+std::optional<std::string> environment_folder(std::string_view name);
 
 // Paths in this program are Windows paths ("C:\Temp\lumtest.txt"); POSIX backends use this to turn the
 // backslashes into the separators their system understands.

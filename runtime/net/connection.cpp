@@ -143,8 +143,8 @@ ConnectionHandle open_tcp_connection(std::string_view host, std::int32_t port) {
 std::int32_t send_bytes(Connection& connection, const char* data, std::int32_t length) {
     const NativeSocket native = connection.socket.get();
     const auto sent = connection.kind == CONNECTION_TCP
-                          ? send(native, data, static_cast<BufferLength>(length), 0)
-                          : sendto(native, data, static_cast<BufferLength>(length), 0,
+                          ? send(native, data, static_cast<BufferLength>(length), SEND_FLAGS)
+                          : sendto(native, data, static_cast<BufferLength>(length), SEND_FLAGS,
                                    reinterpret_cast<const sockaddr*>(&connection.remote), connection.remote_length);
     return sent < 0 ? -1 : static_cast<std::int32_t>(sent);
 }

@@ -38,6 +38,8 @@ inline bool set_socket_blocking(NativeSocket socket, bool blocking) {
 }
 using SocketLength = int;
 using BufferLength = int;
+// Windows has no SIGPIPE: a send to a connection the peer has reset simply fails.
+inline constexpr int SEND_FLAGS = 0;
 #else
 using NativeSocket = int;
 inline constexpr NativeSocket NO_SOCKET = -1;
@@ -55,6 +57,9 @@ inline bool set_socket_blocking(NativeSocket socket, bool blocking) {
 }
 using SocketLength = socklen_t;
 using BufferLength = std::size_t;
+// A send to a connection the peer has reset must fail with an error the caller sees, not raise SIGPIPE,
+// which would end the program without a word.
+inline constexpr int SEND_FLAGS = MSG_NOSIGNAL;
 #endif
 
 // A socket owned by one object and closed with it.

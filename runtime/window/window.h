@@ -110,6 +110,12 @@ void set_gadget_font(ObjectNumber number, std::intptr_t font);
 std::intptr_t load_font(ObjectNumber number, std::string_view face, std::int32_t size, std::uint32_t flags = 0);
 std::intptr_t font_handle(ObjectNumber number);
 
+// Brings a window of this layer forward, also one of another program (a run already going): the first
+// top-level window whose title begins with `title_start`, restored if minimised and made the
+// foreground window. Message boxes are not this layer's windows. False when there is none. The
+// headless build has no screen and does nothing.
+bool raise_window_titled(std::string_view title_start);
+
 // An OK-only message box, modal for the whole program; returns the button pressed (1 = OK), 0 when the
 // box cannot be shown. The headless build writes "title: text" to standard error and answers OK.
 std::int32_t message_box(std::string_view title, std::string_view text, std::uint32_t style = 0);

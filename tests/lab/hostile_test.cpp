@@ -169,8 +169,8 @@ TEST_F(HostileRun, FullDiskLeavesTheReportWholeUpToTheFault) {
 
 TEST_F(HostileRun, MissingTempFolderSendsTheRunToTmp) {
     stage({});
-    const std::string temp =
-        choose_temp_folder((scratch_.path() / "Gone").string(), run_.temp_value, "", report_can_be_created);
+    const std::string gone = (scratch_.path() / "Gone").string();
+    const std::string temp = choose_temp_folder({gone, run_.temp_value, "", gone}, report_can_be_created);
     EXPECT_EQ(temp, run_.temp_value);
     run(temp);
     expect_all_passed_and_report_in(run_.temp_value);
@@ -183,7 +183,8 @@ TEST_F(HostileRun, ReadOnlyTempFolderSendsTheRunToTmp) {
     fs::create_directories(locked);
     const SmallFileSystem read_only(locked, 64 * 1024, SmallFileSystem::ReadOnly);
     if (!read_only.mounted()) GTEST_SKIP() << read_only.why_not();
-    const std::string temp = choose_temp_folder(locked.string(), run_.temp_value, "", report_can_be_created);
+    const std::string temp =
+        choose_temp_folder({locked.string(), run_.temp_value, "", locked.string()}, report_can_be_created);
     EXPECT_EQ(temp, run_.temp_value);
     run(temp);
     expect_all_passed_and_report_in(run_.temp_value);
@@ -195,7 +196,7 @@ TEST_F(HostileRun, UnsetTempPutsTheReportInTheDrivesRoot) {
     if (path_separator() != '\\') GTEST_SKIP() << "only Windows has a current drive";
     stage({});
     const CurrentFolder in_root("C:\\");
-    const std::string temp = choose_temp_folder("", run_.temp_value, "", report_can_be_created);
+    const std::string temp = choose_temp_folder({"", run_.temp_value, "", ""}, report_can_be_created);
     EXPECT_EQ(temp, "");
     run(temp);
     expect_all_passed_and_report_in("C:\\");

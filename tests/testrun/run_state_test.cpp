@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <vector>
 
 #include "runtime/files/files.h"
@@ -87,7 +88,12 @@ TEST(Operator, CustomerPrefixesHaveTheirFixedForm) {
     EXPECT_EQ(TEST_SERVER_ADDRESS.substr(0, CustomerPrefixes[3].size()), CustomerPrefixes[3]);
 }
 
-// Which folder takes the run's files, for each folder that can or cannot hold the report.
+// A folder as the candidates hold it: nullptr stands for one that cannot be spelled.
+std::optional<std::string> spelled(const char* folder) {
+    return folder != nullptr ? std::optional<std::string>(folder) : std::nullopt;
+}
+
+// Which folder takes the run's files, for each folder that can or cannot hold the report or be spelled.
 TEST(TempFolder, TempWhenTheReportFitsThereElseTheFirstFallbackThatTakesIt) {
     const struct {
         const char* temp;
@@ -103,15 +109,24 @@ TEST(TempFolder, TempWhenTheReportFitsThereElseTheFirstFallbackThatTakesIt) {
         {"", "C:\\Tmp", "C:\\Sys", {"", "C:\\Tmp"}, ""}, // unset, and the drive's root takes it
         {"", "C:\\Tmp", "C:\\Sys", {"C:\\Tmp"}, "C:\\Tmp"},
         {"C:\\Gone", "C:\\Locked", "", {}, "C:\\Gone"}, // nothing takes it: as TEMP says
+        // Named beyond the code page without a short name: the next folder that can be spelled.
+        {nullptr, nullptr, "C:\\Windows\\Temp", {"C:\\Windows\\Temp"}, "C:\\Windows\\Temp"},
+        {nullptr, "C:\\Tmp", "C:\\Sys", {"C:\\Tmp", "C:\\Sys"}, "C:\\Tmp"},
+        {nullptr, nullptr, "", {"", "C:\\Users\\??\\Temp"}, "C:\\Users\\??\\Temp"}, // as TEMP was read
     };
     for (const auto& c : cases) {
+        const TempCandidates candidates{spelled(c.temp), spelled(c.tmp), c.system, "C:\\Users\\??\\Temp"};
         std::vector<std::string> asked;
-        const std::string chosen = choose_temp_folder(c.temp, c.tmp, c.system, [&](const std::string& folder) {
+        const std::string chosen = choose_temp_folder(candidates, [&](const std::string& folder) {
             asked.push_back(folder);
             return std::find(c.usable.begin(), c.usable.end(), folder) != c.usable.end();
         });
-        EXPECT_EQ(chosen, c.chosen) << c.temp;
-        EXPECT_EQ(std::count(asked.begin(), asked.end(), c.temp), 1) << "TEMP is asked once: " << c.temp;
+        const std::string temp = c.temp != nullptr ? c.temp : "(beyond the code page)";
+        EXPECT_EQ(chosen, c.chosen) << temp;
+        if (c.temp != nullptr) {
+            EXPECT_EQ(std::count(asked.begin(), asked.end(), c.temp), 1) << "TEMP is asked once: " << temp;
+        }
+        EXPECT_EQ(std::count(asked.begin(), asked.end(), "C:\\Users\\??\\Temp"), 0) << "never the ? " << temp;
     }
 }
 

@@ -2,7 +2,6 @@
 #include "runtime/files/os_file.h"
 
 #include <cerrno>
-#include <cstdlib>
 #include <fcntl.h>
 #include <string>
 #include <unistd.h>
@@ -76,10 +75,5 @@ void OsFile::Kind::free(std::intptr_t handle) { ::close(static_cast<int>(handle)
 namespace lum {
 
 char path_separator() { return '/'; }
-
-std::string system_temp_folder() {
-    const char* folder = std::getenv("TMPDIR");
-    return folder != nullptr && *folder != '\0' ? folder : "/tmp";
-}
 
 } // namespace lum

@@ -61,14 +61,4 @@ namespace lum {
 
 char path_separator() { return '\\'; }
 
-// GetTempPathA ends the folder with a backslash; the program's paths add their own.
-std::string system_temp_folder() {
-    char folder[MAX_PATH + 1] = {};
-    const DWORD length = GetTempPathA(sizeof(folder), folder);
-    if (length == 0 || length > MAX_PATH) return {};
-    std::string result(folder, length);
-    if (result.size() > 1 && result.back() == '\\') result.pop_back();
-    return result;
-}
-
 } // namespace lum

@@ -4,6 +4,7 @@ set(LUM_WINDOW_BACKEND_SOURCES
   headless/gadgets.cpp
   headless/inspect.cpp
   headless/message_box.cpp
+  headless/raise_window.cpp
   headless/tables.cpp
   headless/windows.cpp
 )

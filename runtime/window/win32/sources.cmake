@@ -8,6 +8,7 @@ set(LUM_WINDOW_BACKEND_SOURCES
   win32/inspect.cpp
   win32/keyboard_focus.cpp
   win32/message_box.cpp
+  win32/raise_window.cpp
   win32/window_layer.cpp
   win32/window_proc.cpp
   win32/window_table.cpp

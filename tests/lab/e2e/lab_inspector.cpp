@@ -4,10 +4,15 @@
 //   lab_inspector press N                               clicks button N of the progress window
 //   lab_inspector close                                 asks the progress window to close, as its close box does
 //   lab_inspector read-message-box SECONDS OUTFILE      waits for the message box; writes its text, presses OK
+//   lab_inspector minimize                              minimises the progress window, which then is not in front
+//   lab_inspector wait-raised SECONDS                   waits until the progress window is restored and in front
+//   lab_inspector temp-folder OUTFILE                   writes the ANSI code page and how TEMP reads and is named
 //
 // OUTFILE of wait-closing-screen holds one line "N<TAB>text" per control 1..9 (rows 1-7, buttons 8 and 9),
 // then "origin<TAB>X Y": where the client area's top-left corner is on the screen, for the screenshot's
-// check. Lines end with LF alone, because the shell scripts that read them are Linux ones.
+// check. OUTFILE of temp-folder holds "code-page<TAB>N", "ansi-read<TAB>TEMP as the ANSI call reads it"
+// and "short-name<TAB>the 8.3 form of TEMP read in full" (empty when there is none). Lines end with LF
+// alone, because the shell scripts that read them are Linux ones.
 // Exit code 0 on success, 1 when the window did not appear in time, 2 for a wrong command line.
 #include <windows.h>
 
@@ -110,9 +115,56 @@ int read_message_box(int seconds, const char* path) {
     return written ? 0 : 1;
 }
 
+HWND minimized_window() {
+    HWND window = FindWindowA(PROGRESS_WINDOW_CLASS, nullptr);
+    return window != nullptr && IsIconic(window) && GetForegroundWindow() != window ? window : nullptr;
+}
+
+// The window is minimised as its title bar's button would do it; activation then goes elsewhere.
+int minimize() {
+    HWND window = FindWindowA(PROGRESS_WINDOW_CLASS, nullptr);
+    if (window == nullptr) {
+        std::fprintf(stderr, "lab_inspector: no progress window to minimise\n");
+        return 1;
+    }
+    ShowWindow(window, SW_MINIMIZE);
+    if (wait_for(minimized_window, 10) != nullptr) return 0;
+    std::fprintf(stderr, "lab_inspector: the progress window is still in front after minimising\n");
+    return 1;
+}
+
+HWND raised_window() {
+    HWND window = FindWindowA(PROGRESS_WINDOW_CLASS, nullptr);
+    return window != nullptr && !IsIconic(window) && GetForegroundWindow() == window ? window : nullptr;
+}
+
+int wait_raised(int seconds) {
+    if (wait_for(raised_window, seconds) != nullptr) return 0;
+    HWND window = FindWindowA(PROGRESS_WINDOW_CLASS, nullptr);
+    std::fprintf(stderr, "lab_inspector: the progress window is %s and %s\n",
+                 window != nullptr && IsIconic(window) ? "minimised" : "not minimised",
+                 window != nullptr && GetForegroundWindow() == window ? "in front" : "not in front");
+    return 1;
+}
+
+// TEMP read in full (UTF-16), as the system keeps it; the short name is ASCII on every code page.
+int temp_folder(const char* path) {
+    wchar_t wide[MAX_PATH * 2] = {};
+    wchar_t short_wide[MAX_PATH * 2] = {};
+    char ansi[MAX_PATH * 2] = {};
+    char short_name[MAX_PATH * 2] = {};
+    GetEnvironmentVariableA("TEMP", ansi, sizeof(ansi));
+    if (GetEnvironmentVariableW(L"TEMP", wide, MAX_PATH * 2) > 0 &&
+        GetShortPathNameW(wide, short_wide, MAX_PATH * 2) > 0)
+        WideCharToMultiByte(CP_ACP, 0, short_wide, -1, short_name, sizeof(short_name), nullptr, nullptr);
+    const std::string text =
+        "code-page\t" + std::to_string(GetACP()) + "\nansi-read\t" + ansi + "\nshort-name\t" + short_name + "\n";
+    return write_file(path, text) ? 0 : 1;
+}
+
 int usage() {
     std::fprintf(stderr, "usage: lab_inspector wait-closing-screen SECONDS OUTFILE | press N | close | "
-                         "read-message-box SECONDS OUTFILE\n");
+                         "read-message-box SECONDS OUTFILE | minimize | wait-raised SECONDS | temp-folder OUTFILE\n");
     return 2;
 }
 
@@ -127,5 +179,8 @@ int main(int argc, char** argv) {
     if (std::strcmp(command, "close") == 0 && argc == 2) return close_window();
     if (std::strcmp(command, "read-message-box") == 0 && argc == 4)
         return read_message_box(std::atoi(argv[2]), argv[3]);
+    if (std::strcmp(command, "minimize") == 0 && argc == 2) return minimize();
+    if (std::strcmp(command, "wait-raised") == 0 && argc == 3) return wait_raised(std::atoi(argv[2]));
+    if (std::strcmp(command, "temp-folder") == 0 && argc == 3) return temp_folder(argv[2]);
     return usage();
 }
