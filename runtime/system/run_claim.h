@@ -3,7 +3,8 @@
 
 #include <cstdint>
 #include <string_view>
-#include <utility>
+
+#include "runtime/common/unique_resource.h"
 
 namespace lum {
 
@@ -12,31 +13,23 @@ namespace lum {
 class RunClaim {
 public:
     RunClaim() = default;
-    RunClaim(RunClaim&& other) noexcept
-        : handle_(std::exchange(other.handle_, NO_HANDLE)), refused_(std::exchange(other.refused_, false)) {}
-    RunClaim& operator=(RunClaim&& other) noexcept {
-        if (this != &other) {
-            release();
-            handle_ = std::exchange(other.handle_, NO_HANDLE);
-            refused_ = std::exchange(other.refused_, false);
-        }
-        return *this;
-    }
-    RunClaim(const RunClaim&) = delete;
-    RunClaim& operator=(const RunClaim&) = delete;
-    ~RunClaim() { release(); }
 
     // Someone else holds the name: another process, or another claim of this one.
     bool refused() const { return refused_; }
 
 private:
-    static constexpr std::intptr_t NO_HANDLE = -1;
+    // The OS object whose existence is the claim, as a number; its backend frees it.
+    struct Kind {
+        using Native = std::intptr_t;
+        static constexpr std::intptr_t none() { return -1; }
+        static bool holds(std::intptr_t handle) { return handle != none(); }
+        static void free(std::intptr_t handle);
+    };
 
     RunClaim(std::intptr_t handle, bool refused) : handle_(handle), refused_(refused) {}
-    void release(); // defined by the backend, which knows what the handle is
     friend RunClaim claim_run(std::string_view name);
 
-    std::intptr_t handle_ = NO_HANDLE; // the OS object whose existence is the claim
+    UniqueResource<Kind> handle_;
     bool refused_ = false;
 };
 

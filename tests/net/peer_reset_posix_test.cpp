@@ -17,7 +17,7 @@ namespace {
 void accept_and_reset(const lab::Socket& listener) {
     lab::Socket accepted = lab::wait_readable(listener, 30000) ? lab::accept_connection(listener) : lab::Socket();
     const linger abort_at_close{1, 0};
-    setsockopt(accepted.native(), SOL_SOCKET, SO_LINGER, &abort_at_close, sizeof(abort_at_close));
+    setsockopt(accepted.get(), SOL_SOCKET, SO_LINGER, &abort_at_close, sizeof(abort_at_close));
     accepted.reset();
 }
 

@@ -17,7 +17,7 @@ namespace lum {
 // each in a namespace of its own, do not see one another. Not inherited by the tools the run starts.
 RunClaim claim_run(std::string_view name) {
     const int socket_fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (socket_fd < 0) return RunClaim(RunClaim::NO_HANDLE, false);
+    if (socket_fd < 0) return RunClaim(RunClaim::Kind::none(), false);
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     const std::size_t length = std::min(name.size(), sizeof(address.sun_path) - 1);
@@ -26,11 +26,9 @@ RunClaim claim_run(std::string_view name) {
     if (::bind(socket_fd, reinterpret_cast<const sockaddr*>(&address), size) == 0) return RunClaim(socket_fd, false);
     const int error = errno;
     ::close(socket_fd);
-    return RunClaim(RunClaim::NO_HANDLE, error == EADDRINUSE);
+    return RunClaim(RunClaim::Kind::none(), error == EADDRINUSE);
 }
 
-void RunClaim::release() {
-    if (handle_ != NO_HANDLE) ::close(static_cast<int>(std::exchange(handle_, NO_HANDLE)));
-}
+void RunClaim::Kind::free(std::intptr_t handle) { ::close(static_cast<int>(handle)); }
 
 } // namespace lum

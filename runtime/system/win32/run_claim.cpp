@@ -14,16 +14,14 @@ RunClaim claim_run(std::string_view name) {
     const HANDLE mutex = CreateMutexA(nullptr, FALSE, object_name.c_str());
     const DWORD error = GetLastError();
     // A run started with other rights (as administrator) made a mutex that this one may not open.
-    if (mutex == nullptr) return RunClaim(RunClaim::NO_HANDLE, error == ERROR_ACCESS_DENIED);
+    if (mutex == nullptr) return RunClaim(RunClaim::Kind::none(), error == ERROR_ACCESS_DENIED);
     if (error == ERROR_ALREADY_EXISTS) {
         CloseHandle(mutex);
-        return RunClaim(RunClaim::NO_HANDLE, true);
+        return RunClaim(RunClaim::Kind::none(), true);
     }
     return RunClaim(reinterpret_cast<std::intptr_t>(mutex), false);
 }
 
-void RunClaim::release() {
-    if (handle_ != NO_HANDLE) CloseHandle(reinterpret_cast<HANDLE>(std::exchange(handle_, NO_HANDLE)));
-}
+void RunClaim::Kind::free(std::intptr_t handle) { CloseHandle(reinterpret_cast<HANDLE>(handle)); }
 
 } // namespace lum
