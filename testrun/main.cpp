@@ -1,5 +1,8 @@
 // testrun/main.cpp: the program's entry: the test run as one straight script, with one ending for every path.
+#include <memory>
+
 #include "runtime/process/process.h"
+#include "runtime/system/firewall_settings.h"
 #include "runtime/system/run_claim.h"
 #include "runtime/system/system.h"
 #include "runtime/time/time.h"
@@ -32,11 +35,17 @@ void run_script() {
     if (!passes_startup_check(state)) return;
     const std::string temp = choose_temp_folder(read_temp_candidates(), report_can_be_created);
     prepare_paths(state, temp, environment_value("windir"));
-    switch_firewall_off(state);
-    if (!open_progress_window(state)) return;
+    // Whatever happens after the firewall command, the firewall goes back on as it was before the footer.
+    const std::unique_ptr<FirewallSettings> firewall = system_firewall_settings();
+    switch_firewall_off(state, *firewall);
+    if (!open_progress_window(state)) {
+        put_firewall_back(state, *firewall);
+        return;
+    }
     const std::int32_t os_code = os_version_code();
     write_report_header(state, os_code, now_seconds());
     run_all_tests(state);
+    put_firewall_back(state, *firewall);
     finish_report(now_seconds());
     upload_report(state);
     run_closing_screen(state);

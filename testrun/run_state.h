@@ -45,6 +45,7 @@ struct RunState {
     std::int32_t SpeedFound = 0;    // a finished-transfer line was read
     std::int32_t ReceivedCount = 0; // multicast packets reported received
     TimeLimits Limits;
+    std::array<bool, 3> FirewallWasOn{}; // per profile (domain, private, public), before the firewall command
 };
 
 // A cleared run state with the seven test names in slots 1 to 7 and ContinueTests set.
