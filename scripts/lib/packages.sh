@@ -1,19 +1,38 @@
 # scripts/lib/packages.sh: installs the Debian packages a script needs, only when some are missing.
 
-# ensure_packages PACKAGE...: apt-get update and install, once, for the packages that are not installed.
-ensure_packages() {
-  missing=""
+# missing_packages PACKAGE...: prints those of the packages that are not installed, one a line.
+missing_packages() {
   for package in "$@"; do
     status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null) || status=""
     case "$status" in
       *" installed") ;;
-      *) missing="$missing $package" ;;
+      *) echo "$package" ;;
     esac
   done
+}
+
+# ensure_packages PACKAGE...: apt-get update and install, once, for the packages that are not installed.
+# A package of another architecture (wine32:i386) needs that architecture known to dpkg before the
+# update, or apt would not list it.
+ensure_packages() {
+  missing=$(missing_packages "$@" | awk '!seen[$0]++' | tr '\n' ' ')
   [ -z "$missing" ] && return 0
-  echo "Installing:$missing"
+  echo "Installing: $missing"
+  for package in $missing; do
+    case "$package" in
+      *:*) add_architecture "${package##*:}" ;;
+    esac
+  done
   apt-get update -qq
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing >/dev/null
+}
+
+# add_architecture ARCH: lets dpkg install ARCH's packages beside the machine's own.
+add_architecture() {
+  [ "$1" = "$(dpkg --print-architecture)" ] && return 0
+  dpkg --print-foreign-architectures | grep -qx "$1" && return 0
+  echo "Adding the $1 architecture"
+  dpkg --add-architecture "$1"
 }
 
 # Packages of the native build and its tests.
@@ -23,3 +42,9 @@ HARDENING_PACKAGES="clang libclang-rt-14-dev valgrind"
 # Packages of the Windows cross-build and of running its tests under Wine; the window tests need a
 # display (Xvfb) and take and check a screenshot (ImageMagick).
 WINDOWS_PACKAGES="g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 xvfb imagemagick fonts-liberation"
+# The 32-bit build: its compilers, and the 32-bit Wine that runs it.
+X86_PACKAGES="g++-mingw-w64-i686-posix binutils-mingw-w64-i686 wine32:i386"
+# The release: both builds' compilers, the export of the commit, the zip, and signing.
+RELEASE_PACKAGES="cmake ninja-build git g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 g++-mingw-w64-i686-posix binutils-mingw-w64-i686 zip osslsigncode openssl"
+# Checking a release: its zips opened.
+RELEASE_CHECK_PACKAGES="unzip"

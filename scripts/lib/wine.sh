@@ -9,8 +9,10 @@ make_wine_prefix() {
   wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
   # No debugger for a crashing program either: Wine's would print its crash report into the program's
   # own output, which Windows never does. Without the value Wine starts its own anyway, so the value
-  # names a program that does not exist.
-  wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /d 'lumtest-no-debugger %ld %ld' /f >/dev/null 2>&1
+  # names a program that does not exist. With 32-bit Wine installed, `wine reg` is the 32-bit reg,
+  # which writes HKLM\Software into the 32-bit programs' view: /reg:64 names the 64-bit programs' one.
+  wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /d 'lumtest-no-debugger %ld %ld' \
+    /reg:64 /f >/dev/null 2>&1
   wineserver -w
 }
 
