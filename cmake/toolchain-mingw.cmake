@@ -29,7 +29,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 # lies in its cmake/), and the PE header carries no link time.
 get_filename_component(LUM_PROJECT_DIR ${CMAKE_CURRENT_LIST_DIR} DIRECTORY)
 set(CMAKE_C_FLAGS_INIT "-ffile-prefix-map=${LUM_PROJECT_DIR}/=")
-string(STRIP "${CMAKE_C_FLAGS_INIT} ${LUM_MINGW_CXX_FLAGS}" CMAKE_CXX_FLAGS_INIT)
+set(CMAKE_CXX_FLAGS_INIT "${CMAKE_C_FLAGS_INIT}")
 # Static runtime: the program and the test binaries must start on a machine without MinGW's DLLs.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -Wl,--no-insert-timestamp")
 

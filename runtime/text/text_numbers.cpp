@@ -64,7 +64,7 @@ std::string format_digits(std::uint64_t value, int base) {
     std::array<char, 64> buffer{};
     std::size_t begin = buffer.size();
     do {
-        buffer[--begin] = digits[value % divisor];
+        buffer[--begin] = digits[static_cast<std::size_t>(value % divisor)]; // below 36, whatever size_t is
         value /= divisor;
     } while (value != 0);
     return std::string(buffer.data() + begin, buffer.size() - begin);

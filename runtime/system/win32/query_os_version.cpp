@@ -6,7 +6,7 @@
 namespace lum {
 
 // Windows 8.1 and later report 6.2 to programs whose manifest does not claim them; the program's
-// manifest (resources/lumtest.manifest) claims every release up to Windows 10 and 11, so the numbers
+// manifest (resources/lumtest.manifest.in) claims every release up to Windows 10 and 11, so the numbers
 // that come here are the real ones.
 VersionRecord query_os_version() {
     VersionRecord record;
