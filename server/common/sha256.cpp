@@ -1,0 +1,1 @@
+// server/common/sha256.cpp: (being written)

@@ -1,0 +1,1 @@
+// server/http/caller_address.cpp: (being written)

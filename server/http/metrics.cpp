@@ -1,0 +1,1 @@
+// server/http/metrics.cpp: (being written)

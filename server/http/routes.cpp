@@ -1,0 +1,1 @@
+// server/http/routes.cpp: (being written)

@@ -1,0 +1,1 @@
+// server/http/server.cpp: (being written)

@@ -1,0 +1,1 @@
+// server/store/sqlite/migrations.cpp: (being written)

@@ -1,0 +1,1 @@
+// server/store/sqlite/sqlite_store.cpp: (being written)

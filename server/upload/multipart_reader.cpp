@@ -1,0 +1,1 @@
+// server/upload/multipart_reader.cpp: (being written)

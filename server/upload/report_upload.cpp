@@ -1,0 +1,1 @@
+// server/upload/report_upload.cpp: (being written)
