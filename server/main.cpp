@@ -116,9 +116,12 @@ std::pair<std::filesystem::path, std::int64_t> report_options(Arguments argument
     std::optional<std::int64_t> id;
     while (!arguments.done()) {
         const std::string_view word = arguments.take();
-        if (word == "--data") data_dir = arguments.value_of(word);
-        else if (!id) id = number_of<std::int64_t>("ID", word, 1);
-        else throw UsageError{"report: one ID only"};
+        if (word == "--data")
+            data_dir = arguments.value_of(word);
+        else if (!id)
+            id = number_of<std::int64_t>("ID", word, 1);
+        else
+            throw UsageError{"report: one ID only"};
     }
     if (data_dir.empty() || !id) throw UsageError{"report needs --data and an ID"};
     return {data_dir, *id};

@@ -21,7 +21,8 @@ int list_reports(const ListingOptions& options) {
         }
     }
     try {
-        const std::string listing = format_report_list(open_sqlite_store(options.data_dir)->list_reports(filter), options.json);
+        const std::string listing =
+            format_report_list(open_sqlite_store(options.data_dir)->list_reports(filter), options.json);
         std::fwrite(listing.data(), 1, listing.size(), stdout);
         return std::fflush(stdout) == 0 ? 0 : 1;
     } catch (const std::exception& error) {

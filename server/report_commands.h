@@ -11,8 +11,8 @@ namespace lumresults {
 
 struct ListingOptions {
     std::filesystem::path data_dir;
-    std::optional<std::string> caller;  // as format_address() writes it
-    std::optional<std::string> since;   // YYYY-MM-DD, UTC
+    std::optional<std::string> caller; // as format_address() writes it
+    std::optional<std::string> since;  // YYYY-MM-DD, UTC
     bool json = false;
 };
 

@@ -45,7 +45,8 @@ void write_log_line(std::string_view line) {
 void write_access_line(const Request& request, std::string_view version, unsigned status, std::uint64_t bytes,
                        std::chrono::steady_clock::duration elapsed) {
     std::string target = request.path;
-    for (std::size_t i = 0; i < request.query_keys.size(); ++i) target += (i == 0 ? "?" : "&") + request.query_keys[i];
+    for (std::size_t i = 0; i < request.query_keys.size(); ++i)
+        target += (i == 0 ? "?" : "&") + request.query_keys[i];
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count();
     write_log_line(utc_now() + " " + format_address(request.caller) + " \"" + printable(request.method) + " " +
                    printable(target) + " " + printable(version) + "\" " + std::to_string(status) + " " +

@@ -16,10 +16,10 @@ namespace lumresults {
 
 struct Request {
     std::string method;
-    std::string path;                        // without the query
-    std::vector<std::string> query_keys;     // the query's argument names, in order
-    IpAddress peer;                          // the TCP peer
-    IpAddress caller;                        // as decide_caller() names it
+    std::string path;                                                   // without the query
+    std::vector<std::string> query_keys;                                // the query's argument names, in order
+    IpAddress peer;                                                     // the TCP peer
+    IpAddress caller;                                                   // as decide_caller() names it
     std::function<std::optional<std::string>(std::string_view)> header; // first value, name in any case
     std::optional<std::uint64_t> content_length;
 
@@ -33,7 +33,7 @@ struct Response {
     unsigned status = 200;
     std::vector<std::pair<std::string, std::string>> headers; // sent in this order, before any the library adds
     std::string body;
-    std::shared_ptr<SharedBody> shared_body;                  // when set, sent instead of body
+    std::shared_ptr<SharedBody> shared_body; // when set, sent instead of body
 
     static Response text(unsigned status, std::string body, std::string content_type = "text/plain; charset=utf-8");
 };

@@ -25,13 +25,18 @@ std::string Metrics::render() const {
                 "\"} " + std::to_string(count) + "\n";
     text += "# HELP lumresults_response_bytes_total Body bytes of the answers sent in full.\n"
             "# TYPE lumresults_response_bytes_total counter\n"
-            "lumresults_response_bytes_total " + std::to_string(bytes_served_) + "\n"
+            "lumresults_response_bytes_total " +
+            std::to_string(bytes_served_) +
+            "\n"
             "# HELP lumresults_uploads_stored_total Reports stored durably.\n"
             "# TYPE lumresults_uploads_stored_total counter\n"
-            "lumresults_uploads_stored_total " + std::to_string(uploads_stored_) + "\n"
+            "lumresults_uploads_stored_total " +
+            std::to_string(uploads_stored_) +
+            "\n"
             "# HELP lumresults_upload_bytes_stored_total Bytes of the reports stored.\n"
             "# TYPE lumresults_upload_bytes_stored_total counter\n"
-            "lumresults_upload_bytes_stored_total " + std::to_string(upload_bytes_stored_) + "\n";
+            "lumresults_upload_bytes_stored_total " +
+            std::to_string(upload_bytes_stored_) + "\n";
     return text;
 }
 

@@ -22,10 +22,10 @@ struct Route {
     std::string_view name;                 // fixed, for the metrics and the access log
     std::vector<std::string_view> methods; // HEAD is listed wherever GET is
     std::string_view path;
-    std::string_view query_key;            // when not empty, the query must name this argument
+    std::string_view query_key; // when not empty, the query must name this argument
     Access access = Access::Anyone;
-    std::function<Response(const Request&)> answer;                          // a request without a body
-    std::function<std::unique_ptr<BodyReceiver>(const Request&)> receive;    // or one whose body is read
+    std::function<Response(const Request&)> answer;                       // a request without a body
+    std::function<std::unique_ptr<BodyReceiver>(const Request&)> receive; // or one whose body is read
 };
 
 // What a request found in the table: a route, or the status and Allow header to refuse it with.

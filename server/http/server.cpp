@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <ctime>
 #include <stdexcept>
 #include <thread>
 
@@ -67,8 +68,9 @@ Request read_request(MHD_Connection* connection, const char* url, const char* me
     if (info != nullptr) request.peer = address_of(info->client_addr).value_or(IpAddress{});
     std::string forwarded;
     MHD_get_connection_values(connection, MHD_HEADER_KIND, collect_forwarded, &forwarded);
-    request.caller = decide_caller(request.peer, forwarded.empty() ? std::nullopt : std::optional<std::string_view>(forwarded),
-                                   settings.trusted_proxies);
+    request.caller =
+        decide_caller(request.peer, forwarded.empty() ? std::nullopt : std::optional<std::string_view>(forwarded),
+                      settings.trusted_proxies);
     request.header = [connection](std::string_view name) -> std::optional<std::string> {
         const char* value = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, std::string(name).c_str());
         if (value == nullptr) return std::nullopt;
@@ -78,7 +80,17 @@ Request read_request(MHD_Connection* connection, const char* url, const char* me
     return request;
 }
 
-// Headers go out in the order the handler gave them, ahead of those the library adds itself.
+// "Sun, 06 Nov 1994 08:49:37 GMT": the library's own date line is switched off (see the constructor).
+std::string http_date() {
+    const std::time_t now = std::time(nullptr);
+    std::tm parts{};
+    gmtime_r(&now, &parts);
+    char text[40];
+    std::strftime(text, sizeof text, "%a, %d %b %Y %H:%M:%S GMT", &parts);
+    return text;
+}
+
+// Headers go out in the order the handler gave them, then the date; the library adds its own after.
 bool queue(MHD_Connection* connection, Exchange& exchange, const Response& response) {
     exchange.answered = true;
     exchange.status = response.status;
@@ -86,10 +98,12 @@ bool queue(MHD_Connection* connection, Exchange& exchange, const Response& respo
         exchange.body_bytes = response.shared_body->size;
         return MHD_queue_response(connection, response.status, response.shared_body->response) == MHD_YES;
     }
-    MHD_Response* answer =
-        MHD_create_response_from_buffer(response.body.size(), const_cast<char*>(response.body.data()), MHD_RESPMEM_MUST_COPY);
+    MHD_Response* answer = MHD_create_response_from_buffer(
+        response.body.size(), const_cast<char*>(response.body.data()), MHD_RESPMEM_MUST_COPY);
     if (answer == nullptr) return false;
-    for (const auto& [name, value] : response.headers) MHD_add_response_header(answer, name.c_str(), value.c_str());
+    for (const auto& [name, value] : response.headers)
+        MHD_add_response_header(answer, name.c_str(), value.c_str());
+    MHD_add_response_header(answer, MHD_HTTP_HEADER_DATE, http_date().c_str());
     exchange.body_bytes = response.body.size();
     const MHD_Result queued = MHD_queue_response(connection, response.status, answer);
     MHD_destroy_response(answer);
@@ -208,7 +222,10 @@ SocketAddress socket_address_of(const ListenAddress& listen) {
 void log_library_message(void*, const char* format, va_list arguments) {
     char text[512];
     std::vsnprintf(text, sizeof text, format, arguments);
-    write_log_line(std::string("lumresults: http: ") + text);
+    std::string line = std::string("lumresults: http: ") + text;
+    while (!line.empty() && line.back() == '\n')
+        line.pop_back();
+    write_log_line(line);
 }
 
 } // namespace
@@ -216,21 +233,19 @@ void log_library_message(void*, const char* format, va_list arguments) {
 HttpServer::HttpServer(HttpSettings settings, std::vector<Route> routes, Metrics& metrics)
     : settings_(std::move(settings)), routes_(std::move(routes)), metrics_(metrics) {
     SocketAddress address = socket_address_of(settings_.listen);
-    // The library writes its own Date line ahead of every header the handler adds; the public-address
-    // answer must start with its own line, so the date is left out (a client of these paths never needs it).
+    // The library would write its Date line ahead of every header the handler adds; the public-address
+    // answer must start with its own line, so the date is written by queue(), after the handler's.
     unsigned flags = MHD_USE_EPOLL_INTERNAL_THREAD | MHD_USE_ITC | MHD_USE_ERROR_LOG | MHD_USE_SUPPRESS_DATE_NO_CLOCK;
     if (address.v6) flags |= MHD_USE_IPv6;
     daemon_ = MHD_start_daemon(
-        flags, settings_.listen.port, nullptr, nullptr, &on_request, this,
-        MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&address.storage),
-        MHD_OPTION_THREAD_POOL_SIZE, settings_.threads,
-        MHD_OPTION_CONNECTION_TIMEOUT, settings_.connection_timeout_s,
-        MHD_OPTION_CONNECTION_LIMIT, settings_.connection_limit,
-        MHD_OPTION_NOTIFY_COMPLETED, &on_completed, this,
-        MHD_OPTION_EXTERNAL_LOGGER, &log_library_message, nullptr,
-        MHD_OPTION_END);
+        flags, settings_.listen.port, nullptr, nullptr, &on_request, this, MHD_OPTION_EXTERNAL_LOGGER,
+        &log_library_message, nullptr, // first, or early messages miss it
+        MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&address.storage), MHD_OPTION_THREAD_POOL_SIZE,
+        settings_.threads, MHD_OPTION_CONNECTION_TIMEOUT, settings_.connection_timeout_s, MHD_OPTION_CONNECTION_LIMIT,
+        settings_.connection_limit, MHD_OPTION_NOTIFY_COMPLETED, &on_completed, this, MHD_OPTION_END);
     if (daemon_ == nullptr)
-        throw std::runtime_error("cannot listen on " + settings_.listen.host + ":" + std::to_string(settings_.listen.port));
+        throw std::runtime_error("cannot listen on " + settings_.listen.host + ":" +
+                                 std::to_string(settings_.listen.port));
 }
 
 HttpServer::~HttpServer() {

@@ -25,9 +25,9 @@ std::optional<ListenAddress> parse_listen_address(std::string_view text);
 struct HttpSettings {
     ListenAddress listen;
     std::vector<Cidr> trusted_proxies;
-    std::vector<Cidr> monitoring_networks;  // who may read Monitoring routes
+    std::vector<Cidr> monitoring_networks; // who may read Monitoring routes
     unsigned threads = 2;
-    unsigned connection_timeout_s = 30;     // idle or slow connections are closed after this
+    unsigned connection_timeout_s = 30; // idle or slow connections are closed after this
     unsigned connection_limit = 1024;
 };
 

@@ -34,7 +34,7 @@ SharedBody::~SharedBody() {
 }
 
 std::shared_ptr<SharedBody> make_random_body(std::uint64_t size,
-                                              const std::vector<std::pair<std::string, std::string>>& headers) {
+                                             const std::vector<std::pair<std::string, std::string>>& headers) {
     const int fd = memfd_create("lumresults-download", MFD_CLOEXEC);
     if (fd < 0) throw std::runtime_error("cannot make the download file in memory");
     try {
@@ -51,7 +51,8 @@ std::shared_ptr<SharedBody> make_random_body(std::uint64_t size,
         ::close(fd);
         throw std::runtime_error("cannot make the download response");
     }
-    for (const auto& [name, value] : headers) MHD_add_response_header(body->response, name.c_str(), value.c_str());
+    for (const auto& [name, value] : headers)
+        MHD_add_response_header(body->response, name.c_str(), value.c_str());
     return body;
 }
 

@@ -23,6 +23,6 @@ struct SharedBody {
 // size bytes from the system's random source in an anonymous memory file, sent with sendfile() by the
 // library: random, so that no compression on the way makes the line look faster than it is.
 std::shared_ptr<SharedBody> make_random_body(std::uint64_t size,
-                                              const std::vector<std::pair<std::string, std::string>>& headers);
+                                             const std::vector<std::pair<std::string, std::string>>& headers);
 
 } // namespace lumresults

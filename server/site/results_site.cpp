@@ -33,26 +33,38 @@ std::shared_ptr<SharedBody> make_download_body() {
 std::vector<Route> results_routes(Site& site) {
     std::vector<Route> routes;
     routes.push_back({"ip", {"GET", "HEAD"}, "/ip/", {}, Access::Anyone, &public_address, {}});
-    routes.push_back({"download", {"GET", "HEAD"}, "/10mb.bin", {}, Access::Anyone,
+    routes.push_back({"download",
+                      {"GET", "HEAD"},
+                      "/10mb.bin",
+                      {},
+                      Access::Anyone,
                       [&site](const Request&) {
                           Response response;
                           response.shared_body = site.download;
                           return response;
                       },
                       {}});
-    routes.push_back({"upload", {"POST"}, "/lumnettestresult.php", {}, Access::Anyone, {},
-                      [&site](const Request& request) {
-                          return receive_report(request, site.store, site.metrics, site.upload);
-                      }});
-    routes.push_back({"speedtest", {"GET", "HEAD"}, "/", "lumnettest", Access::Anyone,
-                      [](const Request&) { return html(speed_test_page()); }, {}});
-    routes.push_back({"front", {"GET", "HEAD"}, "/", {}, Access::Anyone,
-                      [](const Request&) { return html(front_page()); }, {}});
-    routes.push_back({"metrics", {"GET"}, "/metrics", {}, Access::Monitoring,
-                      [&site](const Request&) {
-                          return Response::text(200, site.metrics.render(), "text/plain; version=0.0.4");
-                      },
+    routes.push_back(
+        {"upload", {"POST"}, "/lumnettestresult.php", {}, Access::Anyone, {}, [&site](const Request& request) {
+             return receive_report(request, site.store, site.metrics, site.upload);
+         }});
+    routes.push_back({"speedtest",
+                      {"GET", "HEAD"},
+                      "/",
+                      "lumnettest",
+                      Access::Anyone,
+                      [](const Request&) { return html(speed_test_page()); },
                       {}});
+    routes.push_back(
+        {"front", {"GET", "HEAD"}, "/", {}, Access::Anyone, [](const Request&) { return html(front_page()); }, {}});
+    routes.push_back(
+        {"metrics",
+         {"GET"},
+         "/metrics",
+         {},
+         Access::Monitoring,
+         [&site](const Request&) { return Response::text(200, site.metrics.render(), "text/plain; version=0.0.4"); },
+         {}});
     return routes;
 }
 

@@ -144,7 +144,8 @@ private:
 
 void clear_spool(const std::filesystem::path& spool_dir) {
     std::filesystem::create_directories(spool_dir);
-    for (const auto& entry : std::filesystem::directory_iterator(spool_dir)) std::filesystem::remove(entry.path());
+    for (const auto& entry : std::filesystem::directory_iterator(spool_dir))
+        std::filesystem::remove(entry.path());
 }
 
 std::unique_ptr<BodyReceiver> receive_report(const Request& request, Store& store, Metrics& metrics,
