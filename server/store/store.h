@@ -41,7 +41,7 @@ struct NewReport {
 struct ReportFilter {
     std::optional<std::string> caller;       // exact address
     std::optional<Clock::time_point> since;  // received at or after
-    std::size_t limit = 1000;                // newest first
+    std::size_t limit = 1000;                // newest first (the higher id first at equal times)
 };
 
 // Receives a stored report's bytes piece by piece, in order.
@@ -59,12 +59,14 @@ public:
     virtual ~Store() = default;
 
     // Stores the report in one transaction that has reached stable storage when this returns: the caller
-    // may acknowledge the upload then, and not before. Returns the new report's id. Throws StoreError.
+    // may acknowledge the upload then, and not before. Returns the new report's id, never given before.
+    // Throws StoreError, having stored nothing, when any step fails or the content file's length is not size.
     virtual std::int64_t put_report(const NewReport& report) = 0;
 
     virtual std::optional<ReportInfo> find_report(std::int64_t id) = 0;
 
-    // Writes the report's stored bytes to sink; false when there is no such report.
+    // Writes the report's stored bytes to sink; false when there is no such report. What the sink throws
+    // passes through.
     virtual bool read_report(std::int64_t id, const ByteSink& sink) = 0;
 
     virtual std::vector<ReportInfo> list_reports(const ReportFilter& filter) = 0;
