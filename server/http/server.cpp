@@ -28,11 +28,16 @@ struct HttpServer::Exchange {
     bool in_flight = false;
     unsigned status = 0;
     std::uint64_t body_bytes = 0;
+    std::optional<Response> held_refusal; // found mid-body, sent once the body has ended
+    std::uint64_t dropped_bytes = 0;      // of the body after that refusal
 };
 
 namespace {
 
 using Exchange = HttpServer::Exchange;
+
+// How much of a body is still read after its refusal, so that the client gets the refusal.
+constexpr std::uint64_t REFUSED_BODY_ALLOWANCE = 1024 * 1024;
 
 MHD_Result collect_query_key(void* keys, MHD_ValueKind, const char* key, const char*) {
     static_cast<std::vector<std::string>*>(keys)->emplace_back(key);
@@ -154,12 +159,18 @@ MHD_Result on_request(void* context, MHD_Connection* connection, const char* url
         const std::string_view piece(data, *data_size);
         *data_size = 0;
         if (exchange->answered || !exchange->receiver) return MHD_YES; // a body nobody reads is dropped
-        if (std::optional<Response> refusal = exchange->receiver->feed(piece); refusal)
-            // Mid-body the library may not take an answer; then the connection is closed instead.
-            return queue(connection, *exchange, *refusal) ? MHD_YES : MHD_NO;
+        // This library takes no answer until the whole request is in: a refusal found mid-body waits for the
+        // body's end, the rest of it read and dropped. A body that runs on past that allowance (an endless
+        // chunked one) loses its connection unanswered.
+        if (exchange->held_refusal) {
+            exchange->dropped_bytes += piece.size();
+            return exchange->dropped_bytes <= REFUSED_BODY_ALLOWANCE ? MHD_YES : MHD_NO;
+        }
+        exchange->held_refusal = exchange->receiver->feed(piece);
         return MHD_YES;
     }
     if (exchange->answered) return MHD_YES;
+    if (exchange->held_refusal) return queue(connection, *exchange, *exchange->held_refusal) ? MHD_YES : MHD_NO;
     const Response response =
         exchange->receiver ? exchange->receiver->finish() : exchange->match.route->answer(exchange->request);
     return queue(connection, *exchange, response) ? MHD_YES : MHD_NO;

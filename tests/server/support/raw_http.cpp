@@ -14,6 +14,7 @@ namespace lum::server_testing {
 namespace {
 
 using SteadyClock = std::chrono::steady_clock;
+constexpr long TIMED_OUT = -2;
 
 bool same_name(std::string_view a, std::string_view b) {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(),
@@ -78,8 +79,8 @@ bool RawConnection::send_all(std::string_view bytes) {
 
 long RawConnection::receive(SteadyClock::time_point deadline) {
     for (;;) {
-        const auto left = std::chrono::duration_cast<Milliseconds>(deadline - SteadyClock::now()).count();
-        if (left <= 0) return -1;
+        const auto left = std::chrono::ceil<Milliseconds>(deadline - SteadyClock::now()).count();
+        if (left <= 0) return TIMED_OUT;
         pollfd ready{socket_.get(), POLLIN, 0};
         if (poll(&ready, 1, static_cast<int>(left)) <= 0) continue;
         char chunk[65536];
@@ -126,7 +127,8 @@ bool RawConnection::closed_by_peer(Milliseconds limit) {
         const long got = receive(deadline);
         buffer_.clear();
         if (got == 0) return true;
-        if (got < 0) return SteadyClock::now() < deadline; // a reset before the limit counts as closed
+        if (got == TIMED_OUT) return false;
+        if (got < 0) return true; // reset
     }
 }
 

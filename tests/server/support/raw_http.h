@@ -41,7 +41,8 @@ public:
 
 private:
     explicit RawConnection(UniqueFd socket) : socket_(std::move(socket)) {}
-    // Appends what arrives to buffer_; 0 at end of stream, -1 on error or when `deadline` passes.
+    // Appends what arrives to buffer_ and gives its size; 0 at end of stream, -1 on error (a reset), -2 when
+    // `deadline` passes first.
     long receive(std::chrono::steady_clock::time_point deadline);
     bool receive_until(std::size_t size, std::chrono::steady_clock::time_point deadline);
 
