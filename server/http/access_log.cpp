@@ -3,19 +3,10 @@
 
 #include <unistd.h>
 
-#include <ctime>
+#include "server/http/time_text.h"
 
 namespace lumresults {
 namespace {
-
-std::string utc_now() {
-    const std::time_t now = std::time(nullptr);
-    std::tm parts{};
-    gmtime_r(&now, &parts);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &parts);
-    return text;
-}
 
 // The path is the client's: bytes that could forge a line or a terminal sequence are shown as \xNN.
 std::string printable(std::string_view text) {
@@ -48,7 +39,7 @@ void write_access_line(const Request& request, std::string_view version, unsigne
     for (std::size_t i = 0; i < request.query_keys.size(); ++i)
         target += (i == 0 ? "?" : "&") + request.query_keys[i];
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count();
-    write_log_line(utc_now() + " " + format_address(request.caller) + " \"" + printable(request.method) + " " +
+    write_log_line(log_time_now() + " " + format_address(request.caller) + " \"" + printable(request.method) + " " +
                    printable(target) + " " + printable(version) + "\" " + std::to_string(status) + " " +
                    std::to_string(bytes) + " " + std::to_string(ms) + "ms");
 }

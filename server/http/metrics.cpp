@@ -5,7 +5,7 @@ namespace lumresults {
 
 void Metrics::count_request(std::string_view route, unsigned status, std::uint64_t body_bytes) {
     const std::lock_guard lock(mutex_);
-    ++requests_[{std::string(route), status}];
+    ++requests_[{route, status}];
     bytes_served_ += body_bytes;
 }
 
@@ -21,8 +21,8 @@ std::string Metrics::render() const {
     std::string text = "# HELP lumresults_requests_total Requests answered, by route and status.\n"
                        "# TYPE lumresults_requests_total counter\n";
     for (const auto& [key, count] : requests_)
-        text += "lumresults_requests_total{route=\"" + key.first + "\",status=\"" + std::to_string(key.second) +
-                "\"} " + std::to_string(count) + "\n";
+        text += "lumresults_requests_total{route=\"" + std::string(key.first) + "\",status=\"" +
+                std::to_string(key.second) + "\"} " + std::to_string(count) + "\n";
     text += "# HELP lumresults_response_bytes_total Body bytes of the answers sent in full.\n"
             "# TYPE lumresults_response_bytes_total counter\n"
             "lumresults_response_bytes_total " +

@@ -15,6 +15,7 @@
 
 #include "server/http/access_log.h"
 #include "server/http/shared_body.h"
+#include "server/http/time_text.h"
 
 namespace lumresults {
 
@@ -85,16 +86,6 @@ Request read_request(MHD_Connection* connection, const char* url, const char* me
     return request;
 }
 
-// "Sun, 06 Nov 1994 08:49:37 GMT": the library's own date line is switched off (see the constructor).
-std::string http_date() {
-    const std::time_t now = std::time(nullptr);
-    std::tm parts{};
-    gmtime_r(&now, &parts);
-    char text[40];
-    std::strftime(text, sizeof text, "%a, %d %b %Y %H:%M:%S GMT", &parts);
-    return text;
-}
-
 // Headers go out in the order the handler gave them, then the date; the library adds its own after.
 bool queue(MHD_Connection* connection, Exchange& exchange, const Response& response) {
     exchange.answered = true;
@@ -108,7 +99,7 @@ bool queue(MHD_Connection* connection, Exchange& exchange, const Response& respo
     if (answer == nullptr) return false;
     for (const auto& [name, value] : response.headers)
         MHD_add_response_header(answer, name.c_str(), value.c_str());
-    MHD_add_response_header(answer, MHD_HTTP_HEADER_DATE, http_date().c_str());
+    MHD_add_response_header(answer, MHD_HTTP_HEADER_DATE, http_date_now().c_str());
     exchange.body_bytes = response.body.size();
     const MHD_Result queued = MHD_queue_response(connection, response.status, answer);
     MHD_destroy_response(answer);
@@ -139,6 +130,24 @@ std::optional<Response> begin_exchange(HttpServer& server, Exchange& exchange) {
     return exchange.receiver->refusal();
 }
 
+std::chrono::steady_clock::time_point headers_deadline(const HttpSettings& settings) {
+    return std::chrono::steady_clock::now() + std::chrono::seconds(settings.connection_timeout_s);
+}
+
+std::chrono::steady_clock::time_point body_deadline(const HttpSettings& settings) {
+    return std::chrono::steady_clock::now() + std::chrono::seconds(10 * settings.connection_timeout_s);
+}
+
+void on_connection(void* context, MHD_Connection* connection, void**, MHD_ConnectionNotificationCode code) {
+    auto& server = *static_cast<HttpServer*>(context);
+    if (code == MHD_CONNECTION_NOTIFY_CLOSED) {
+        server.watch().forget(connection);
+        return;
+    }
+    const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+    if (info != nullptr) server.watch().watch(connection, info->connect_fd, headers_deadline(server.settings()));
+}
+
 MHD_Result on_request(void* context, MHD_Connection* connection, const char* url, const char* method,
                       const char* version, const char* data, std::size_t* data_size, void** state) {
     auto& server = *static_cast<HttpServer*>(context);
@@ -149,6 +158,8 @@ MHD_Result on_request(void* context, MHD_Connection* connection, const char* url
         exchange->version = version;
         exchange->request = read_request(connection, url, method, server.settings());
         exchange->match = match_route(server.routes(), method, exchange->request.path, exchange->request.query_keys);
+        if (exchange->match.route != nullptr && exchange->match.route->receive)
+            server.watch().set_deadline(connection, body_deadline(server.settings()));
         // A refusal before the body is sent at once (the connection then closes, the body unread);
         // anything else is answered on a later call, which keeps the connection open for the next request.
         if (std::optional<Response> refusal = begin_exchange(server, *exchange); refusal)
@@ -176,8 +187,10 @@ MHD_Result on_request(void* context, MHD_Connection* connection, const char* url
     return queue(connection, *exchange, response) ? MHD_YES : MHD_NO;
 }
 
-void on_completed(void* context, MHD_Connection*, void** state, MHD_RequestTerminationCode how) {
+void on_completed(void* context, MHD_Connection* connection, void** state, MHD_RequestTerminationCode how) {
     auto& server = *static_cast<HttpServer*>(context);
+    // The next request on a kept-alive connection has its own time to arrive.
+    server.watch().set_deadline(connection, headers_deadline(server.settings()));
     auto* exchange = static_cast<Exchange*>(*state);
     if (exchange == nullptr) return;
     *state = nullptr;
@@ -248,12 +261,18 @@ HttpServer::HttpServer(HttpSettings settings, std::vector<Route> routes, Metrics
     // answer must start with its own line, so the date is written by queue(), after the handler's.
     unsigned flags = MHD_USE_EPOLL_INTERNAL_THREAD | MHD_USE_ITC | MHD_USE_ERROR_LOG | MHD_USE_SUPPRESS_DATE_NO_CLOCK;
     if (address.v6) flags |= MHD_USE_IPv6;
+    // clang-format off
     daemon_ = MHD_start_daemon(
-        flags, settings_.listen.port, nullptr, nullptr, &on_request, this, MHD_OPTION_EXTERNAL_LOGGER,
-        &log_library_message, nullptr, // first, or early messages miss it
-        MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&address.storage), MHD_OPTION_THREAD_POOL_SIZE,
-        settings_.threads, MHD_OPTION_CONNECTION_TIMEOUT, settings_.connection_timeout_s, MHD_OPTION_CONNECTION_LIMIT,
-        settings_.connection_limit, MHD_OPTION_NOTIFY_COMPLETED, &on_completed, this, MHD_OPTION_END);
+        flags, settings_.listen.port, nullptr, nullptr, &on_request, this,
+        MHD_OPTION_EXTERNAL_LOGGER, &log_library_message, nullptr, // first, or early messages miss it
+        MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&address.storage),
+        MHD_OPTION_THREAD_POOL_SIZE, settings_.threads,
+        MHD_OPTION_CONNECTION_TIMEOUT, settings_.connection_timeout_s,
+        MHD_OPTION_CONNECTION_LIMIT, settings_.connection_limit,
+        MHD_OPTION_NOTIFY_COMPLETED, &on_completed, this,
+        MHD_OPTION_NOTIFY_CONNECTION, &on_connection, this,
+        MHD_OPTION_END);
+    // clang-format on
     if (daemon_ == nullptr)
         throw std::runtime_error("cannot listen on " + settings_.listen.host + ":" +
                                  std::to_string(settings_.listen.port));

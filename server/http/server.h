@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "server/http/caller_address.h"
+#include "server/http/connection_watch.h"
 #include "server/http/metrics.h"
 #include "server/http/routes.h"
 
@@ -49,12 +50,14 @@ public:
     const std::vector<Route>& routes() const { return routes_; }
     const HttpSettings& settings() const { return settings_; }
     Metrics& metrics() { return metrics_; }
+    ConnectionWatch& watch() { return watch_; }
     std::atomic<int> bodies_in_flight{0};
 
 private:
     HttpSettings settings_;
     std::vector<Route> routes_;
     Metrics& metrics_;
+    ConnectionWatch watch_;
     MHD_Daemon* daemon_ = nullptr;
     int listen_fd_ = -1;
 };
