@@ -8,7 +8,8 @@ namespace {
 
 // The program reads only the first block of this answer and takes the first line holding
 // "Client-IP-Address"; that line must come before any line holding "Network". So it is the first
-// header, and nothing here mentions a network.
+// header, and nothing here mentions a network. (Only a request that asks to close the connection gets
+// the library's "Connection: close" ahead of it; the program's never does.)
 Response public_address(const Request& request) {
     Response response;
     response.headers.emplace_back("Client-IP-Address", format_address(request.caller));
