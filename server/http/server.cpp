@@ -260,7 +260,9 @@ HttpServer::HttpServer(HttpSettings settings, std::vector<Route> routes, Metrics
     // The library would write its Date line ahead of every header the handler adds; the public-address
     // answer must start with its own line, so the date is written by queue(), after the handler's.
     unsigned flags = MHD_USE_EPOLL_INTERNAL_THREAD | MHD_USE_ITC | MHD_USE_ERROR_LOG | MHD_USE_SUPPRESS_DATE_NO_CLOCK;
-    if (address.v6) flags |= MHD_USE_IPv6;
+    // An IPv6 address takes IPv4 callers too ("[::]:80" serves both); they are seen as IPv4-mapped
+    // addresses, which decide_caller() and the log write as dotted IPv4.
+    if (address.v6) flags |= MHD_USE_DUAL_STACK;
     // clang-format off
     daemon_ = MHD_start_daemon(
         flags, settings_.listen.port, nullptr, nullptr, &on_request, this,
