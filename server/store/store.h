@@ -53,7 +53,7 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Safe to share between threads; every call is its own transaction.
+// Safe to share between threads; every call is all or nothing (puts made at once may share a transaction).
 class Store {
 public:
     virtual ~Store() = default;

@@ -1,4 +1,5 @@
 // tests/server/store_test.cpp: the SQLite store keeps bytes exactly, all or nothing, lists, migrates and shares.
+#include "server/store/commit_queue.h"
 #include "server/store/sqlite/migrations.h"
 #include "server/store/sqlite/sqlite_handles.h"
 #include "server/store/store.h"
@@ -19,6 +20,7 @@
 #include <mutex>
 #include <random>
 #include <set>
+#include <sstream>
 #include <thread>
 #include <tuple>
 
@@ -265,6 +267,121 @@ TEST_F(StoreTest, StoresEachOfManyConcurrentPutsOnce) {
     EXPECT_EQ(store->list_reports({}).size(), stored.size());
     for (const auto& [id, bytes] : stored)
         EXPECT_EQ(read_back(*store, id).first, bytes);
+}
+
+// Many threads put at once, so that reports share transactions; one report's file is shorter than its
+// size. That one must fail alone: the others in its transaction are stored, each once and byte-exact.
+TEST_F(StoreTest, ABadReportAmongManyPutAtOnceFailsAloneAndTheRestAreStoredOnce) {
+    constexpr int threads = 16, per_thread = 20, bad_thread = 5, bad_put = 10;
+    std::latch start(threads);
+    std::mutex mutex;
+    std::map<std::int64_t, std::string> stored; // id -> bytes
+    std::vector<std::string> failures;
+    std::vector<std::thread> workers;
+    for (int t = 0; t < threads; ++t) {
+        workers.emplace_back([&, t] {
+            // Made before the start, so that the puts come back to back and keep the queue full.
+            std::mt19937 random(static_cast<unsigned>(t));
+            std::vector<std::pair<std::string, NewReport>> mine;
+            for (int i = 0; i < per_thread; ++i) {
+                std::string bytes(random() % 100'000, '\0'); // up to two pieces of copying
+                for (char& c : bytes)
+                    c = static_cast<char>(random());
+                NewReport report = files.report(bytes);
+                if (t == bad_thread && i == bad_put) ++report.size;
+                mine.emplace_back(std::move(bytes), std::move(report));
+            }
+            start.arrive_and_wait();
+            for (const auto& [bytes, report] : mine) {
+                const bool bad = report.size != bytes.size();
+                try {
+                    const std::int64_t id = store->put_report(report);
+                    std::lock_guard lock(mutex);
+                    EXPECT_TRUE(stored.emplace(id, bytes).second) << "id " << id << " given twice";
+                    EXPECT_FALSE(bad) << "a report shorter than its size was stored";
+                } catch (const StoreError& error) {
+                    std::lock_guard lock(mutex);
+                    failures.push_back((bad ? "the bad report: " : "a good report: ") + std::string(error.what()));
+                }
+            }
+        });
+    }
+    for (std::thread& worker : workers)
+        worker.join();
+    ASSERT_EQ(failures.size(), 1u) << ::testing::PrintToString(failures);
+    EXPECT_EQ(failures[0].rfind("the bad report: ", 0), 0u) << failures[0];
+    ASSERT_EQ(stored.size(), static_cast<std::size_t>(threads * per_thread - 1));
+    EXPECT_EQ(store->list_reports({}).size(), stored.size());
+    for (const auto& [id, bytes] : stored)
+        EXPECT_TRUE(read_back(*store, id).first == bytes) << "report " << id << " came back changed";
+}
+
+// The queue's batches, seen through a writer that records them. The first batch is held until the others
+// have queued one by one, so that what each later batch takes is known: as many as the limits allow,
+// oldest first, a report over the byte limit alone. A batch whose writer throws fails all its callers,
+// a report the writer marks fails alone, and every caller returns.
+TEST(CommitQueue, CallersQueuedDuringAWriteShareTheNextWithinTheLimitsAndAllReturn) {
+    constexpr std::uint64_t fails_its_batch = 90, fails_alone = 20;
+    const std::uint64_t sizes[] = {1, 10, 10, 10, 10, 10, fails_its_batch, fails_alone, 500, 10};
+    const std::vector<std::vector<std::uint64_t>> batches_expected = {
+        {1}, {10, 10, 10, 10}, {10, fails_its_batch}, {fails_alone}, {500}, {10}};
+    const std::vector<std::string> outcomes_expected = {"id 1",          "id 2",          "id 3",      "id 4", "id 5",
+                                                        "commit failed", "commit failed", "bad bytes", "id 6", "id 7"};
+
+    std::promise<void> release;
+    const std::shared_future<void> released = release.get_future().share();
+    std::mutex mutex; // the writer runs on the callers' threads, the checks on this one
+    std::vector<std::vector<std::uint64_t>> batches;
+    std::int64_t last_id = 0;
+    CommitQueue queue(
+        [&](std::span<PendingReport* const> batch) {
+            std::vector<std::uint64_t> batch_sizes;
+            for (const PendingReport* pending : batch)
+                batch_sizes.push_back(pending->report.size);
+            const bool first = [&] {
+                std::lock_guard lock(mutex);
+                batches.push_back(batch_sizes);
+                return batches.size() == 1;
+            }();
+            if (first) released.wait();
+            if (std::ranges::count(batch_sizes, fails_its_batch) > 0) throw StoreError("commit failed");
+            for (PendingReport* pending : batch) {
+                pending->failed = pending->report.size == fails_alone;
+                if (pending->failed)
+                    pending->error = "bad bytes";
+                else
+                    pending->id = ++last_id;
+            }
+        },
+        BatchLimits{.reports = 4, .bytes = 100});
+
+    std::istringstream no_content;
+    std::vector<NewReport> reports;
+    for (const std::uint64_t size : sizes)
+        reports.push_back(NewReport{"192.0.2.1", t0, "lumtest.log", "text/plain", size, "", ""});
+    std::vector<std::string> outcomes(reports.size());
+    std::vector<std::thread> callers;
+    for (std::size_t i = 0; i < reports.size(); ++i) {
+        callers.emplace_back([&, i] {
+            PendingReport pending(reports[i], no_content);
+            try {
+                outcomes[i] = "id " + std::to_string(queue.put(pending));
+            } catch (const StoreError& error) {
+                outcomes[i] = error.what();
+            }
+        });
+        const bool in_place = lum::testing_support::wait_until([&] {
+            std::lock_guard lock(mutex);
+            return i == 0 ? batches.size() == 1 : queue.waiting() == i;
+        });
+        if (!in_place) release.set_value(); // so that the callers can end and the failure shows
+        ASSERT_TRUE(in_place) << "caller " << i << " neither writes nor waits";
+    }
+    release.set_value();
+    for (std::thread& caller : callers)
+        caller.join();
+    EXPECT_EQ(batches, batches_expected);
+    EXPECT_EQ(outcomes, outcomes_expected);
 }
 
 // A descriptor closed with the object.

@@ -1,10 +1,13 @@
 // server/store/sqlite/sqlite_store.cpp: the Store on one SQLite file: one writer, pooled readers, bytes in pieces.
 //
-// Threads: every write goes through one connection behind a mutex, so uploads arriving on many worker
-// threads are written one after another (SQLite allows one writer per file anyway; other processes wait
-// for its lock within the busy timeout). Reads lease their own connections and, in WAL mode, see the
-// last commit without waiting for the writer or its mutex. Report bytes move in pieces of
-// content_piece bytes through SQLite's incremental blob calls, never whole in memory.
+// Threads: every write goes through one connection, used by one thread at a time: uploads arriving on
+// many worker threads meet in a commit queue, whose leader writes all those waiting in one transaction
+// and syncs once for them all (SQLite allows one writer per file anyway; other processes wait for its
+// lock within the busy timeout). Each report has its own savepoint there, so that a bad one fails alone.
+// Reads lease their own connections and, in WAL mode, see the last commit without waiting for the
+// writer. Report bytes move in pieces of content_piece bytes through SQLite's incremental blob calls,
+// never whole in memory.
+#include "server/store/commit_queue.h"
 #include "server/store/sqlite/connections.h"
 #include "server/store/sqlite/migrations.h"
 #include "server/store/sqlite/sqlite_handles.h"
@@ -14,7 +17,7 @@
 #include <cstdint>
 #include <fstream>
 #include <limits>
-#include <mutex>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -94,10 +97,41 @@ void copy_content(sqlite3* db, std::int64_t id, std::istream& file, const NewRep
     check(db, sqlite3_blob_close(blob.release()), "writing a report's bytes");
 }
 
+// Writes one report of a batch under its own savepoint: when its bytes are bad (or SQLite refuses its row)
+// only this report is rolled back and marked failed, and the batch goes on with the next.
+void write_one(sqlite3* db, PendingReport& pending) {
+    exec(db, "SAVEPOINT report");
+    try {
+        pending.id = insert_row(db, pending.report);
+        copy_content(db, pending.id, pending.content, pending.report);
+        exec(db, "RELEASE report");
+    } catch (const std::exception& error) {
+        pending.failed = true;
+        pending.error = error.what();
+        // After some errors (a full disk, I/O, no memory) SQLite has rolled back the whole transaction
+        // by itself: then the savepoint is gone, this throws, and the whole batch fails, as it must.
+        exec(db, "ROLLBACK TO report");
+        exec(db, "RELEASE report");
+    }
+}
+
+// The commit queue's writer: the batch in one transaction, one COMMIT, one sync.
+void write_batch(sqlite3* db, std::span<PendingReport* const> batch) {
+    // Should COMMIT fail, the transaction's destructor rolls everything back and the queue fails every
+    // report of the batch: none of them is stored, none of their callers is told otherwise.
+    Transaction transaction(db, "BEGIN IMMEDIATE");
+    for (PendingReport* pending : batch)
+        write_one(db, *pending);
+    // Durable before acknowledged: with synchronous=FULL (open_store_connection) this COMMIT returns only
+    // once the WAL holding the batch is on stable storage; the queue releases the batch's callers after it.
+    transaction.commit();
+}
+
 class SqliteStore final : public Store {
 public:
     explicit SqliteStore(const std::filesystem::path& file)
-        : writer_(open_store_connection(file, Role::writer)), readers_(file, readers_kept) {
+        : writer_(open_store_connection(file, Role::writer)), readers_(file, readers_kept),
+          commits_([this](std::span<PendingReport* const> batch) { write_batch(writer_.get(), batch); }) {
         migrate(writer_.get());
     }
 
@@ -107,24 +141,18 @@ public:
     std::vector<ReportInfo> list_reports(const ReportFilter& filter) override;
 
 private:
-    std::mutex write_mutex_;
-    Connection writer_;
+    Connection writer_; // used only by the commit queue's leader of the moment (and by migrate before it)
     ReaderPool readers_;
+    CommitQueue commits_;
 };
 
 std::int64_t SqliteStore::put_report(const NewReport& report) {
     std::ifstream file(report.content, std::ios::binary);
     if (!file) throw StoreError(report.content.string() + ": cannot open the report's content");
-    std::lock_guard lock(write_mutex_);
-    sqlite3* db = writer_.get();
-    // Row and bytes in one transaction: a failure anywhere rolls both back, nothing is half stored.
-    Transaction transaction(db, "BEGIN IMMEDIATE");
-    const std::int64_t id = insert_row(db, report);
-    copy_content(db, id, file, report);
-    // Durable before acknowledged: with synchronous=FULL (open_store_connection) this COMMIT returns only
-    // once the WAL holding the report is on stable storage, so the caller may answer the upload then.
-    transaction.commit();
-    return id;
+    // Row and bytes under one savepoint of a batch's transaction: a failure anywhere rolls both back,
+    // nothing is half stored. Returns once that transaction's COMMIT is durable (see write_batch).
+    PendingReport pending(report, file);
+    return commits_.put(pending);
 }
 
 std::optional<ReportInfo> SqliteStore::find_report(std::int64_t id) {
