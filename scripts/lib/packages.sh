@@ -37,6 +37,10 @@ add_architecture() {
 
 # Packages of the native build and its tests.
 NATIVE_PACKAGES="cmake ninja-build g++ googletest util-linux iproute2 php-cli ssmping wget"
+# The results server: its HTTP layer, store and JSON, found through pkg-config.
+SERVER_PACKAGES="pkg-config libmicrohttpd-dev libsqlite3-dev nlohmann-json3-dev"
+# The results server's benchmark: the load generator, and nginx to compare with.
+BENCH_PACKAGES="wrk nginx-light"
 # The fuzz targets (clang's libFuzzer) and the whole runs under Valgrind.
 HARDENING_PACKAGES="clang libclang-rt-14-dev valgrind"
 # Packages of the Windows cross-build and of running its tests under Wine; the window tests need a

@@ -1,0 +1,52 @@
+// server/http/routes.cpp: finding a request's route, or the right refusal.
+#include "server/http/routes.h"
+
+#include <algorithm>
+
+namespace lumresults {
+namespace {
+
+bool query_fits(const Route& route, const std::vector<std::string>& query_keys) {
+    return route.query_key.empty() ||
+           std::find(query_keys.begin(), query_keys.end(), route.query_key) != query_keys.end();
+}
+
+bool allows(const Route& route, std::string_view method) {
+    return std::find(route.methods.begin(), route.methods.end(), method) != route.methods.end();
+}
+
+std::string allowed_methods(const Route& route) {
+    std::string allow;
+    for (std::string_view method : route.methods) {
+        if (!allow.empty()) allow += ", ";
+        allow += method;
+    }
+    return allow;
+}
+
+} // namespace
+
+bool Request::has_query_key(std::string_view key) const {
+    return std::find(query_keys.begin(), query_keys.end(), key) != query_keys.end();
+}
+
+Response Response::text(unsigned status, std::string body, std::string content_type) {
+    Response response;
+    response.status = status;
+    response.headers.emplace_back("Content-Type", std::move(content_type));
+    response.body = std::move(body);
+    return response;
+}
+
+// The first route whose path and query fit decides: the more particular routes come first in the table.
+RouteMatch match_route(const std::vector<Route>& routes, std::string_view method, std::string_view path,
+                       const std::vector<std::string>& query_keys) {
+    for (const Route& route : routes) {
+        if (route.path != path || !query_fits(route, query_keys)) continue;
+        if (allows(route, method)) return {&route, 0, {}, route.name};
+        return {nullptr, 405, allowed_methods(route), route.name};
+    }
+    return {nullptr, 404, {}, "other"};
+}
+
+} // namespace lumresults

@@ -1,0 +1,42 @@
+// server/http/routes.h: the route table: which method and path reach which handler, kept as data so that
+// tests and the metrics can enumerate it.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "server/http/exchange.h"
+
+namespace lumresults {
+
+enum class Access {
+    Anyone,
+    Monitoring, // only callers from the configured monitoring networks (loopback by default)
+};
+
+struct Route {
+    std::string_view name;                 // fixed, for the metrics and the access log
+    std::vector<std::string_view> methods; // HEAD is listed wherever GET is
+    std::string_view path;
+    std::string_view query_key; // when not empty, the query must name this argument
+    Access access = Access::Anyone;
+    std::function<Response(const Request&)> answer;                       // a request without a body
+    std::function<std::unique_ptr<BodyReceiver>(const Request&)> receive; // or one whose body is read
+};
+
+// What a request found in the table: a route, or the status and Allow header to refuse it with.
+struct RouteMatch {
+    const Route* route = nullptr;
+    unsigned refusal = 0;  // 404 or 405 when route is null
+    std::string allow;     // for 405: the methods the path has
+    std::string_view name; // the route's name, or "other"
+};
+
+RouteMatch match_route(const std::vector<Route>& routes, std::string_view method, std::string_view path,
+                       const std::vector<std::string>& query_keys);
+
+} // namespace lumresults

@@ -1,0 +1,314 @@
+// server/http/server.cpp: the glue to libmicrohttpd: requests in, routes run, answers out, one log line each.
+#include "server/http/server.h"
+
+#include <arpa/inet.h>
+#include <microhttpd.h>
+#include <netinet/in.h>
+#include <strings.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <ctime>
+#include <stdexcept>
+#include <thread>
+
+#include "server/http/access_log.h"
+#include "server/http/shared_body.h"
+#include "server/http/time_text.h"
+
+namespace lumresults {
+
+struct HttpServer::Exchange {
+    std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
+    std::string version;
+    Request request;
+    RouteMatch match;
+    std::unique_ptr<BodyReceiver> receiver;
+    bool answered = false;
+    bool in_flight = false;
+    unsigned status = 0;
+    std::uint64_t body_bytes = 0;
+    std::optional<Response> held_refusal; // found mid-body, sent once the body has ended
+    std::uint64_t dropped_bytes = 0;      // of the body after that refusal
+};
+
+namespace {
+
+using Exchange = HttpServer::Exchange;
+
+// Each connection's buffer for a request's headers and the body's pieces, cleared for every request:
+// the program's requests are a few hundred bytes, a browser's with cookies a few KB.
+constexpr std::size_t CONNECTION_MEMORY = 16 * 1024;
+
+// How much of a body is still read after its refusal, so that the client gets the refusal.
+constexpr std::uint64_t REFUSED_BODY_ALLOWANCE = 1024 * 1024;
+
+MHD_Result collect_query_key(void* keys, MHD_ValueKind, const char* key, const char*) {
+    static_cast<std::vector<std::string>*>(keys)->emplace_back(key);
+    return MHD_YES;
+}
+
+// Every X-Forwarded-For line, joined as one list: a proxy may add its own line rather than extend one.
+MHD_Result collect_forwarded(void* list, MHD_ValueKind, const char* key, const char* value) {
+    if (strcasecmp(key, "X-Forwarded-For") != 0 || value == nullptr) return MHD_YES;
+    auto& joined = *static_cast<std::string*>(list);
+    if (!joined.empty()) joined += ", ";
+    joined += value;
+    return MHD_YES;
+}
+
+std::optional<std::uint64_t> content_length_of(MHD_Connection* connection) {
+    const char* text = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH);
+    if (text == nullptr) return std::nullopt;
+    std::uint64_t value = 0;
+    for (const char* digit = text; *digit != '\0'; ++digit) {
+        if (*digit < '0' || *digit > '9' || value > UINT64_MAX / 10) return std::nullopt;
+        value = value * 10 + static_cast<std::uint64_t>(*digit - '0');
+    }
+    return value;
+}
+
+Request read_request(MHD_Connection* connection, const char* url, const char* method, const HttpSettings& settings) {
+    Request request;
+    request.method = method;
+    request.path = url;
+    MHD_get_connection_values(connection, MHD_GET_ARGUMENT_KIND, collect_query_key, &request.query_keys);
+    const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+    if (info != nullptr) request.peer = address_of(info->client_addr).value_or(IpAddress{});
+    std::string forwarded;
+    MHD_get_connection_values(connection, MHD_HEADER_KIND, collect_forwarded, &forwarded);
+    request.caller =
+        decide_caller(request.peer, forwarded.empty() ? std::nullopt : std::optional<std::string_view>(forwarded),
+                      settings.trusted_proxies);
+    request.header = [connection](std::string_view name) -> std::optional<std::string> {
+        const char* value = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, std::string(name).c_str());
+        if (value == nullptr) return std::nullopt;
+        return std::string(value);
+    };
+    request.content_length = content_length_of(connection);
+    return request;
+}
+
+// Headers go out in the order the handler gave them, then the date; the library adds its own after.
+bool queue(MHD_Connection* connection, Exchange& exchange, const Response& response) {
+    exchange.answered = true;
+    exchange.status = response.status;
+    if (response.shared_body) {
+        exchange.body_bytes = response.shared_body->size;
+        return MHD_queue_response(connection, response.status, response.shared_body->response) == MHD_YES;
+    }
+    MHD_Response* answer = MHD_create_response_from_buffer(
+        response.body.size(), const_cast<char*>(response.body.data()), MHD_RESPMEM_MUST_COPY);
+    if (answer == nullptr) return false;
+    for (const auto& [name, value] : response.headers)
+        MHD_add_response_header(answer, name.c_str(), value.c_str());
+    MHD_add_response_header(answer, MHD_HTTP_HEADER_DATE, http_date_now().c_str());
+    exchange.body_bytes = response.body.size();
+    const MHD_Result queued = MHD_queue_response(connection, response.status, answer);
+    MHD_destroy_response(answer);
+    return queued == MHD_YES;
+}
+
+bool from_monitoring(const HttpSettings& settings, const IpAddress& caller) {
+    for (const Cidr& network : settings.monitoring_networks)
+        if (network.contains(caller)) return true;
+    return false;
+}
+
+// What is known once the headers are in: a refusal, or the route and, for a body, its receiver.
+std::optional<Response> begin_exchange(HttpServer& server, Exchange& exchange) {
+    if (exchange.match.route == nullptr) {
+        Response refusal = Response::text(exchange.match.refusal,
+                                          exchange.match.refusal == 405 ? "method not allowed\n" : "not found\n");
+        if (exchange.match.refusal == 405) refusal.headers.emplace_back("Allow", exchange.match.allow);
+        return refusal;
+    }
+    const Route& route = *exchange.match.route;
+    if (route.access == Access::Monitoring && !from_monitoring(server.settings(), exchange.request.caller))
+        return Response::text(403, "forbidden\n");
+    if (!route.receive) return std::nullopt;
+    exchange.receiver = route.receive(exchange.request);
+    ++server.bodies_in_flight;
+    exchange.in_flight = true;
+    return exchange.receiver->refusal();
+}
+
+std::chrono::steady_clock::time_point headers_deadline(const HttpSettings& settings) {
+    return std::chrono::steady_clock::now() + std::chrono::seconds(settings.connection_timeout_s);
+}
+
+std::chrono::steady_clock::time_point body_deadline(const HttpSettings& settings) {
+    return std::chrono::steady_clock::now() + std::chrono::seconds(10 * settings.connection_timeout_s);
+}
+
+void on_connection(void* context, MHD_Connection* connection, void**, MHD_ConnectionNotificationCode code) {
+    auto& server = *static_cast<HttpServer*>(context);
+    if (code == MHD_CONNECTION_NOTIFY_CLOSED) {
+        server.watch().forget(connection);
+        return;
+    }
+    const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+    if (info != nullptr) server.watch().watch(connection, info->connect_fd, headers_deadline(server.settings()));
+}
+
+MHD_Result on_request(void* context, MHD_Connection* connection, const char* url, const char* method,
+                      const char* version, const char* data, std::size_t* data_size, void** state) {
+    auto& server = *static_cast<HttpServer*>(context);
+    auto* exchange = static_cast<Exchange*>(*state);
+    if (exchange == nullptr) {
+        exchange = new Exchange;
+        *state = exchange;
+        exchange->version = version;
+        exchange->request = read_request(connection, url, method, server.settings());
+        exchange->match = match_route(server.routes(), method, exchange->request.path, exchange->request.query_keys);
+        if (exchange->match.route != nullptr && exchange->match.route->receive)
+            server.watch().set_deadline(connection, body_deadline(server.settings()));
+        // A refusal before the body is sent at once (the connection then closes, the body unread);
+        // anything else is answered on a later call, which keeps the connection open for the next request.
+        if (std::optional<Response> refusal = begin_exchange(server, *exchange); refusal)
+            return queue(connection, *exchange, *refusal) ? MHD_YES : MHD_NO;
+        return MHD_YES;
+    }
+    if (*data_size > 0) {
+        const std::string_view piece(data, *data_size);
+        *data_size = 0;
+        if (exchange->answered || !exchange->receiver) return MHD_YES; // a body nobody reads is dropped
+        // This library takes no answer until the whole request is in: a refusal found mid-body waits for the
+        // body's end, the rest of it read and dropped. A body that runs on past that allowance (an endless
+        // chunked one) loses its connection unanswered.
+        if (exchange->held_refusal) {
+            exchange->dropped_bytes += piece.size();
+            return exchange->dropped_bytes <= REFUSED_BODY_ALLOWANCE ? MHD_YES : MHD_NO;
+        }
+        exchange->held_refusal = exchange->receiver->feed(piece);
+        return MHD_YES;
+    }
+    if (exchange->answered) return MHD_YES;
+    if (exchange->held_refusal) return queue(connection, *exchange, *exchange->held_refusal) ? MHD_YES : MHD_NO;
+    const Response response =
+        exchange->receiver ? exchange->receiver->finish() : exchange->match.route->answer(exchange->request);
+    return queue(connection, *exchange, response) ? MHD_YES : MHD_NO;
+}
+
+void on_completed(void* context, MHD_Connection* connection, void** state, MHD_RequestTerminationCode how) {
+    auto& server = *static_cast<HttpServer*>(context);
+    // The next request on a kept-alive connection has its own time to arrive.
+    server.watch().set_deadline(connection, headers_deadline(server.settings()));
+    auto* exchange = static_cast<Exchange*>(*state);
+    if (exchange == nullptr) return;
+    *state = nullptr;
+    const bool sent = how == MHD_REQUEST_TERMINATED_COMPLETED_OK;
+    const unsigned status = exchange->answered ? exchange->status : 0;
+    server.metrics().count_request(exchange->match.name, status, sent ? exchange->body_bytes : 0);
+    const auto elapsed = std::chrono::steady_clock::now() - exchange->started;
+    write_access_line(exchange->request, exchange->version, status, sent ? exchange->body_bytes : 0, elapsed);
+    if (exchange->in_flight) --server.bodies_in_flight;
+    delete exchange;
+}
+
+} // namespace
+
+std::optional<ListenAddress> parse_listen_address(std::string_view text) {
+    const std::size_t colon = text.rfind(':');
+    if (colon == std::string_view::npos || colon + 1 == text.size() || text.size() - colon > 6) return std::nullopt;
+    std::string_view host = text.substr(0, colon);
+    if (host.size() >= 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
+    unsigned port = 0;
+    for (char digit : text.substr(colon + 1)) {
+        if (digit < '0' || digit > '9') return std::nullopt;
+        port = port * 10 + static_cast<unsigned>(digit - '0');
+    }
+    if (port > 65535 || !parse_address(host)) return std::nullopt;
+    return ListenAddress{std::string(host), static_cast<std::uint16_t>(port)};
+}
+
+namespace {
+
+struct SocketAddress {
+    sockaddr_storage storage{};
+    bool v6 = false;
+};
+
+SocketAddress socket_address_of(const ListenAddress& listen) {
+    SocketAddress address;
+    auto* v4 = reinterpret_cast<sockaddr_in*>(&address.storage);
+    if (inet_pton(AF_INET, listen.host.c_str(), &v4->sin_addr) == 1) {
+        v4->sin_family = AF_INET;
+        v4->sin_port = htons(listen.port);
+        return address;
+    }
+    auto* v6 = reinterpret_cast<sockaddr_in6*>(&address.storage);
+    if (inet_pton(AF_INET6, listen.host.c_str(), &v6->sin6_addr) != 1)
+        throw std::runtime_error("not a numeric address to listen on: " + listen.host);
+    v6->sin6_family = AF_INET6;
+    v6->sin6_port = htons(listen.port);
+    address.v6 = true;
+    return address;
+}
+
+void log_library_message(void*, const char* format, va_list arguments) {
+    char text[512];
+    std::vsnprintf(text, sizeof text, format, arguments);
+    std::string line = std::string("lumresults: http: ") + text;
+    while (!line.empty() && line.back() == '\n')
+        line.pop_back();
+    write_log_line(line);
+}
+
+} // namespace
+
+HttpServer::HttpServer(HttpSettings settings, std::vector<Route> routes, Metrics& metrics)
+    : settings_(std::move(settings)), routes_(std::move(routes)), metrics_(metrics) {
+    SocketAddress address = socket_address_of(settings_.listen);
+    // The library would write its Date line ahead of every header the handler adds; the public-address
+    // answer must start with its own line, so the date is written by queue(), after the handler's.
+    unsigned flags = MHD_USE_EPOLL_INTERNAL_THREAD | MHD_USE_ITC | MHD_USE_ERROR_LOG | MHD_USE_SUPPRESS_DATE_NO_CLOCK;
+    // An IPv6 address takes IPv4 callers too ("[::]:80" serves both); they are seen as IPv4-mapped
+    // addresses, which decide_caller() and the log write as dotted IPv4.
+    if (address.v6) flags |= MHD_USE_DUAL_STACK;
+    // clang-format off
+    daemon_ = MHD_start_daemon(
+        flags, settings_.listen.port, nullptr, nullptr, &on_request, this,
+        MHD_OPTION_EXTERNAL_LOGGER, &log_library_message, nullptr, // first, or early messages miss it
+        MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&address.storage),
+        MHD_OPTION_THREAD_POOL_SIZE, settings_.threads > 1 ? settings_.threads : 0u, // 1: the polling thread alone
+        MHD_OPTION_CONNECTION_TIMEOUT, settings_.connection_timeout_s,
+        MHD_OPTION_CONNECTION_LIMIT, settings_.connection_limit,
+        MHD_OPTION_CONNECTION_MEMORY_LIMIT, CONNECTION_MEMORY,
+        MHD_OPTION_NOTIFY_COMPLETED, &on_completed, this,
+        MHD_OPTION_NOTIFY_CONNECTION, &on_connection, this,
+        MHD_OPTION_END);
+    // clang-format on
+    if (daemon_ == nullptr)
+        throw std::runtime_error("cannot listen on " + settings_.listen.host + ":" +
+                                 std::to_string(settings_.listen.port));
+}
+
+HttpServer::~HttpServer() {
+    if (daemon_ != nullptr) MHD_stop_daemon(daemon_);
+    if (listen_fd_ >= 0) ::close(listen_fd_);
+}
+
+std::string HttpServer::bound_address() const {
+    const MHD_DaemonInfo* info = MHD_get_daemon_info(daemon_, MHD_DAEMON_INFO_BIND_PORT);
+    const unsigned port = info != nullptr ? info->port : settings_.listen.port;
+    const bool v6 = settings_.listen.host.find(':') != std::string::npos;
+    return (v6 ? "[" + settings_.listen.host + "]" : settings_.listen.host) + ":" + std::to_string(port);
+}
+
+void HttpServer::stop_accepting_and_drain(unsigned grace_ms) {
+    if (listen_fd_ < 0) {
+        const MHD_socket fd = MHD_quiesce_daemon(daemon_);
+        if (fd != MHD_INVALID_SOCKET) listen_fd_ = fd;
+        if (listen_fd_ >= 0) {
+            ::close(listen_fd_); // no new connection is queued behind the closed socket
+            listen_fd_ = -2;
+        }
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(grace_ms);
+    while (bodies_in_flight.load() > 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+}
+
+} // namespace lumresults

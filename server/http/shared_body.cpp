@@ -1,0 +1,59 @@
+// server/http/shared_body.cpp: the download file: random bytes in a memory file, one response for all.
+#include "server/http/shared_body.h"
+
+#include <microhttpd.h>
+#include <sys/mman.h>
+#include <sys/random.h>
+#include <unistd.h>
+
+#include <stdexcept>
+#include <vector>
+
+namespace lumresults {
+namespace {
+
+void fill_with_random_bytes(int fd, std::uint64_t size) {
+    std::vector<char> block(1 << 16);
+    for (std::uint64_t written = 0; written < size;) {
+        const std::size_t piece = static_cast<std::size_t>(std::min<std::uint64_t>(block.size(), size - written));
+        for (std::size_t got = 0; got < piece;) {
+            const ssize_t n = getrandom(block.data() + got, piece - got, 0);
+            if (n < 0) throw std::runtime_error("cannot read random bytes for the download file");
+            got += static_cast<std::size_t>(n);
+        }
+        if (::write(fd, block.data(), piece) != static_cast<ssize_t>(piece))
+            throw std::runtime_error("cannot write the download file");
+        written += piece;
+    }
+}
+
+} // namespace
+
+SharedBody::~SharedBody() {
+    if (response != nullptr) MHD_destroy_response(response);
+}
+
+std::shared_ptr<SharedBody> make_random_body(std::uint64_t size,
+                                             const std::vector<std::pair<std::string, std::string>>& headers) {
+    const int fd = memfd_create("lumresults-download", MFD_CLOEXEC);
+    if (fd < 0) throw std::runtime_error("cannot make the download file in memory");
+    try {
+        fill_with_random_bytes(fd, size);
+    } catch (...) {
+        ::close(fd);
+        throw;
+    }
+    auto body = std::make_shared<SharedBody>();
+    body->size = size;
+    // From here the response owns the descriptor and closes it when the last reference goes.
+    body->response = MHD_create_response_from_fd64(size, fd);
+    if (body->response == nullptr) {
+        ::close(fd);
+        throw std::runtime_error("cannot make the download response");
+    }
+    for (const auto& [name, value] : headers)
+        MHD_add_response_header(body->response, name.c_str(), value.c_str());
+    return body;
+}
+
+} // namespace lumresults

@@ -1,0 +1,28 @@
+// server/http/shared_body.h: an answer made once and sent to every caller without copying (the download file).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+struct MHD_Response;
+
+namespace lumresults {
+
+struct SharedBody {
+    MHD_Response* response = nullptr; // the library counts its own references; queued as it is
+    std::uint64_t size = 0;
+    SharedBody() = default;
+    SharedBody(const SharedBody&) = delete;
+    SharedBody& operator=(const SharedBody&) = delete;
+    ~SharedBody();
+};
+
+// size bytes from the system's random source in an anonymous memory file, sent with sendfile() by the
+// library: random, so that no compression on the way makes the line look faster than it is.
+std::shared_ptr<SharedBody> make_random_body(std::uint64_t size,
+                                             const std::vector<std::pair<std::string, std::string>>& headers);
+
+} // namespace lumresults

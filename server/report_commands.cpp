@@ -1,0 +1,51 @@
+// server/report_commands.cpp: listing the stored reports and writing one out, straight from the store.
+#include "server/report_commands.h"
+
+#include <cstdio>
+#include <exception>
+
+#include "server/store/report_listing.h"
+#include "server/store/store.h"
+
+namespace lumresults {
+
+int list_reports(const ListingOptions& options) {
+    ReportFilter filter;
+    filter.caller = options.caller;
+    filter.limit = SIZE_MAX;
+    if (options.since) {
+        filter.since = parse_day(*options.since);
+        if (!filter.since) {
+            std::fprintf(stderr, "lumresults: --since: expected a date as YYYY-MM-DD: %s\n", options.since->c_str());
+            return 2;
+        }
+    }
+    try {
+        const std::string listing =
+            format_report_list(open_sqlite_store(options.data_dir)->list_reports(filter), options.json);
+        std::fwrite(listing.data(), 1, listing.size(), stdout);
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "lumresults: %s\n", error.what());
+        return 1;
+    }
+}
+
+int write_report(const std::filesystem::path& data_dir, std::int64_t id) {
+    try {
+        bool written = true;
+        const bool found = open_sqlite_store(data_dir)->read_report(id, [&written](std::string_view bytes) {
+            written = written && std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size();
+        });
+        if (!found) {
+            std::fprintf(stderr, "lumresults: no report %lld\n", static_cast<long long>(id));
+            return 1;
+        }
+        return written && std::fflush(stdout) == 0 ? 0 : 1;
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "lumresults: %s\n", error.what());
+        return 1;
+    }
+}
+
+} // namespace lumresults

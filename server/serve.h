@@ -1,0 +1,21 @@
+// server/serve.h: `lumresults serve`: the server's life from start to SIGTERM.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+
+#include "server/http/server.h"
+
+namespace lumresults {
+
+struct ServeOptions {
+    HttpSettings http;
+    std::filesystem::path data_dir;
+    std::uint64_t max_upload = 16 * 1024 * 1024;
+};
+
+// Serves until SIGTERM or SIGINT, then stops accepting, finishes the uploads being received and
+// returns 0; 1 when the server cannot start (the reason on standard error).
+int serve(const ServeOptions& options);
+
+} // namespace lumresults

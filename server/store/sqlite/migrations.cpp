@@ -1,0 +1,81 @@
+// server/store/sqlite/migrations.cpp: the SQLite schema's numbered steps and the one place that applies them.
+//
+// A step, once released, is never edited: databases in the field have run it. Later tables (derived
+// results, sessions, users, tokens, speed tests) come as new steps at the end of the table.
+#include "server/store/sqlite/migrations.h"
+
+#include "server/store/sqlite/sqlite_handles.h"
+#include "server/store/store.h"
+
+#include <array>
+#include <string>
+
+namespace lumresults::sqlite {
+namespace {
+
+// Version 1: the reports as received.
+// - id AUTOINCREMENT: an id, once given (and quoted to support staff), never names another report, even
+//   after reports are deleted.
+// - file_name and content_type are blobs: the bytes the form part carried, in whatever encoding.
+// - content is the last column, so that listing reads the small columns from the row's first page
+//   without following the content's overflow pages.
+constexpr const char* reports_v1 = R"sql(
+CREATE TABLE reports (
+    id           INTEGER PRIMARY KEY AUTOINCREMENT,
+    caller       TEXT    NOT NULL,
+    received_ms  INTEGER NOT NULL, -- Unix time in milliseconds (UTC), by the server's clock
+    file_name    BLOB    NOT NULL,
+    content_type BLOB    NOT NULL,
+    size         INTEGER NOT NULL CHECK (size >= 0),
+    sha256       TEXT    NOT NULL,
+    content      BLOB    NOT NULL
+);
+CREATE INDEX reports_by_caller ON reports (caller, received_ms, id);
+CREATE INDEX reports_by_received ON reports (received_ms, id);
+)sql";
+
+constexpr std::array steps_of_this_build{
+    Migration{1, reports_v1},
+};
+
+constexpr bool numbered_without_gaps() {
+    for (std::size_t i = 0; i < steps_of_this_build.size(); ++i)
+        if (steps_of_this_build[i].version != static_cast<int>(i) + 1) return false;
+    return true;
+}
+static_assert(numbered_without_gaps(), "schema steps must be numbered 1, 2, 3, ...");
+
+int schema_version(sqlite3* db) { return static_cast<int>(query_integer(db, "PRAGMA user_version")); }
+
+// Refuses a database a newer build has changed; true when it is already up to date.
+bool is_current(sqlite3* db, int version, int latest) {
+    if (version > latest) {
+        const std::string file = sqlite3_db_filename(db, "main");
+        throw StoreError(file + ": the database's schema is version " + std::to_string(version) +
+                         ", newer than this lumresults knows (" + std::to_string(latest) + "); run a newer lumresults");
+    }
+    return version == latest;
+}
+
+} // namespace
+
+std::span<const Migration> migrations() { return steps_of_this_build; }
+
+void migrate(sqlite3* db, std::span<const Migration> steps) {
+    for (std::size_t i = 0; i < steps.size(); ++i)
+        if (steps[i].version != static_cast<int>(i) + 1) throw StoreError("schema steps are not numbered 1, 2, 3, ...");
+    const int latest = static_cast<int>(steps.size());
+    // Checked first without the write lock, so that opening an up-to-date database never waits for a writer.
+    while (!is_current(db, schema_version(db), latest)) {
+        // The version is read again under the write lock: another process may have applied the step
+        // while this one waited, and must not have it applied twice.
+        Transaction transaction(db, "BEGIN IMMEDIATE");
+        const int version = schema_version(db);
+        if (is_current(db, version, latest)) return;
+        exec(db, steps[static_cast<std::size_t>(version)].sql);
+        exec(db, ("PRAGMA user_version = " + std::to_string(version + 1)).c_str());
+        transaction.commit();
+    }
+}
+
+} // namespace lumresults::sqlite

@@ -1,0 +1,175 @@
+// tests/server/hostile_clients_test.cpp: clients that crawl, flood or break off neither stall the server nor leave half
+// a report.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <thread>
+
+#include "raw_http.h"
+#include "server_child.h"
+#include "stored_reports.h"
+#include "test_support.h"
+
+namespace {
+
+using namespace lum::server_testing;
+using namespace std::chrono_literals;
+using lum::testing_support::ScratchFolder;
+
+constexpr std::size_t MAX_UPLOAD = 64 * 1024;
+const std::string PROGRAM_TYPE = "multipart/form-Data; boundary=FILEUPLOAD";
+
+// A server with short limits (the seams that keep these tests quick) and fewer threads than crawling
+// clients, so that a server that gives each connection a thread is caught.
+class HostileClientsTest : public ::testing::Test {
+protected:
+    HostileClientsTest()
+        : data_(folder_.path() / "data"),
+          server_(prepared(data_),
+                  {"--connection-timeout", "2", "--threads", "2", "--max-upload", std::to_string(MAX_UPLOAD)},
+                  folder_.path() / "serve.log") {}
+
+    static const std::filesystem::path& prepared(const std::filesystem::path& data) {
+        std::filesystem::create_directory(data);
+        return data;
+    }
+
+    // "/ip/" answers at once, naming the caller in its first header.
+    void expect_still_serving() {
+        // The program's own request, to the byte: no Connection line, so the library adds none ahead.
+        const auto response =
+            exchange(server_.port(), "HEAD /ip/ HTTP/1.1\r\nAccept: */*\r\nHost: 127.0.0.1\r\n\r\n", 5s, true);
+        ASSERT_TRUE(response) << "no answer to /ip/; log " << server_.log();
+        EXPECT_EQ(response->status, 200);
+        ASSERT_FALSE(response->headers.empty());
+        EXPECT_EQ(response->headers.front().first, "Client-IP-Address");
+        EXPECT_EQ(response->headers.front().second, "127.0.0.1");
+    }
+
+    // Ends the server with SIGTERM (uploads in flight finish first) and gives what it stored.
+    std::vector<StoredReport> stop_and_list() {
+        EXPECT_EQ(server_.stop(), 0) << "log " << server_.log();
+        return stored_reports(data_, ReadBytes::ThroughCommand);
+    }
+
+    // One good upload after the bad ones, then the store holds it alone: an empty list would not tell
+    // "nothing stored" from "nothing listed".
+    void expect_only_a_good_one_stored() {
+        EXPECT_EQ(upload_status(program_upload_body("the good one\r\n")), 200);
+        const auto stored = stop_and_list();
+        ASSERT_EQ(stored.size(), 1u);
+        EXPECT_EQ(stored[0].bytes, "the good one\r\n");
+    }
+
+    int upload_status(const std::string& body, const std::string& type = PROGRAM_TYPE) {
+        const auto response = exchange(server_.port(), upload_request(body, type));
+        return response ? response->status : 0;
+    }
+
+    ScratchFolder folder_{"lumresults_hostile_"};
+    std::filesystem::path data_;
+    ServerChild server_;
+};
+
+// Reads one byte a second: the others are answered meanwhile, and each crawler is cut off once its time is up.
+TEST_F(HostileClientsTest, CrawlingClientsBlockNobodyAndAreCutOff) {
+    const std::string request = "GET /ip/ HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Crawl: " + std::string(100, 'a');
+    std::vector<RawConnection> crawlers;
+    for (int crawler = 0; crawler < 8; ++crawler) {
+        auto connection = RawConnection::open(server_.port());
+        ASSERT_TRUE(connection);
+        crawlers.push_back(std::move(*connection));
+    }
+    std::size_t sent = 0;
+    std::vector<bool> cut_off(crawlers.size(), false);
+    for (; sent < 12 && std::find(cut_off.begin(), cut_off.end(), false) != cut_off.end(); ++sent) {
+        for (std::size_t index = 0; index < crawlers.size(); ++index)
+            if (!cut_off[index]) cut_off[index] = !crawlers[index].send_all(request.substr(sent, 1));
+        // Well under the two seconds a blocked server would keep the others waiting.
+        const auto answer = exchange(server_.port(), simple_request("GET", "/ip/"), 1000ms);
+        ASSERT_TRUE(answer) << "an ordinary client waited behind crawlers, " << sent << " s in";
+        EXPECT_EQ(answer->status, 200);
+        std::this_thread::sleep_for(1s);
+        for (std::size_t index = 0; index < crawlers.size(); ++index)
+            if (!cut_off[index]) cut_off[index] = crawlers[index].closed_by_peer(1ms);
+    }
+    EXPECT_LT(sent, 12u) << "crawlers still connected after 12 s with a 2 s limit";
+    expect_still_serving();
+}
+
+TEST_F(HostileClientsTest, HugeHeadersAreRefusedClearly) {
+    const std::string request = "GET /ip/ HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Flood: " + std::string(64 * 1024, 'h') +
+                                "\r\nConnection: close\r\n\r\n";
+    const auto response = exchange(server_.port(), request);
+    ASSERT_TRUE(response) << "no answer to 64 KB of headers";
+    EXPECT_TRUE(response->status == 431 || response->status == 413 || response->status == 400) << response->status;
+    expect_still_serving();
+}
+
+// Bodies that are not one well-formed "userfile" part are refused, and none of them leaves a report.
+TEST_F(HostileClientsTest, MalformedUploadsAreRefusedAndStoreNothing) {
+    const std::string part = "Content-Disposition: form-data; name='userfile'; filename='lumtest.log'\r\n"
+                             "Content-Type: text/plain\r\n\r\nreport\r\n";
+    const struct {
+        const char* what;
+        std::string body;
+        std::string type;
+    } cases[] = {
+        {"another boundary in the body", "--ELSEWHERE\r\n" + part + "--ELSEWHERE--\r\n", PROGRAM_TYPE},
+        {"no boundary in the type", program_upload_body("report"), "multipart/form-Data"},
+        {"no closing delimiter", "--FILEUPLOAD\r\n" + part, PROGRAM_TYPE},
+        {"no file part", "--FILEUPLOAD\r\nContent-Disposition: form-data; name='other'\r\n\r\nx\r\n--FILEUPLOAD--\r\n",
+         PROGRAM_TYPE},
+        {"two file parts", "--FILEUPLOAD\r\n" + part + "--FILEUPLOAD\r\n" + part + "--FILEUPLOAD--\r\n", PROGRAM_TYPE},
+    };
+    for (const auto& bad : cases) {
+        EXPECT_EQ(upload_status(bad.body, bad.type), 400) << bad.what;
+        expect_still_serving();
+    }
+    expect_only_a_good_one_stored();
+}
+
+TEST_F(HostileClientsTest, ABodyBrokenOffStoresNothing) {
+    const std::string request = upload_request(program_upload_body(std::string(20000, 'r')));
+    {
+        auto connection = RawConnection::open(server_.port());
+        ASSERT_TRUE(connection);
+        ASSERT_TRUE(connection->send_all(std::string_view(request).substr(0, request.size() - 5000)));
+        std::this_thread::sleep_for(200ms); // let the server read what there is before the close
+    }
+    expect_still_serving();
+    expect_only_a_good_one_stored();
+}
+
+// Too much is refused from what the client declares, before any of the body is read, and a chunked body
+// that grows past the limit is refused once it does.
+TEST_F(HostileClientsTest, OversizedUploadsAreRefusedWithoutReading) {
+    auto declared = RawConnection::open(server_.port());
+    ASSERT_TRUE(declared);
+    ASSERT_TRUE(declared->send_all("POST /lumnettestresult.php HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: " +
+                                   PROGRAM_TYPE + "\r\nContent-Length: 1073741824\r\n\r\n"));
+    const auto refused = declared->read_response(5s);
+    ASSERT_TRUE(refused) << "no answer without the body";
+    EXPECT_EQ(refused->status, 413);
+    expect_still_serving();
+
+    auto chunked = RawConnection::open(server_.port());
+    ASSERT_TRUE(chunked);
+    std::string request = "POST /lumnettestresult.php HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: " + PROGRAM_TYPE +
+                          "\r\nTransfer-Encoding: chunked\r\n\r\n";
+    const std::string body = program_upload_body(std::string(2 * MAX_UPLOAD, 'c'));
+    for (std::size_t at = 0; at < body.size(); at += 4096) {
+        const std::string piece = body.substr(at, 4096);
+        char size[16];
+        std::snprintf(size, sizeof size, "%zx\r\n", piece.size());
+        request += size + piece + "\r\n";
+    }
+    chunked->send_all(request + "0\r\n\r\n"); // the server may stop reading part-way
+    const auto too_big = chunked->read_response(5s);
+    ASSERT_TRUE(too_big) << "no answer to a chunked body over the limit";
+    EXPECT_EQ(too_big->status, 413);
+    expect_still_serving();
+    expect_only_a_good_one_stored();
+}
+
+} // namespace

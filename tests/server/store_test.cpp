@@ -1,0 +1,429 @@
+// tests/server/store_test.cpp: the SQLite store keeps bytes exactly, all or nothing, lists, migrates and shares.
+#include "server/store/commit_queue.h"
+#include "server/store/sqlite/migrations.h"
+#include "server/store/sqlite/sqlite_handles.h"
+#include "server/store/store.h"
+
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <future>
+#include <latch>
+#include <map>
+#include <mutex>
+#include <random>
+#include <set>
+#include <sstream>
+#include <thread>
+#include <tuple>
+
+using namespace lumresults;
+using namespace std::chrono_literals;
+using lum::testing_support::ScratchFolder;
+
+namespace {
+
+const Clock::time_point t0 = std::chrono::sys_days{std::chrono::year{2026} / 2 / 3} + 4h + 5min + 6s + 789ms;
+
+// A folder of files holding report bytes, each written once.
+class ContentFiles {
+public:
+    explicit ContentFiles(std::filesystem::path folder) : folder_(std::move(folder)) {}
+
+    NewReport report(const std::string& bytes, const std::string& caller = "192.0.2.1",
+                     Clock::time_point received = t0) {
+        const auto path = folder_ / ("content-" + std::to_string(next_++));
+        std::ofstream(path, std::ios::binary) << bytes;
+        return NewReport{caller, received, "lumtest.log", "text/plain", bytes.size(), std::string(64, 'a'), path};
+    }
+
+private:
+    std::filesystem::path folder_;
+    std::atomic<int> next_ = 0;
+};
+
+// The bytes read_report gives, and the largest piece it gave them in.
+std::pair<std::string, std::size_t> read_back(Store& store, std::int64_t id) {
+    std::string bytes;
+    std::size_t largest = 0;
+    EXPECT_TRUE(store.read_report(id, [&](std::string_view piece) {
+        bytes.append(piece);
+        largest = std::max(largest, piece.size());
+    }));
+    return {bytes, largest};
+}
+
+std::vector<std::int64_t> ids_of(const std::vector<ReportInfo>& reports) {
+    std::vector<std::int64_t> ids;
+    for (const ReportInfo& report : reports)
+        ids.push_back(report.id);
+    return ids;
+}
+
+class StoreTest : public ::testing::Test {
+protected:
+    std::filesystem::path data_dir() const { return folder.path() / "data"; }
+
+    ScratchFolder folder{"lumresults_store_"};
+    ContentFiles files{folder.path()};
+    std::unique_ptr<Store> store = open_sqlite_store(data_dir());
+};
+
+TEST_F(StoreTest, KeepsEveryByteAndTheDescriptionExactly) {
+    std::string every_byte;
+    for (int byte = 0; byte < 256; ++byte)
+        every_byte += static_cast<char>(byte);
+    std::string large(3 * 1024 * 1024 + 17, '\0');
+    std::mt19937 random(7);
+    for (char& c : large)
+        c = static_cast<char>(random());
+
+    for (const std::string& bytes : {std::string(), every_byte, large}) {
+        NewReport report = files.report(bytes, "2001:db8::7");
+        report.file_name = std::string("r\xE9sum\xE9\0\xFF.txt", 12); // a code page's bytes and a NUL
+        report.content_type = "text/plain; charset=\x80";
+        const std::int64_t id = store->put_report(report);
+
+        const auto info = store->find_report(id);
+        ASSERT_TRUE(info);
+        EXPECT_EQ(info->id, id);
+        EXPECT_EQ(info->caller, report.caller);
+        EXPECT_EQ(info->received, report.received);
+        EXPECT_EQ(info->file_name, report.file_name);
+        EXPECT_EQ(info->content_type, report.content_type);
+        EXPECT_EQ(info->size, bytes.size());
+        EXPECT_EQ(info->sha256, report.sha256);
+        const auto [stored, largest_piece] = read_back(*store, id);
+        EXPECT_TRUE(stored == bytes) << bytes.size() << " bytes came back as " << stored.size();
+        EXPECT_LE(largest_piece, 64u * 1024) << "the bytes must come in pieces";
+    }
+    EXPECT_FALSE(store->find_report(99));
+    EXPECT_FALSE(store->read_report(99, [](std::string_view) { FAIL(); }));
+}
+
+TEST_F(StoreTest, AFailedPutOrReadLeavesNothingBehindAndTheStoreUsable) {
+    NewReport shorter = files.report("12345");
+    shorter.size = 6;
+    NewReport longer = files.report(std::string(200'000, 'x')); // longer by one byte, past several pieces
+    longer.size = 199'999;
+    NewReport missing = files.report("12345");
+    missing.content = folder.path() / "no-such-file";
+    for (const NewReport& report : {shorter, longer, missing})
+        EXPECT_THROW(store->put_report(report), StoreError) << report.content;
+    EXPECT_TRUE(store->list_reports({}).empty());
+
+    const std::int64_t first = store->put_report(files.report("kept"));
+    EXPECT_EQ(first, 1) << "a rolled back report must not use up an id";
+    // A sink that fails (a client gone) must not leave its connection inside a stale read transaction.
+    EXPECT_THROW(store->read_report(first, [](std::string_view) { throw std::runtime_error("client gone"); }),
+                 std::runtime_error);
+    const std::int64_t second = store->put_report(files.report("later"));
+    EXPECT_EQ(ids_of(store->list_reports({})), (std::vector<std::int64_t>{second, first}));
+    EXPECT_EQ(read_back(*store, second).first, "later");
+}
+
+TEST_F(StoreTest, ListsNewestFirstFilteredByCallerAndDay) {
+    const std::string a = "192.0.2.1", b = "198.51.100.2";
+    const std::int64_t id1 = store->put_report(files.report("1", a, t0));
+    const std::int64_t id2 = store->put_report(files.report("2", b, t0 + 1s));
+    const std::int64_t id3 = store->put_report(files.report("3", a, t0 + 2s));
+    const std::int64_t id4 = store->put_report(files.report("4", b, t0 + 2s)); // same time: the later id first
+    const std::int64_t id5 = store->put_report(files.report("5", a, t0 - 24h));
+
+    const auto filter = [](std::optional<std::string> caller, std::optional<Clock::time_point> since,
+                           std::size_t limit = 1000) {
+        ReportFilter made;
+        made.caller = std::move(caller);
+        made.since = since;
+        made.limit = limit;
+        return made;
+    };
+    struct Case {
+        ReportFilter filter;
+        std::vector<std::int64_t> ids;
+    };
+    const Case cases[] = {
+        {filter({}, {}), {id4, id3, id2, id1, id5}},
+        {filter(a, {}), {id3, id1, id5}},
+        {filter("192.0.2.10", {}), {}},
+        {filter({}, t0), {id4, id3, id2, id1}}, // "since" includes its own instant
+        {filter(a, t0 + 1ms), {id3}},
+        {filter({}, {}, 2), {id4, id3}},
+        {filter(b, {}, 1), {id4}},
+        {filter({}, {}, 0), {}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ids_of(store->list_reports(c.filter)), c.ids);
+}
+
+// The database file the store keeps in data_dir, opened directly.
+sqlite::Connection open_database(const std::filesystem::path& data_dir) {
+    return sqlite::open_connection(data_dir / "lumresults.sqlite3");
+}
+
+std::int64_t schema_version(sqlite3* db) { return sqlite::query_integer(db, "PRAGMA user_version"); }
+
+TEST_F(StoreTest, KeepsItsSchemaAcrossReopeningAndRefusesANewerOne) {
+    const std::int64_t id = store->put_report(files.report("kept"));
+    store.reset();
+    store = open_sqlite_store(data_dir()); // a step applied again would fail: its table exists
+    EXPECT_EQ(read_back(*store, id).first, "kept");
+    store.reset();
+
+    const sqlite::Connection db = open_database(data_dir());
+    const auto latest = static_cast<std::int64_t>(sqlite::migrations().size());
+    EXPECT_EQ(schema_version(db.get()), latest);
+    sqlite::exec(db.get(), ("PRAGMA user_version = " + std::to_string(latest + 1)).c_str());
+    try {
+        open_sqlite_store(data_dir());
+        FAIL() << "a newer schema was opened";
+    } catch (const StoreError& error) {
+        EXPECT_NE(std::string(error.what()).find("newer"), std::string::npos) << error.what();
+    }
+}
+
+TEST(SchemaSteps, EachStepIsAppliedOnceAndWhollyOrNotAtAll) {
+    ScratchFolder folder("lumresults_schema_");
+    const sqlite::Connection db = open_database(folder.path());
+    const sqlite::Migration steps[] = {
+        {1, "CREATE TABLE t (x INTEGER)"},
+        {2, "INSERT INTO t VALUES (2)"},
+        {3, "INSERT INTO t VALUES (3); INSERT INTO no_such_table VALUES (3)"},
+    };
+    const auto rows = [&] { return sqlite::query_integer(db.get(), "SELECT count(*) FROM t"); };
+
+    sqlite::migrate(db.get(), std::span(steps, 1));
+    EXPECT_EQ(schema_version(db.get()), 1);
+    sqlite::migrate(db.get(), std::span(steps, 2));
+    sqlite::migrate(db.get(), std::span(steps, 2));
+    EXPECT_EQ(schema_version(db.get()), 2);
+    EXPECT_EQ(rows(), 1);
+    EXPECT_THROW(sqlite::migrate(db.get(), steps), StoreError);
+    EXPECT_EQ(schema_version(db.get()), 2);
+    EXPECT_EQ(rows(), 1) << "the failed step's first statement must be rolled back";
+}
+
+TEST(SqliteStoreSharing, StoresOpenedAtOnceOnANewFolderAllWork) {
+    ScratchFolder folder("lumresults_share_");
+    ContentFiles files(folder.path());
+    const auto data_dir = folder.path() / "data";
+    constexpr int stores = 4;
+    std::latch start(stores);
+    std::vector<std::string> errors(stores);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < stores; ++i) {
+        threads.emplace_back([&, i] {
+            try {
+                start.arrive_and_wait();
+                open_sqlite_store(data_dir)->put_report(files.report("from store " + std::to_string(i)));
+            } catch (const std::exception& error) {
+                errors[static_cast<std::size_t>(i)] = error.what();
+            }
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    EXPECT_EQ(errors, std::vector<std::string>(stores));
+    EXPECT_EQ(open_sqlite_store(data_dir)->list_reports({}).size(), static_cast<std::size_t>(stores));
+}
+
+// Turning a new file to WAL needs it alone; SQLite refuses at once (without its busy wait) while
+// another connection is about to write it, so the store has to wait for its turn itself.
+TEST(SqliteStoreSharing, OpensANewFileWhileAnotherConnectionWritesIt) {
+    ScratchFolder folder("lumresults_share_");
+    const sqlite::Connection other = open_database(folder.path());
+    sqlite::exec(other.get(), "BEGIN IMMEDIATE");
+    auto opening = std::async(std::launch::async, [&] { return open_sqlite_store(folder.path()); });
+    opening.wait_for(100ms); // long enough to have tried the switch at least once
+    sqlite::exec(other.get(), "COMMIT");
+    EXPECT_TRUE(opening.get()->list_reports({}).empty());
+}
+
+TEST_F(StoreTest, StoresEachOfManyConcurrentPutsOnce) {
+    constexpr int threads = 8, per_thread = 25;
+    std::mutex mutex;
+    std::map<std::int64_t, std::string> stored; // id -> bytes
+    std::vector<std::thread> workers;
+    for (int t = 0; t < threads; ++t) {
+        workers.emplace_back([&, t] {
+            for (int i = 0; i < per_thread; ++i) {
+                const std::string bytes = "thread " + std::to_string(t) + " report " + std::to_string(i);
+                const std::int64_t id = store->put_report(files.report(bytes));
+                std::lock_guard lock(mutex);
+                EXPECT_TRUE(stored.emplace(id, bytes).second) << "id " << id << " given twice";
+            }
+        });
+    }
+    for (std::thread& worker : workers)
+        worker.join();
+    ASSERT_EQ(stored.size(), static_cast<std::size_t>(threads * per_thread));
+    EXPECT_EQ(store->list_reports({}).size(), stored.size());
+    for (const auto& [id, bytes] : stored)
+        EXPECT_EQ(read_back(*store, id).first, bytes);
+}
+
+// Many threads put at once, so that reports share transactions; one report's file is shorter than its
+// size. That one must fail alone: the others in its transaction are stored, each once and byte-exact.
+TEST_F(StoreTest, ABadReportAmongManyPutAtOnceFailsAloneAndTheRestAreStoredOnce) {
+    constexpr int threads = 16, per_thread = 20, bad_thread = 5, bad_put = 10;
+    std::latch start(threads);
+    std::mutex mutex;
+    std::map<std::int64_t, std::string> stored; // id -> bytes
+    std::vector<std::string> failures;
+    std::vector<std::thread> workers;
+    for (int t = 0; t < threads; ++t) {
+        workers.emplace_back([&, t] {
+            // Made before the start, so that the puts come back to back and keep the queue full.
+            std::mt19937 random(static_cast<unsigned>(t));
+            std::vector<std::pair<std::string, NewReport>> mine;
+            for (int i = 0; i < per_thread; ++i) {
+                std::string bytes(random() % 100'000, '\0'); // up to two pieces of copying
+                for (char& c : bytes)
+                    c = static_cast<char>(random());
+                NewReport report = files.report(bytes);
+                if (t == bad_thread && i == bad_put) ++report.size;
+                mine.emplace_back(std::move(bytes), std::move(report));
+            }
+            start.arrive_and_wait();
+            for (const auto& [bytes, report] : mine) {
+                const bool bad = report.size != bytes.size();
+                try {
+                    const std::int64_t id = store->put_report(report);
+                    std::lock_guard lock(mutex);
+                    EXPECT_TRUE(stored.emplace(id, bytes).second) << "id " << id << " given twice";
+                    EXPECT_FALSE(bad) << "a report shorter than its size was stored";
+                } catch (const StoreError& error) {
+                    std::lock_guard lock(mutex);
+                    failures.push_back((bad ? "the bad report: " : "a good report: ") + std::string(error.what()));
+                }
+            }
+        });
+    }
+    for (std::thread& worker : workers)
+        worker.join();
+    ASSERT_EQ(failures.size(), 1u) << ::testing::PrintToString(failures);
+    EXPECT_EQ(failures[0].rfind("the bad report: ", 0), 0u) << failures[0];
+    ASSERT_EQ(stored.size(), static_cast<std::size_t>(threads * per_thread - 1));
+    EXPECT_EQ(store->list_reports({}).size(), stored.size());
+    for (const auto& [id, bytes] : stored)
+        EXPECT_TRUE(read_back(*store, id).first == bytes) << "report " << id << " came back changed";
+}
+
+// The queue's batches, seen through a writer that records them. The first batch is held until the others
+// have queued one by one, so that what each later batch takes is known: as many as the limits allow,
+// oldest first, a report over the byte limit alone. A batch whose writer throws fails all its callers,
+// a report the writer marks fails alone, and every caller returns.
+TEST(CommitQueue, CallersQueuedDuringAWriteShareTheNextWithinTheLimitsAndAllReturn) {
+    constexpr std::uint64_t fails_its_batch = 90, fails_alone = 20;
+    const std::uint64_t sizes[] = {1, 10, 10, 10, 10, 10, fails_its_batch, fails_alone, 500, 10};
+    const std::vector<std::vector<std::uint64_t>> batches_expected = {
+        {1}, {10, 10, 10, 10}, {10, fails_its_batch}, {fails_alone}, {500}, {10}};
+    const std::vector<std::string> outcomes_expected = {"id 1",          "id 2",          "id 3",      "id 4", "id 5",
+                                                        "commit failed", "commit failed", "bad bytes", "id 6", "id 7"};
+
+    std::promise<void> release;
+    const std::shared_future<void> released = release.get_future().share();
+    std::mutex mutex; // the writer runs on the callers' threads, the checks on this one
+    std::vector<std::vector<std::uint64_t>> batches;
+    std::int64_t last_id = 0;
+    CommitQueue queue(
+        [&](std::span<PendingReport* const> batch) {
+            std::vector<std::uint64_t> batch_sizes;
+            for (const PendingReport* pending : batch)
+                batch_sizes.push_back(pending->report.size);
+            const bool first = [&] {
+                std::lock_guard lock(mutex);
+                batches.push_back(batch_sizes);
+                return batches.size() == 1;
+            }();
+            if (first) released.wait();
+            if (std::ranges::count(batch_sizes, fails_its_batch) > 0) throw StoreError("commit failed");
+            for (PendingReport* pending : batch) {
+                pending->failed = pending->report.size == fails_alone;
+                if (pending->failed)
+                    pending->error = "bad bytes";
+                else
+                    pending->id = ++last_id;
+            }
+        },
+        BatchLimits{.reports = 4, .bytes = 100});
+
+    std::istringstream no_content;
+    std::vector<NewReport> reports;
+    for (const std::uint64_t size : sizes)
+        reports.push_back(NewReport{"192.0.2.1", t0, "lumtest.log", "text/plain", size, "", ""});
+    std::vector<std::string> outcomes(reports.size());
+    std::vector<std::thread> callers;
+    for (std::size_t i = 0; i < reports.size(); ++i) {
+        callers.emplace_back([&, i] {
+            PendingReport pending(reports[i], no_content);
+            try {
+                outcomes[i] = "id " + std::to_string(queue.put(pending));
+            } catch (const StoreError& error) {
+                outcomes[i] = error.what();
+            }
+        });
+        const bool in_place = lum::testing_support::wait_until([&] {
+            std::lock_guard lock(mutex);
+            return i == 0 ? batches.size() == 1 : queue.waiting() == i;
+        });
+        if (!in_place) release.set_value(); // so that the callers can end and the failure shows
+        ASSERT_TRUE(in_place) << "caller " << i << " neither writes nor waits";
+    }
+    release.set_value();
+    for (std::thread& caller : callers)
+        caller.join();
+    EXPECT_EQ(batches, batches_expected);
+    EXPECT_EQ(outcomes, outcomes_expected);
+}
+
+// A descriptor closed with the object.
+struct Descriptor {
+    int fd = -1;
+    ~Descriptor() {
+        if (fd >= 0) close(fd);
+    }
+};
+
+TEST_F(StoreTest, ReadsDoNotWaitForAWriteUnderWay) {
+    const std::int64_t first = store->put_report(files.report("first"));
+    // The next upload's bytes come through a pipe, so that its put_report waits inside its transaction
+    // until the test writes them.
+    NewReport slow = files.report("");
+    slow.content = folder.path() / "slow-upload";
+    slow.size = 10;
+    ASSERT_EQ(mkfifo(slow.content.c_str(), 0600), 0);
+    std::future<std::int64_t> writing;
+    Descriptor pipe; // closed before `writing` waits, which then ends with a short file at worst
+    pipe.fd = open(slow.content.c_str(), O_RDWR); // so that opening either end does not wait for the other
+    ASSERT_GE(pipe.fd, 0);
+    writing = std::async(std::launch::async, [&] { return store->put_report(slow); });
+    const sqlite::Connection probe = open_database(data_dir());
+    ASSERT_TRUE(lum::testing_support::wait_until([&] {
+        return sqlite3_exec(probe.get(), "BEGIN IMMEDIATE; ROLLBACK", nullptr, nullptr, nullptr) == SQLITE_BUSY;
+    })) << "the upload never took the write lock";
+
+    auto reading = std::async(std::launch::async, [&] {
+        return std::make_tuple(store->find_report(first), store->list_reports({}), read_back(*store, first).first);
+    });
+    const bool read_during_write = reading.wait_for(10s) == std::future_status::ready;
+    ASSERT_EQ(write(pipe.fd, "0123456789", 10), 10);
+    close(std::exchange(pipe.fd, -1));
+    const std::int64_t second = writing.get();
+
+    EXPECT_TRUE(read_during_write) << "a read waited for the write under way";
+    const auto [info, listed, bytes] = reading.get();
+    EXPECT_TRUE(info);
+    EXPECT_EQ(ids_of(listed), std::vector<std::int64_t>{first}) << "a read saw an uncommitted report";
+    EXPECT_EQ(bytes, "first");
+    EXPECT_EQ(read_back(*store, second).first, "0123456789");
+}
+
+} // namespace
