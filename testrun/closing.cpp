@@ -37,7 +37,7 @@ void press(const RunState& state, std::intptr_t button) {
 } // namespace
 
 void finish_report(DateValue end) {
-    write_report_line("=== TEST END === " + report_time(end));
+    write_report_line(std::string(REPORT_END_STAMP) + report_time(end));
     close_text_file(REPORT_FILE);
 }
 

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <limits>
+#include <utility>
 
 #include "runtime/text/text.h"
 #include "testrun/operator.h"
@@ -71,9 +72,14 @@ std::int32_t lost_echoes(const EchoTally& tally, std::int32_t sent) {
 bool is_fping_timeout(std::string_view line) { return find_substring(line, "request timed out") != 0; }
 
 // The summary line's fourth "="-separated field starts with the average in whole milliseconds.
+std::optional<std::int64_t> average_round_trip(std::string_view line) {
+    if (find_substring(line, "Average") == 0) return std::nullopt;
+    return parse_integer(split_field(line, 4, "="));
+}
+
 bool average_too_slow(std::string_view line) {
-    if (find_substring(line, "Average") == 0) return false;
-    return parse_integer(split_field(line, 4, "=")) > MULTICAST_LATENCY_LIMIT;
+    const std::optional<std::int64_t> average = average_round_trip(line);
+    return average && *average > MULTICAST_LATENCY_LIMIT;
 }
 
 bool names_operator_resolver(std::string_view line) { return find_substring(line, OPERATOR_RESOLVER_ADDRESS) != 0; }
@@ -86,11 +92,17 @@ bool is_download_noise(std::string_view line) { return line.empty() || find_subs
 bool is_finished_transfer(std::string_view line) { return find_substring(line, "saved") != 0; }
 
 // The finished-transfer line: "2014-03-09 08:05:17 (1.23 MB/s) - ..." has the rate's "(" at character 21.
-std::string download_speed_text(std::string_view finished_line) {
-    const std::string rate = substring(finished_line, 21, 11);
+DownloadRate download_rate(std::string_view finished_line) {
+    std::string rate = substring(finished_line, 21, 11);
     const float per_second = parse_float(substring(rate, 2, 5));
     const float bits = per_second * 8.0f;
-    return rate + " = " + format_integer(whole_number(round_value(bits, 2))) + std::string(rate_unit(rate));
+    const std::string_view unit = rate_unit(rate);
+    return {std::move(rate), whole_number(round_value(bits, 2)), unit};
+}
+
+std::string download_speed_text(std::string_view finished_line) {
+    const DownloadRate rate = download_rate(finished_line);
+    return rate.as_written + " = " + format_integer(rate.whole) + std::string(rate.unit);
 }
 
 bool is_received_packet(std::string_view line) { return find_substring(line, "Received") != 0; }

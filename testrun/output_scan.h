@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -33,6 +34,9 @@ std::int32_t lost_echoes(const EchoTally& tally, std::int32_t sent);
 // Test 4: a lost echo in fping's output, which writes the words in lower case.
 bool is_fping_timeout(std::string_view line);
 
+// Test 4: the average round trip (whole ms) of fping's summary line; nothing for any other line.
+std::optional<std::int64_t> average_round_trip(std::string_view line);
+
 // Test 4: fping's summary line reports an average round trip above the multicast limit.
 bool average_too_slow(std::string_view line);
 
@@ -47,6 +51,16 @@ bool is_download_noise(std::string_view line);
 
 // Test 6: the finished-transfer line, the only one that carries the download's rate.
 bool is_finished_transfer(std::string_view line);
+
+// Test 6: the finished-transfer line's rate as the tool wrote it, and the same rate in whole bits per second
+// ("10" and "Mbps ", the unit with its blank).
+struct DownloadRate {
+    std::string as_written;
+    std::int64_t whole = 0;
+    std::string_view unit;
+};
+
+DownloadRate download_rate(std::string_view finished_line);
 
 // Test 6: the rate as the tool wrote it, " = ", and the same rate in whole bits per second with its unit.
 std::string download_speed_text(std::string_view finished_line);

@@ -40,7 +40,7 @@ void show_row(const RunState& state) {
 }
 
 void set_row_passed(const RunState& state, std::string_view verdict) { end_row(state, COLOR_PASSED, verdict); }
-void set_row_failed(const RunState& state) { end_row(state, COLOR_FAILED, " -- Failed"); }
-void set_row_skipped(const RunState& state) { end_row(state, COLOR_SKIPPED, " -- Skip"); }
+void set_row_failed(const RunState& state) { end_row(state, COLOR_FAILED, ROW_FAILED); }
+void set_row_skipped(const RunState& state) { end_row(state, COLOR_SKIPPED, ROW_SKIPPED); }
 
 } // namespace lum

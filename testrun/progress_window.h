@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "testrun/run_state.h"
@@ -12,6 +13,11 @@ namespace lum {
 inline constexpr std::int32_t COLOR_PASSED = 0x008000;  // dark green
 inline constexpr std::int32_t COLOR_FAILED = 0x000080;  // dark red
 inline constexpr std::int32_t COLOR_SKIPPED = 0x800000; // dark blue
+
+// What a row's text gets after the test's name, by its end.
+inline constexpr std::string_view ROW_PASSED = " -- OK";
+inline constexpr std::string_view ROW_FAILED = " -- Failed";
+inline constexpr std::string_view ROW_SKIPPED = " -- Skip";
 
 inline constexpr std::int32_t PROGRESS_WINDOW = 0;
 inline constexpr std::int32_t PROGRESS_FONT = 0;
@@ -26,11 +32,16 @@ bool open_progress_window(const RunState& state);
 // The top of a test's row: rows are 30 pixels apart (and 40 high, so each overlaps the next by 10).
 std::int32_t row_top(std::int32_t row);
 
+// The download test's passed row shows its rate after the verdict: " -- OK (1.23 MB/s) = 10Mbps ".
+inline std::string download_row_verdict(std::string_view speed_text) {
+    return std::string(ROW_PASSED) + " " + std::string(speed_text);
+}
+
 // Row CurrentRow with the test's bare name: the test is running.
 void show_row(const RunState& state);
 
 // The three ends of a row: colour first, then the name and the verdict.
-void set_row_passed(const RunState& state, std::string_view verdict = " -- OK");
+void set_row_passed(const RunState& state, std::string_view verdict = ROW_PASSED);
 void set_row_failed(const RunState& state);
 void set_row_skipped(const RunState& state);
 

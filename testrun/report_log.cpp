@@ -41,7 +41,7 @@ void write_report_header(const RunState& state, std::int32_t os_code, DateValue 
     write_report_line("");
     write_report_line(os_release_name(os_code));
     write_report_line("");
-    write_report_line("=== TEST START === " + report_time(start));
+    write_report_line(std::string(REPORT_START_STAMP) + report_time(start));
     write_report_line("");
 }
 

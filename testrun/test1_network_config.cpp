@@ -33,7 +33,7 @@ void dump_tool(const RunState& state, std::string_view heading, std::string_view
 
 // Comment lines of the hosts file are left out; empty lines are kept, unlike a tool's.
 void dump_hosts_file(const RunState& state) {
-    write_report_line("hosts");
+    write_report_line(HOSTS_HEADING);
     open_text_file(HOSTS_FILE, join_path(state.WinDir, "system32\\drivers\\etc\\hosts"));
     while (!at_end_of_file(HOSTS_FILE)) {
         const std::string line = read_text_line(HOSTS_FILE);
@@ -48,8 +48,8 @@ void dump_hosts_file(const RunState& state) {
 void run_network_config_test(RunState& state) {
     begin_test(state, TEST);
     check_configuration(state);
-    dump_tool(state, "route print", "route", "print");
-    dump_tool(state, "netstat -abn", "netstat", "-abn");
+    dump_tool(state, ROUTE_HEADING, "route", "print");
+    dump_tool(state, NETSTAT_HEADING, "netstat", "-abn");
     dump_hosts_file(state);
 }
 

@@ -3,17 +3,9 @@
 #include "testrun/echo_loss.h"
 #include "testrun/report_log.h"
 #include "testrun/tests.h"
+#include "testrun/verdict_rules.h"
 
 namespace lum {
-namespace {
-
-// Ping's own count: "-w 1" sets only how long each echo waits.
-constexpr std::int32_t ECHOES_SENT = 4;
-
-// One lost echo is tolerated; two are not.
-constexpr std::int32_t LOST_ECHOES_ALLOWED = 1;
-
-} // namespace
 
 void run_connection_test(RunState& state) {
     if (state.ContinueTests == 0) {
@@ -21,7 +13,7 @@ void run_connection_test(RunState& state) {
         return;
     }
     begin_test(state, 2);
-    state.TimeoutCount = run_ping(state, "-w 1 8.8.8.8", ECHOES_SENT);
+    state.TimeoutCount = run_ping(state, "-w 1 8.8.8.8", CONNECTION_ECHOES_SENT);
     set_verdict(state, state.TimeoutCount <= LOST_ECHOES_ALLOWED, OnFailure::StopTheRun);
     write_report_line("");
 }

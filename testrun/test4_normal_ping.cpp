@@ -5,13 +5,9 @@
 #include "testrun/operator.h"
 #include "testrun/output_scan.h"
 #include "testrun/tests.h"
+#include "testrun/verdict_rules.h"
 
 namespace lum {
-namespace {
-
-constexpr std::int32_t PROBE_TIMEOUTS_ALLOWED = 3;
-
-} // namespace
 
 // No closing line: the next test's name follows the last line of the probe's output directly.
 void run_normal_ping_test(RunState& state) {

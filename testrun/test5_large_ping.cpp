@@ -6,20 +6,15 @@
 #include "testrun/operator.h"
 #include "testrun/report_log.h"
 #include "testrun/tests.h"
+#include "testrun/verdict_rules.h"
 
 namespace lum {
-namespace {
-
-constexpr std::int32_t ECHOES_SENT = 10; // "-n 10"
-// One lost echo is tolerated; two are not.
-constexpr std::int32_t LOST_ECHOES_ALLOWED = 1;
-
-} // namespace
 
 void run_large_ping_test(RunState& state) {
     if (state.ContinueTests != 0) {
         begin_test(state, 5);
-        const std::int32_t lost = run_ping(state, "-n 10 -l 1400 " + std::string(TEST_SERVER_ADDRESS), ECHOES_SENT);
+        const std::int32_t lost =
+            run_ping(state, "-n 10 -l 1400 " + std::string(TEST_SERVER_ADDRESS), LARGE_ECHOES_SENT);
         set_verdict(state, lost <= LOST_ECHOES_ALLOWED, OnFailure::RunGoesOn);
     }
     write_report_line("");

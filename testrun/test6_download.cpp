@@ -59,7 +59,7 @@ void run_download_test(RunState& state) {
         download(state);
         read_download_log(state);
         if (state.SpeedFound == 1) {
-            set_row_passed(state, " -- OK " + state.SpeedText);
+            set_row_passed(state, download_row_verdict(state.SpeedText));
         } else {
             set_row_failed(state);
         }

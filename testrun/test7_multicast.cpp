@@ -8,12 +8,12 @@
 #include "testrun/progress_window.h"
 #include "testrun/report_log.h"
 #include "testrun/tests.h"
+#include "testrun/verdict_rules.h"
 
 namespace lum {
 namespace {
 
 constexpr std::int32_t TEST = 7;
-constexpr std::int32_t PACKETS_NEEDED = 9;
 
 std::string receiver_arguments(std::string_view counts) {
     return std::string(counts) + " " + std::string(MULTICAST_GROUP) + " " + std::string(MULTICAST_PORT);

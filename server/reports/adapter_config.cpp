@@ -1,0 +1,82 @@
+// server/reports/adapter_config.cpp: the subscriber's adapters from the ipconfig /all lines of a report.
+#include "server/reports/adapter_config.h"
+
+#include <algorithm>
+#include <string>
+
+namespace lum::reports {
+namespace {
+
+enum class Field { None, Ipv4, Mac, Gateway, Dns };
+
+// ipconfig writes "   Label . . . . . : value"; the dots fill the label out to the colon.
+Field field_named(std::string_view label) {
+    while (!label.empty() && (label.back() == ' ' || label.back() == '.'))
+        label.remove_suffix(1);
+    while (!label.empty() && label.front() == ' ')
+        label.remove_prefix(1);
+    if (label == "IPv4 Address" || label == "IP Address" || label == "Autoconfiguration IPv4 Address" ||
+        label == "Autoconfiguration IP Address")
+        return Field::Ipv4;
+    if (label == "Physical Address") return Field::Mac;
+    if (label == "Default Gateway") return Field::Gateway;
+    if (label == "DNS Servers") return Field::Dns;
+    return Field::None;
+}
+
+std::string_view trimmed(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+        text.remove_suffix(1);
+    return text;
+}
+
+// "192.168.1.34(Preferred)": the address without the state that follows it.
+bool is_ipv4(std::string_view text) {
+    return !text.empty() &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c == '.' || (c >= '0' && c <= '9'); }) &&
+           std::count(text.begin(), text.end(), '.') == 3;
+}
+
+std::string_view address_part(std::string_view value) { return value.substr(0, value.find('(')); }
+
+void keep(Adapter& adapter, Field field, std::string_view value) {
+    const std::string_view address = address_part(trimmed(value));
+    if (field == Field::Mac) adapter.mac = std::string(trimmed(value));
+    if (!is_ipv4(address)) return; // gateways and servers may be IPv6 too; only IPv4 is kept
+    if (field == Field::Ipv4) adapter.ipv4.emplace_back(address);
+    if (field == Field::Gateway) adapter.gateways.emplace_back(address);
+    if (field == Field::Dns) adapter.dns_servers.emplace_back(address);
+}
+
+bool has_something(const Adapter& adapter) {
+    return !adapter.ipv4.empty() || !adapter.mac.empty() || !adapter.gateways.empty() || !adapter.dns_servers.empty();
+}
+
+} // namespace
+
+std::vector<Adapter> read_adapters(ToolLines ipconfig) {
+    std::vector<Adapter> adapters(1); // settings before the first adapter's heading go to an unnamed one
+    Field last = Field::None;
+    for (const ReportLine& line : ipconfig) {
+        const std::string_view text = line.text;
+        if (text.empty()) continue;
+        const std::size_t colon = text.find(" : ");
+        if (text.front() != ' ' && text.back() == ':') { // an adapter's heading
+            adapters.push_back({std::string(text.substr(0, text.size() - 1)), {}, {}, {}, {}});
+            last = Field::None;
+        } else if (colon != std::string_view::npos) {
+            last = field_named(text.substr(0, colon));
+            keep(adapters.back(), last, text.substr(colon + 3));
+        } else if (text.back() == ':') { // a label without a value
+            last = Field::None;
+        } else if (last == Field::Gateway || last == Field::Dns) { // a further value under the same label
+            keep(adapters.back(), last, text);
+        }
+    }
+    std::erase_if(adapters, [](const Adapter& adapter) { return !has_something(adapter); });
+    return adapters;
+}
+
+} // namespace lum::reports

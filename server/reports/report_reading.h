@@ -1,0 +1,87 @@
+// server/reports/report_reading.h: a stored report read back into the rows the subscriber saw, the figures
+// behind them and each test's raw lines. Pure code over any bytes: it never throws and never reads out of
+// bounds, and its work grows with the report's length.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lum::reports {
+
+// Stored with every result read from a report, so that results read under older rules can be told apart
+// and read again when the rules change.
+inline constexpr std::int32_t REPORT_RULES_VERSION = 1;
+
+// NotReached: the report ends (or stops reading like one the program wrote) before the test's place.
+enum class Verdict { NotReached, Ok, Failed, Skip };
+
+// Lines of the report, counted from 0, and the same lines as bytes, line ends included.
+struct LineSpan {
+    std::size_t first = 0;
+    std::size_t count = 0;
+};
+struct ByteRange {
+    std::size_t begin = 0;
+    std::size_t end = 0;
+};
+
+struct TestFigures {
+    std::int32_t lost_echoes = 0;           // Tests 2 and 5, as the program counts them
+    std::int32_t lost_probes = 0;           // Test 4
+    std::optional<std::int64_t> average_ms; // Test 4: the last summary line's average round trip
+    bool too_slow_for_multicast = false;    // Test 4: some summary's average made the program skip Test 7
+    std::string rate_text;                  // Test 6: "(1.23 MB/s)", as the download tool wrote it
+    std::string speed_text;                 // Test 6: "(1.23 MB/s) = 10Mbps ", as the row showed it
+    std::optional<double> mbps;             // Test 6: the row's whole bits per second, in Mbps
+    std::int32_t packets_received = 0;      // Test 7
+};
+
+struct TestReading {
+    std::int32_t number = 0;
+    bool ran = false; // its tools ran (a skipped Test 7 logs its name, yet ran nothing)
+    Verdict verdict = Verdict::NotReached;
+    // The report cannot prove this verdict (a section cut short, or lines it does not tell apart); it is
+    // the closest reading the report allows, and rules_version says under which rules it was made.
+    bool derived = false;
+    std::string row_text;        // exactly as the window showed it; empty when the window had no row for it
+    std::int32_t row_color = -1; // 0x00BBGGRR, as the window drew the text; -1 without a row
+    LineSpan lines;              // the test's section of the report
+    ByteRange bytes;
+    TestFigures figures;
+};
+
+// One adapter of the ipconfig lines that the report holds (it keeps them only up to the line that
+// passed Test 1, so gateways and DNS servers are often cut off).
+struct Adapter {
+    std::string name;
+    std::vector<std::string> ipv4;
+    std::string mac;
+    std::vector<std::string> gateways;
+    std::vector<std::string> dns_servers;
+};
+
+struct ReadReport {
+    std::int32_t rules_version = REPORT_RULES_VERSION;
+    bool has_header = false;
+    std::string release;    // "Windows 7"
+    std::string start_time; // as the subscriber's computer claimed it: "2014-03-09 08:05:07"
+    bool finished = false;  // the footer is there: the run reached its end
+    std::string end_time;
+    std::array<TestReading, 7> tests{};
+    std::vector<Adapter> adapters;
+    std::size_t line_count = 0;
+};
+
+// Reads a report as the program wrote it (any bytes are accepted).
+ReadReport read_report(std::string_view bytes);
+
+// The same, knowing the subscriber's public address (the upload's caller): it tells a Test 7 skipped for
+// the subscriber's address block from one whose receiver printed nothing.
+ReadReport read_report(std::string_view bytes, std::string_view public_address);
+
+} // namespace lum::reports

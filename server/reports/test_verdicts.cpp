@@ -1,0 +1,131 @@
+// server/reports/test_verdicts.cpp: one test's verdict and figures from its section's tool lines.
+#include "server/reports/test_verdicts.h"
+
+#include <algorithm>
+
+#include "testrun/operator.h"
+#include "testrun/output_scan.h"
+#include "testrun/verdict_rules.h"
+
+namespace lum::reports {
+namespace {
+
+Verdict passed_if(bool passed) { return passed ? Verdict::Ok : Verdict::Failed; }
+
+// The whole bits per second of the row, by the unit the program gave them, in Mbps.
+std::optional<double> in_mbps(const DownloadRate& rate) {
+    if (rate.whole < 0) return std::nullopt; // a number the tool's text did not hold
+    const double whole = static_cast<double>(rate.whole);
+    if (rate.unit == "Gbps ") return whole * 1000.0;
+    if (rate.unit == "Mbps ") return whole;
+    if (rate.unit == "Kbps ") return whole / 1000.0;
+    return whole / 1000000.0;
+}
+
+bool names_a_public_host(std::string_view line) {
+    return std::any_of(PUBLIC_WEB_HOSTS.begin(), PUBLIC_WEB_HOSTS.end(),
+                       [line](std::string_view host) { return line.find(host) != std::string_view::npos; });
+}
+
+bool names_a_host(std::string_view line) {
+    return line.find(IPTV_SERVICE_HOST) != std::string_view::npos || names_a_public_host(line);
+}
+
+template <typename Predicate> std::size_t first_from(ToolLines lines, std::size_t from, Predicate predicate) {
+    for (std::size_t at = from; at < lines.size(); ++at) {
+        if (predicate(lines[at].text)) return at;
+    }
+    return lines.size();
+}
+
+// The six lookups are logged one after the other with nothing between them, so where the first one's
+// output ends is not written down; only its lines count. Each lookup opens by naming the server it asks
+// (the same line again when the same server answers), then names the host it looks up in its answer.
+// The first lookup is taken to end at the earlier of: its opening line coming again, and the start of
+// the first lookup that names a public host, which is assumed to open with as many lines as the first
+// one did before naming its host. When the first host named is a public one, the first lookup named
+// none: it printed nothing, or only lines before its opening line came again.
+std::size_t first_lookup_end(ToolLines lines) {
+    if (lines.empty()) return 0;
+    const std::size_t again = first_from(lines, 1, [&](std::string_view line) { return line == lines[0].text; });
+    const std::size_t named = first_from(lines, 0, names_a_host);
+    if (named == lines.size()) return again;
+    if (names_a_public_host(lines[named].text)) return again <= named ? again : 0;
+    const std::size_t next = first_from(lines, named + 1, names_a_public_host);
+    const std::size_t opening = named; // the lines before the first lookup names its host
+    const std::size_t next_start = next == lines.size() ? next : std::max(next - std::min(next, opening), named + 1);
+    return std::min(again, next_start);
+}
+
+// Certain only when the resolver is named before the first lookup's answer: a service host named before
+// any public host is the first lookup's (the repeat lookup comes after the public ones), and every line
+// before it is the first lookup's too.
+bool resolver_before_first_answer(ToolLines lines) {
+    const std::size_t named = first_from(lines, 0, names_a_host);
+    if (named == lines.size() || names_a_public_host(lines[named].text)) return false;
+    if (first_from(lines, named + 1, names_a_public_host) == lines.size()) return false;
+    return first_from(lines, 0, names_operator_resolver) < named;
+}
+
+} // namespace
+
+void read_configuration(ToolLines ipconfig, TestReading& test) {
+    // Reading stops at the first marker line, so only the last logged line can hold one.
+    test.verdict = passed_if(std::any_of(ipconfig.begin(), ipconfig.end(),
+                                         [](const ReportLine& line) { return has_pass_marker(line.text); }));
+}
+
+void read_echoes(ToolLines ping, std::int32_t sent, TestReading& test) {
+    EchoTally tally;
+    for (const ReportLine& line : ping)
+        count_ping_line(tally, line.text);
+    // A ping that could not be started counts nothing, one that printed nothing has lost every echo; the
+    // report shows neither. Every ping that starts prints a line at least, so no lines is read as not
+    // started, the verdict the program gives then.
+    test.derived = ping.empty();
+    test.figures.lost_echoes = ping.empty() ? 0 : lost_echoes(tally, sent);
+    test.verdict = passed_if(test.figures.lost_echoes <= LOST_ECHOES_ALLOWED);
+}
+
+void read_lookups(ToolLines nslookup, TestReading& test) {
+    const auto names_resolver = [](const ReportLine& line) { return names_operator_resolver(line.text); };
+    if (std::none_of(nslookup.begin(), nslookup.end(), names_resolver)) {
+        test.verdict = Verdict::Failed; // no lookup named the resolver, the first one included
+        return;
+    }
+    const ToolLines first = nslookup.first(first_lookup_end(nslookup));
+    test.verdict = passed_if(std::any_of(first.begin(), first.end(), names_resolver));
+    test.derived = !resolver_before_first_answer(nslookup); // otherwise where the first lookup ends is inferred
+}
+
+void read_probes(ToolLines fping, TestReading& test) {
+    for (const ReportLine& line : fping) {
+        if (is_fping_timeout(line.text)) ++test.figures.lost_probes;
+        if (const std::optional<std::int64_t> average = average_round_trip(line.text))
+            test.figures.average_ms = average;
+        if (average_too_slow(line.text)) test.figures.too_slow_for_multicast = true;
+    }
+    test.verdict = passed_if(test.figures.lost_probes <= PROBE_TIMEOUTS_ALLOWED);
+}
+
+// The report holds the download log's lines as the program kept and read them: the last finished-transfer
+// line's rate is the row's.
+void read_download(ToolLines download_log, TestReading& test) {
+    test.verdict = Verdict::Failed;
+    for (const ReportLine& line : download_log) {
+        if (!is_finished_transfer(line.text)) continue;
+        DownloadRate rate = download_rate(line.text);
+        test.figures.speed_text = download_speed_text(line.text);
+        test.figures.mbps = in_mbps(rate);
+        test.figures.rate_text = std::move(rate.as_written);
+        test.verdict = Verdict::Ok;
+    }
+}
+
+void read_multicast(ToolLines receiver, TestReading& test) {
+    test.figures.packets_received = static_cast<std::int32_t>(std::count_if(
+        receiver.begin(), receiver.end(), [](const ReportLine& line) { return is_received_packet(line.text); }));
+    test.verdict = passed_if(test.figures.packets_received >= PACKETS_NEEDED);
+}
+
+} // namespace lum::reports

@@ -1,0 +1,190 @@
+// tests/server/report_reading_test.cpp: stored reports read back: every lab scenario's report gives the rows that
+// scenario's run showed, and reports cut short or oddly ended read without contradicting them.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "scenario_files.h"
+#include "server/reports/report_reading.h"
+#include "test_support.h"
+
+namespace lum::reports {
+namespace {
+
+namespace fs = std::filesystem;
+using lab::ExpectedRow;
+
+const fs::path SCENARIOS = LUM_LAB_SCENARIOS;
+
+struct Scenario {
+    std::string name;
+    std::string report; // as the program writes it: every line ended with CR LF
+    std::string public_ip;
+    std::vector<ExpectedRow> rows;
+};
+
+std::string with_line_ends(const std::vector<std::string>& lines, std::string_view end) {
+    std::string bytes;
+    for (const std::string& line : lines)
+        bytes.append(line).append(end);
+    return bytes;
+}
+
+// Each scenario's expected report, which the lab's scenario tests hold equal to the report its run wrote.
+const std::vector<Scenario>& scenarios() {
+    static const std::vector<Scenario> all = [] {
+        std::vector<Scenario> read;
+        testing_support::ScratchFolder scratch("lum_report_reading_");
+        for (const auto& entry : fs::directory_iterator(SCENARIOS)) {
+            const std::string name = entry.path().filename().string();
+            if (!entry.is_directory() || name == "base") continue;
+            const fs::path merged = scratch.path() / name;
+            lab::merge_scenario(SCENARIOS / "base", entry.path(), merged);
+            read.push_back({name, with_line_ends(lab::expected_report(entry.path() / "report.txt", merged), "\r\n"),
+                            lab::read_settings(entry.path() / "scenario.txt").public_ip,
+                            lab::read_rows(entry.path() / "rows.txt")});
+        }
+        std::sort(read.begin(), read.end(), [](const Scenario& a, const Scenario& b) { return a.name < b.name; });
+        return read;
+    }();
+    return all;
+}
+
+Verdict verdict_of(const ExpectedRow& row) {
+    if (!row.present || row.color == 0x800000) return Verdict::Skip;
+    return row.color == 0x008000 ? Verdict::Ok : Verdict::Failed;
+}
+
+// The rows, as text, colour and verdict, that differ from the scenario's; empty when all agree.
+std::vector<std::string> row_differences(const ReadReport& report, const std::vector<ExpectedRow>& rows) {
+    std::vector<std::string> differences;
+    for (const ExpectedRow& row : rows) {
+        const TestReading& test = report.tests.at(static_cast<std::size_t>(row.row - 1));
+        const std::string expected = row.present ? row.text : "";
+        if (test.row_text != expected || test.row_color != row.color || test.verdict != verdict_of(row))
+            differences.push_back(std::to_string(row.row) + ": \"" + test.row_text + "\", expected \"" + expected +
+                                  "\"");
+    }
+    return differences;
+}
+
+TEST(ReportReading, EveryScenarioReadsBackItsRows) {
+    ASSERT_GE(scenarios().size(), 40u);
+    std::size_t exact = 0;
+    std::size_t derived_verdicts = 0;
+    for (const Scenario& scenario : scenarios()) {
+        SCOPED_TRACE(scenario.name);
+        const ReadReport report = read_report(scenario.report, scenario.public_ip);
+        EXPECT_EQ(row_differences(report, scenario.rows), std::vector<std::string>());
+        EXPECT_TRUE(report.has_header && report.finished);
+        EXPECT_EQ(report.start_time, "2014-03-09 08:05:07");
+        EXPECT_EQ(report.end_time, "2014-03-09 08:06:59");
+        exact += row_differences(report, scenario.rows).empty();
+        derived_verdicts += std::count_if(report.tests.begin(), report.tests.end(),
+                                          [](const TestReading& test) { return test.derived; });
+        // The sections follow one another without gap or overlap, from the header to the footer.
+        std::size_t next = report.tests[0].bytes.begin;
+        for (const TestReading& test : report.tests) {
+            if (test.lines.count == 0) continue;
+            EXPECT_EQ(test.bytes.begin, next) << "test " << test.number;
+            next = test.bytes.end;
+        }
+        EXPECT_EQ(scenario.report.substr(next), "=== TEST END === 2014-03-09 08:06:59\r\n");
+    }
+    std::printf("scenarios read back exactly: %zu of %zu; derived verdicts among them: %zu\n", exact,
+                scenarios().size(), derived_verdicts);
+}
+
+// Without the subscriber's address the reading may differ only where it says it cannot be sure.
+TEST(ReportReading, WithoutTheAddressOnlyDerivedVerdictsDiffer) {
+    for (const Scenario& scenario : scenarios()) {
+        SCOPED_TRACE(scenario.name);
+        const ReadReport known = read_report(scenario.report, scenario.public_ip);
+        const ReadReport unknown = read_report(scenario.report);
+        for (std::size_t test = 0; test < known.tests.size(); ++test) {
+            if (unknown.tests[test].verdict != known.tests[test].verdict) {
+                EXPECT_TRUE(unknown.tests[test].derived) << "test " << test + 1;
+            }
+        }
+    }
+}
+
+const Scenario& scenario_named(const std::string& name) {
+    const auto found = std::find_if(scenarios().begin(), scenarios().end(),
+                                    [&](const Scenario& scenario) { return scenario.name == name; });
+    if (found == scenarios().end()) throw std::runtime_error("no scenario " + name);
+    return *found;
+}
+
+TEST(ReportReading, FiguresOfACompleteRun) {
+    const ReadReport report = read_report(scenario_named("all-pass").report);
+    EXPECT_EQ(report.release, "Windows 7");
+    EXPECT_EQ(report.tests[1].figures.lost_echoes, 1);
+    EXPECT_EQ(report.tests[3].figures.lost_probes, 1);
+    EXPECT_EQ(report.tests[3].figures.average_ms, 11);
+    EXPECT_EQ(report.tests[4].figures.lost_echoes, 0);
+    EXPECT_EQ(report.tests[5].figures.rate_text, "(1.23 MB/s)");
+    EXPECT_EQ(report.tests[5].figures.mbps, 10.0);
+    EXPECT_EQ(report.tests[6].figures.packets_received, 10);
+    ASSERT_EQ(report.adapters.size(), 1u);
+    EXPECT_EQ(report.adapters[0].name, "Ethernet adapter Local Area Connection");
+    EXPECT_EQ(report.adapters[0].ipv4, std::vector<std::string>{"192.168.1.34"});
+    EXPECT_EQ(report.adapters[0].mac, "74-D4-35-1A-2B-3C");
+    EXPECT_TRUE(report.adapters[0].gateways.empty()); // after the marker line: not in the report
+}
+
+TEST(ReportReading, RatesInMbpsByTheRowsUnit) {
+    const std::vector<std::pair<std::string, double>> cases = {{"download-850-kbs", 6.8},
+                                                               {"download-gbs", 8000.0},
+                                                               {"download-bytes", 0.004096},
+                                                               {"download-12345-mbs", 99.0}};
+    for (const auto& [name, mbps] : cases) {
+        const ReadReport report = read_report(scenario_named(name).report);
+        ASSERT_TRUE(report.tests[5].figures.mbps.has_value()) << name;
+        EXPECT_DOUBLE_EQ(*report.tests[5].figures.mbps, mbps) << name;
+    }
+}
+
+// A report cut anywhere (a full disk) never contradicts the whole one: a test is either not reached, read
+// the same, or marked derived.
+TEST(ReportReading, ReportsCutShortNeverContradictTheWholeOne) {
+    for (const std::string name : {"all-pass", "no-marker", "probe-four-timeouts", "tools-missing"}) {
+        const std::string& bytes = scenario_named(name).report;
+        const ReadReport whole = read_report(bytes, "100.102.3.4");
+        for (std::size_t cut = 0; cut < bytes.size(); cut += 7) {
+            const ReadReport part = read_report(std::string_view(bytes).substr(0, cut), "100.102.3.4");
+            EXPECT_FALSE(part.finished);
+            for (std::size_t test = 0; test < part.tests.size(); ++test) {
+                const TestReading& reading = part.tests[test];
+                if (reading.verdict == Verdict::NotReached || reading.derived) continue;
+                EXPECT_EQ(reading.verdict, whole.tests[test].verdict)
+                    << name << " cut at " << cut << " test " << test + 1;
+            }
+        }
+    }
+}
+
+// A report copied through a system that changed its line ends reads the same.
+TEST(ReportReading, LineEndsDoNotMatter) {
+    const Scenario& scenario = scenario_named("dns-failed");
+    const std::vector<std::string> lines = lab::split_lines(scenario.report);
+    for (const std::string_view end : {"\n", "\r"}) {
+        EXPECT_EQ(row_differences(read_report(with_line_ends(lines, end)), scenario.rows), std::vector<std::string>());
+    }
+}
+
+TEST(ReportReading, NotAReportReadsAsNothingReached) {
+    for (const std::string_view bytes : {std::string_view(""), std::string_view("\r\n\r\n"),
+                                         std::string_view("Lumora Network Test v1.4\r\n\r\nWindows 7")}) {
+        const ReadReport report = read_report(bytes);
+        EXPECT_FALSE(report.finished);
+        for (const TestReading& test : report.tests)
+            EXPECT_EQ(test.verdict, Verdict::NotReached);
+    }
+}
+
+} // namespace
+} // namespace lum::reports
