@@ -18,7 +18,8 @@ constexpr std::string_view USAGE =
     "  lumresults serve --listen ADDR:PORT --data DIR [--trusted-proxy CIDR]... [--max-upload BYTES]\n"
     "                   [--threads N] [--connection-timeout SECONDS] [--metrics-from CIDR]...\n"
     "  lumresults reports --data DIR [--ip ADDR] [--since YYYY-MM-DD] [--json]\n"
-    "  lumresults report --data DIR ID\n";
+    "  lumresults report --data DIR ID\n"
+    "  lumresults reanalyse --data DIR\n";
 
 struct UsageError {
     std::string message;
@@ -127,6 +128,17 @@ std::pair<std::filesystem::path, std::int64_t> report_options(Arguments argument
     return {data_dir, *id};
 }
 
+std::filesystem::path data_dir_only(Arguments arguments) {
+    std::filesystem::path data_dir;
+    while (!arguments.done()) {
+        const std::string_view option = arguments.take();
+        if (option != "--data") throw UsageError{"unknown option " + std::string(option)};
+        data_dir = arguments.value_of(option);
+    }
+    if (data_dir.empty()) throw UsageError{"--data is needed"};
+    return data_dir;
+}
+
 int run(int argc, char** argv) {
     if (argc < 2) throw UsageError{"no command"};
     const std::string_view command = argv[1];
@@ -136,6 +148,7 @@ int run(int argc, char** argv) {
         const auto [data_dir, id] = report_options(Arguments(argc, argv));
         return write_report(data_dir, id);
     }
+    if (command == "reanalyse") return read_reports_again(data_dir_only(Arguments(argc, argv)));
     if (command == "--help" || command == "help") {
         std::fputs(USAGE.data(), stdout);
         return 0;

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <exception>
 
+#include "server/reports/reading_record.h"
 #include "server/store/report_listing.h"
 #include "server/store/store.h"
 
@@ -42,6 +43,18 @@ int write_report(const std::filesystem::path& data_dir, std::int64_t id) {
             return 1;
         }
         return written && std::fflush(stdout) == 0 ? 0 : 1;
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "lumresults: %s\n", error.what());
+        return 1;
+    }
+}
+
+int read_reports_again(const std::filesystem::path& data_dir) {
+    try {
+        const std::size_t read = read_stored_reports_again(*open_sqlite_store(data_dir));
+        std::printf("lumresults: read %zu report%s under rules version %d\n", read, read == 1 ? "" : "s",
+                    static_cast<int>(lum::reports::REPORT_RULES_VERSION));
+        return 0;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "lumresults: %s\n", error.what());
         return 1;

@@ -22,4 +22,8 @@ int list_reports(const ListingOptions& options);
 // Writes one report's stored bytes to standard output exactly; 1 when there is no such report.
 int write_report(const std::filesystem::path& data_dir, std::int64_t id);
 
+// Reads again every stored report without a reading under this build's rules (after an upgrade);
+// prints how many.
+int read_reports_again(const std::filesystem::path& data_dir);
+
 } // namespace lumresults

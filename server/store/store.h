@@ -19,12 +19,12 @@ using Clock = std::chrono::system_clock;
 // What is known of a report besides its bytes.
 struct ReportInfo {
     std::int64_t id = 0;
-    std::string caller;       // the caller's address as "/ip/" would answer it
+    std::string caller; // the caller's address as "/ip/" would answer it
     Clock::time_point received;
     std::string file_name;    // as the form part named it, bytes as received
     std::string content_type; // as the form part named it
     std::uint64_t size = 0;
-    std::string sha256;       // 64 lower-case hex digits of the stored bytes
+    std::string sha256; // 64 lower-case hex digits of the stored bytes
 };
 
 // A report about to be stored: its description and a file holding exactly its bytes.
@@ -39,9 +39,19 @@ struct NewReport {
 };
 
 struct ReportFilter {
-    std::optional<std::string> caller;       // exact address
-    std::optional<Clock::time_point> since;  // received at or after
-    std::size_t limit = 1000;                // newest first (the higher id first at equal times)
+    std::optional<std::string> caller;      // exact address
+    std::optional<Clock::time_point> since; // received at or after
+    std::size_t limit = 1000;               // newest first (the higher id first at equal times)
+};
+
+// What the server read back from a report: the rows and figures (as JSON), and the few facts a search
+// filters on. Derived data: it can always be made again from the report's bytes.
+struct ReportReading {
+    std::int32_t rules_version = 0; // the rules that made it; older ones are read again after an upgrade
+    bool finished = false;          // the report's footer is there
+    std::uint32_t failed_tests = 0; // bit n-1 set when Test n failed
+    std::string release;            // the report's release line
+    std::string json;               // the whole reading
 };
 
 // Receives a stored report's bytes piece by piece, in order.
@@ -70,6 +80,13 @@ public:
     virtual bool read_report(std::int64_t id, const ByteSink& sink) = 0;
 
     virtual std::vector<ReportInfo> list_reports(const ReportFilter& filter) = 0;
+
+    // Keeps the reading of a stored report, replacing an earlier one. Throws StoreError.
+    virtual void put_reading(std::int64_t id, const ReportReading& reading) = 0;
+    virtual std::optional<ReportReading> find_reading(std::int64_t id) = 0;
+    // Up to `limit` ids above `after_id`, in order, of reports without a reading made by rules_version.
+    virtual std::vector<std::int64_t> reports_to_read(std::int32_t rules_version, std::int64_t after_id,
+                                                      std::size_t limit) = 0;
 };
 
 // Opens (creating when needed) the SQLite store in data_dir and brings its schema to the current version.

@@ -8,6 +8,7 @@
 
 #include "server/common/sha256.h"
 #include "server/http/access_log.h"
+#include "server/reports/reading_record.h"
 #include "server/upload/multipart_reader.h"
 
 namespace lumresults {
@@ -116,12 +117,23 @@ private:
         try {
             const std::int64_t id = store_.put_report(*report_);
             metrics_.count_upload_stored(report_->size);
+            keep_reading(id);
             // put_report returns once the transaction is on stable storage: only now may the upload be
             // acknowledged, since the program never sends a report twice.
             return Response::text(200, "OK " + std::to_string(id));
         } catch (const StoreError& error) {
             write_log_line(std::string("lumresults: a report from ") + caller_ + " was not stored: " + error.what());
             return Response::text(503, "the report could not be stored\n");
+        }
+    }
+
+    // The reading comes after the report is stored: a report that cannot be read is still kept, and
+    // `lumresults reanalyse` can read it later.
+    void keep_reading(std::int64_t id) {
+        try {
+            read_stored_report(store_, id);
+        } catch (const std::exception& error) {
+            write_log_line("lumresults: report " + std::to_string(id) + " is stored but was not read: " + error.what());
         }
     }
 

@@ -10,6 +10,7 @@
 
 #include "raw_http.h"
 #include "runtime/net/net.h"
+#include "server/store/store.h"
 #include "server_child.h"
 #include "stored_reports.h"
 #include "test_support.h"
@@ -138,6 +139,8 @@ TEST_F(PathsTest, UploadsAsEachEncoderWritesThemAreKeptByteForByte) {
         EXPECT_EQ(found->caller, "127.0.0.1") << one.encoder;
         EXPECT_EQ(found->file_name, "lumtest.log") << one.encoder;
         EXPECT_EQ(found->content_type, one.part_type) << one.encoder;
+        // Read back at upload, once stored.
+        EXPECT_TRUE(lumresults::open_sqlite_store(folder_.path() / "data")->find_reading(*id)) << one.encoder;
     }
 }
 

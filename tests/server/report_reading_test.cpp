@@ -3,12 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+
+#include <nlohmann/json.hpp>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "scenario_files.h"
+#include "server/reports/reading_record.h"
 #include "server/reports/report_reading.h"
+#include "server/store/store.h"
 #include "test_support.h"
 
 namespace lum::reports {
@@ -184,6 +189,32 @@ TEST(ReportReading, NotAReportReadsAsNothingReached) {
         for (const TestReading& test : report.tests)
             EXPECT_EQ(test.verdict, Verdict::NotReached);
     }
+}
+
+// A stored report's reading is kept with the rules that made it, and read again once the rules are newer.
+TEST(ReportReadingKept, StoredWithItsRulesAndReadAgainAfterAnUpgrade) {
+    const Scenario& scenario = scenario_named("dns-failed");
+    testing_support::ScratchFolder folder("lum_reading_kept_");
+    const std::unique_ptr<lumresults::Store> store = lumresults::open_sqlite_store(folder.path() / "data");
+    std::ofstream(folder.path() / "report", std::ios::binary) << scenario.report;
+    const std::int64_t id = store->put_report({scenario.public_ip, lumresults::Clock::now(), "lumtest.log",
+                                               "text/plain", scenario.report.size(), "0", folder.path() / "report"});
+    ASSERT_TRUE(lumresults::read_stored_report(*store, id));
+    const std::optional<lumresults::ReportReading> kept = store->find_reading(id);
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(kept->rules_version, REPORT_RULES_VERSION);
+    EXPECT_EQ(kept->failed_tests, 1u << 2) << "Test 3 failed";
+    const nlohmann::json json = nlohmann::json::parse(kept->json);
+    EXPECT_EQ(json["tests"][2]["row_text"], scenario.rows[2].text);
+    EXPECT_TRUE(store->reports_to_read(REPORT_RULES_VERSION, 0, 10).empty());
+
+    lumresults::ReportReading older = *kept;
+    older.rules_version = REPORT_RULES_VERSION - 1;
+    store->put_reading(id, older);
+    EXPECT_EQ(store->reports_to_read(REPORT_RULES_VERSION, 0, 10), std::vector<std::int64_t>{id});
+    EXPECT_EQ(lumresults::read_stored_reports_again(*store), 1u);
+    EXPECT_EQ(store->find_reading(id)->rules_version, REPORT_RULES_VERSION);
+    EXPECT_EQ(lumresults::read_stored_reports_again(*store), 0u);
 }
 
 } // namespace

@@ -34,8 +34,23 @@ CREATE INDEX reports_by_caller ON reports (caller, received_ms, id);
 CREATE INDEX reports_by_received ON reports (received_ms, id);
 )sql";
 
+// Version 2: what the server read back from each report, with the rules that read it. Derived: it goes
+// with its report, and `lumresults reanalyse` makes it again.
+constexpr const char* readings_v2 = R"sql(
+CREATE TABLE report_readings (
+    report_id     INTEGER PRIMARY KEY REFERENCES reports (id) ON DELETE CASCADE,
+    rules_version INTEGER NOT NULL,
+    finished      INTEGER NOT NULL,
+    failed_tests  INTEGER NOT NULL, -- bit n-1 set when Test n failed
+    release       BLOB    NOT NULL,
+    reading       TEXT    NOT NULL  -- JSON
+);
+CREATE INDEX report_readings_by_rules ON report_readings (rules_version, report_id);
+)sql";
+
 constexpr std::array steps_of_this_build{
     Migration{1, reports_v1},
+    Migration{2, readings_v2},
 };
 
 constexpr bool numbered_without_gaps() {

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <fstream>
 #include <limits>
+#include <mutex>
 #include <span>
 #include <string>
 #include <vector>
@@ -130,7 +131,8 @@ void write_batch(sqlite3* db, std::span<PendingReport* const> batch) {
 class SqliteStore final : public Store {
 public:
     explicit SqliteStore(const std::filesystem::path& file)
-        : writer_(open_store_connection(file, Role::writer)), readers_(file, readers_kept),
+        : writer_(open_store_connection(file, Role::writer)),
+          readings_writer_(open_store_connection(file, Role::writer)), readers_(file, readers_kept),
           commits_([this](std::span<PendingReport* const> batch) { write_batch(writer_.get(), batch); }) {
         migrate(writer_.get());
     }
@@ -139,9 +141,17 @@ public:
     std::optional<ReportInfo> find_report(std::int64_t id) override;
     bool read_report(std::int64_t id, const ByteSink& sink) override;
     std::vector<ReportInfo> list_reports(const ReportFilter& filter) override;
+    void put_reading(std::int64_t id, const ReportReading& reading) override;
+    std::optional<ReportReading> find_reading(std::int64_t id) override;
+    std::vector<std::int64_t> reports_to_read(std::int32_t rules_version, std::int64_t after_id,
+                                              std::size_t limit) override;
 
 private:
     Connection writer_; // used only by the commit queue's leader of the moment (and by migrate before it)
+    // Readings are derived, never waited for by an upload: a connection of their own, which takes the
+    // file's write lock in turn with the commit queue's (SQLite's busy time-out lets each wait).
+    std::mutex readings_mutex_;
+    Connection readings_writer_;
     ReaderPool readers_;
     CommitQueue commits_;
 };
@@ -203,6 +213,51 @@ std::vector<ReportInfo> SqliteStore::list_reports(const ReportFilter& filter) {
     while (step(reader.get(), query.get()))
         reports.push_back(info_at(query.get()));
     return reports;
+}
+
+void SqliteStore::put_reading(std::int64_t id, const ReportReading& reading) {
+    const std::lock_guard lock(readings_mutex_);
+    sqlite3* db = readings_writer_.get();
+    Statement insert = prepare(db, "INSERT OR REPLACE INTO report_readings (report_id, rules_version, finished, "
+                                   "failed_tests, release, reading) VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
+    bind_integer(insert.get(), 1, id);
+    bind_integer(insert.get(), 2, reading.rules_version);
+    bind_integer(insert.get(), 3, reading.finished ? 1 : 0);
+    bind_integer(insert.get(), 4, reading.failed_tests);
+    bind_bytes(insert.get(), 5, reading.release);
+    bind_text(insert.get(), 6, reading.json);
+    step(db, insert.get());
+}
+
+std::optional<ReportReading> SqliteStore::find_reading(std::int64_t id) {
+    const ReaderPool::Lease reader = readers_.lease();
+    Statement query = prepare(reader.get(), "SELECT rules_version, finished, failed_tests, release, reading "
+                                            "FROM report_readings WHERE report_id = ?1");
+    bind_integer(query.get(), 1, id);
+    if (!step(reader.get(), query.get())) return std::nullopt;
+    ReportReading reading;
+    reading.rules_version = static_cast<std::int32_t>(sqlite3_column_int64(query.get(), 0));
+    reading.finished = sqlite3_column_int64(query.get(), 1) != 0;
+    reading.failed_tests = static_cast<std::uint32_t>(sqlite3_column_int64(query.get(), 2));
+    reading.release = column_bytes(query.get(), 3);
+    reading.json = column_bytes(query.get(), 4);
+    return reading;
+}
+
+std::vector<std::int64_t> SqliteStore::reports_to_read(std::int32_t rules_version, std::int64_t after_id,
+                                                       std::size_t limit) {
+    const ReaderPool::Lease reader = readers_.lease();
+    Statement query =
+        prepare(reader.get(), "SELECT r.id FROM reports r LEFT JOIN report_readings g ON g.report_id = r.id "
+                              "WHERE r.id > ?1 AND (g.report_id IS NULL OR g.rules_version <> ?2) "
+                              "ORDER BY r.id LIMIT ?3");
+    bind_integer(query.get(), 1, after_id);
+    bind_integer(query.get(), 2, rules_version);
+    bind_integer(query.get(), 3, static_cast<std::int64_t>(std::min<std::size_t>(limit, INT64_MAX)));
+    std::vector<std::int64_t> ids;
+    while (step(reader.get(), query.get()))
+        ids.push_back(sqlite3_column_int64(query.get(), 0));
+    return ids;
 }
 
 } // namespace

@@ -1,0 +1,103 @@
+// server/reports/reading_record.cpp: a reading to JSON, and reading stored reports into the store.
+#include "server/reports/reading_record.h"
+
+#include <nlohmann/json.hpp>
+
+#include <string>
+
+namespace lumresults {
+namespace {
+
+using lum::reports::Verdict;
+
+const char* verdict_name(Verdict verdict) {
+    switch (verdict) {
+    case Verdict::Ok: return "OK";
+    case Verdict::Failed: return "Failed";
+    case Verdict::Skip: return "Skip";
+    case Verdict::NotReached: break;
+    }
+    return "not reached";
+}
+
+nlohmann::json test_json(const lum::reports::TestReading& test) {
+    const lum::reports::TestFigures& f = test.figures;
+    nlohmann::json figures = {{"lost_echoes", f.lost_echoes},
+                              {"lost_probes", f.lost_probes},
+                              {"too_slow_for_multicast", f.too_slow_for_multicast},
+                              {"rate_text", f.rate_text},
+                              {"speed_text", f.speed_text},
+                              {"packets_received", f.packets_received}};
+    figures["average_ms"] = f.average_ms ? nlohmann::json(*f.average_ms) : nlohmann::json(nullptr);
+    figures["mbps"] = f.mbps ? nlohmann::json(*f.mbps) : nlohmann::json(nullptr);
+    return {{"number", test.number},
+            {"ran", test.ran},
+            {"verdict", verdict_name(test.verdict)},
+            {"derived", test.derived},
+            {"row_text", test.row_text},
+            {"row_color", test.row_color},
+            {"lines", {test.lines.first, test.lines.count}},
+            {"bytes", {test.bytes.begin, test.bytes.end}},
+            {"figures", figures}};
+}
+
+nlohmann::json adapters_json(const std::vector<lum::reports::Adapter>& adapters) {
+    nlohmann::json list = nlohmann::json::array();
+    for (const auto& adapter : adapters)
+        list.push_back({{"name", adapter.name},
+                        {"ipv4", adapter.ipv4},
+                        {"mac", adapter.mac},
+                        {"gateways", adapter.gateways},
+                        {"dns_servers", adapter.dns_servers}});
+    return list;
+}
+
+} // namespace
+
+ReportReading reading_record(const lum::reports::ReadReport& reading) {
+    nlohmann::json tests = nlohmann::json::array();
+    ReportReading record;
+    for (const auto& test : reading.tests) {
+        tests.push_back(test_json(test));
+        if (test.verdict == Verdict::Failed) record.failed_tests |= 1u << (test.number - 1);
+    }
+    const nlohmann::json whole = {{"rules_version", reading.rules_version},
+                                  {"has_header", reading.has_header},
+                                  {"release", reading.release},
+                                  {"start_time", reading.start_time},
+                                  {"finished", reading.finished},
+                                  {"end_time", reading.end_time},
+                                  {"line_count", reading.line_count},
+                                  {"tests", tests},
+                                  {"adapters", adapters_json(reading.adapters)}};
+    record.rules_version = reading.rules_version;
+    record.finished = reading.finished;
+    record.release = reading.release;
+    record.json = whole.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    return record;
+}
+
+bool read_stored_report(Store& store, std::int64_t id) {
+    const std::optional<ReportInfo> info = store.find_report(id);
+    if (!info) return false;
+    // Whole in memory for the reading: a report is at most the upload limit, read once, then let go.
+    std::string bytes;
+    bytes.reserve(info->size);
+    store.read_report(id, [&bytes](std::string_view piece) { bytes += piece; });
+    store.put_reading(id, reading_record(lum::reports::read_report(bytes, info->caller)));
+    return true;
+}
+
+std::size_t read_stored_reports_again(Store& store) {
+    std::size_t read = 0;
+    std::int64_t after = 0;
+    for (;;) {
+        const std::vector<std::int64_t> ids = store.reports_to_read(lum::reports::REPORT_RULES_VERSION, after, 256);
+        if (ids.empty()) return read;
+        for (const std::int64_t id : ids)
+            read += read_stored_report(store, id) ? 1 : 0;
+        after = ids.back();
+    }
+}
+
+} // namespace lumresults
