@@ -22,8 +22,6 @@ struct Request {
     IpAddress caller;                                                   // as decide_caller() names it
     std::function<std::optional<std::string>(std::string_view)> header; // first value, name in any case
     std::optional<std::uint64_t> content_length;
-
-    bool has_query_key(std::string_view key) const;
 };
 
 // A body the server owns for its whole life and sends without copying (the download file).

@@ -26,10 +26,6 @@ std::string allowed_methods(const Route& route) {
 
 } // namespace
 
-bool Request::has_query_key(std::string_view key) const {
-    return std::find(query_keys.begin(), query_keys.end(), key) != query_keys.end();
-}
-
 Response Response::text(unsigned status, std::string body, std::string content_type) {
     Response response;
     response.status = status;

@@ -195,8 +195,9 @@ void on_completed(void* context, MHD_Connection* connection, void** state, MHD_R
     auto& server = *static_cast<HttpServer*>(context);
     // The next request on a kept-alive connection has its own time to arrive.
     server.watch().set_deadline(connection, headers_deadline(server.settings()));
-    auto* exchange = static_cast<Exchange*>(*state);
-    if (exchange == nullptr) return;
+    // The exchange the first call made ends here, whatever happens below.
+    const std::unique_ptr<Exchange> exchange(static_cast<Exchange*>(*state));
+    if (!exchange) return;
     *state = nullptr;
     const bool sent = how == MHD_REQUEST_TERMINATED_COMPLETED_OK;
     const unsigned status = exchange->answered ? exchange->status : 0;
@@ -204,7 +205,6 @@ void on_completed(void* context, MHD_Connection* connection, void** state, MHD_R
     const auto elapsed = std::chrono::steady_clock::now() - exchange->started;
     write_access_line(exchange->request, exchange->version, status, sent ? exchange->body_bytes : 0, elapsed);
     if (exchange->in_flight) --server.bodies_in_flight;
-    delete exchange;
 }
 
 } // namespace

@@ -19,10 +19,7 @@ Response public_address(const Request& request) {
     return response;
 }
 
-Response html(std::string page) {
-    Response response = Response::text(200, std::move(page), "text/html; charset=utf-8");
-    return response;
-}
+Response html(std::string page) { return Response::text(200, std::move(page), "text/html; charset=utf-8"); }
 
 } // namespace
 

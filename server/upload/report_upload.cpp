@@ -53,9 +53,9 @@ class ReportUpload final : public BodyReceiver, private FormPartHandler {
 public:
     ReportUpload(const Request& request, Store& store, Metrics& metrics, const UploadSettings& settings)
         : store_(store), metrics_(metrics), settings_(settings), spool_(settings.spool_dir),
-          caller_(format_address(request.caller)), content_length_(request.content_length),
-          boundary_(form_boundary(request.header("Content-Type").value_or(""))) {
-        if (boundary_) reader_ = std::make_unique<MultipartReader>(*boundary_, static_cast<FormPartHandler&>(*this));
+          caller_(format_address(request.caller)), content_length_(request.content_length) {
+        const std::optional<std::string> boundary = form_boundary(request.header("Content-Type").value_or(""));
+        if (boundary) reader_ = std::make_unique<MultipartReader>(*boundary, static_cast<FormPartHandler&>(*this));
     }
 
     std::optional<Response> refusal() override {
@@ -143,7 +143,6 @@ private:
     SpoolFile spool_;
     std::string caller_;
     std::optional<std::uint64_t> content_length_;
-    std::optional<std::string> boundary_;
     std::unique_ptr<MultipartReader> reader_;
     std::uint64_t body_bytes_ = 0;
     std::optional<NewReport> report_;
