@@ -14,14 +14,27 @@
 
 namespace lumresults {
 
+// Who a request on a Staff or Token route was let in as (filled by the server's gate).
+struct Principal {
+    std::string name;        // the staff member's user name, or the API token's name
+    std::string session_key; // the session's key as stored (empty for a token)
+    std::string csrf;        // the session's form token (empty for a token)
+};
+
 struct Request {
     std::string method;
-    std::string path;                                                   // without the query
-    std::vector<std::string> query_keys;                                // the query's argument names, in order
+    std::string path;                                        // without the query, percent-escapes undone
+    std::vector<std::string> query_keys;                     // the query's argument names, in order
+    std::vector<std::pair<std::string, std::string>> query;  // names and values, escapes undone, in order
     IpAddress peer;                                                     // the TCP peer
     IpAddress caller;                                                   // as decide_caller() names it
     std::function<std::optional<std::string>(std::string_view)> header; // first value, name in any case
     std::optional<std::uint64_t> content_length;
+    bool secure = false; // reached us over TLS (a trusted proxy said so in X-Forwarded-Proto)
+    std::optional<Principal> principal;
+
+    // The first value of a query argument, if the query has it.
+    std::optional<std::string> query_value(std::string_view name) const;
 };
 
 // A body the server owns for its whole life and sends without copying (the download file).
@@ -34,6 +47,7 @@ struct Response {
     std::shared_ptr<SharedBody> shared_body; // when set, sent instead of body
 
     static Response text(unsigned status, std::string body, std::string content_type = "text/plain; charset=utf-8");
+    static Response redirect(std::string location, unsigned status = 303);
 };
 
 // A request body read as it arrives. refusal() (asked once the headers are in) and feed() may end the

@@ -11,6 +11,11 @@ bool query_fits(const Route& route, const std::vector<std::string>& query_keys) 
            std::find(query_keys.begin(), query_keys.end(), route.query_key) != query_keys.end();
 }
 
+bool path_fits(const Route& route, std::string_view path) {
+    if (!route.prefix) return route.path == path;
+    return path.size() > route.path.size() && path.starts_with(route.path);
+}
+
 bool allows(const Route& route, std::string_view method) {
     return std::find(route.methods.begin(), route.methods.end(), method) != route.methods.end();
 }
@@ -34,11 +39,24 @@ Response Response::text(unsigned status, std::string body, std::string content_t
     return response;
 }
 
+Response Response::redirect(std::string location, unsigned status) {
+    Response response = text(status, "see " + location + "\n");
+    response.headers.emplace_back("Location", std::move(location));
+    response.headers.emplace_back("Cache-Control", "no-store");
+    return response;
+}
+
+std::optional<std::string> Request::query_value(std::string_view name) const {
+    for (const auto& [key, value] : query)
+        if (key == name) return value;
+    return std::nullopt;
+}
+
 // The first route whose path and query fit decides: the more particular routes come first in the table.
 RouteMatch match_route(const std::vector<Route>& routes, std::string_view method, std::string_view path,
                        const std::vector<std::string>& query_keys) {
     for (const Route& route : routes) {
-        if (route.path != path || !query_fits(route, query_keys)) continue;
+        if (!path_fits(route, path) || !query_fits(route, query_keys)) continue;
         if (allows(route, method)) return {&route, 0, {}, route.name};
         return {nullptr, 405, allowed_methods(route), route.name};
     }

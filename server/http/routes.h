@@ -16,6 +16,8 @@ namespace lumresults {
 enum class Access {
     Anyone,
     Monitoring, // only callers from the configured monitoring networks (loopback by default)
+    Staff,      // a signed-in staff member's session; others are sent to sign in
+    Token,      // an API bearer token; others get 401
 };
 
 struct Route {
@@ -26,7 +28,12 @@ struct Route {
     Access access = Access::Anyone;
     std::function<Response(const Request&)> answer;                       // a request without a body
     std::function<std::unique_ptr<BodyReceiver>(const Request&)> receive; // or one whose body is read
+    bool prefix = false; // path names a folder ("/support/reports/"): every path below it matches
 };
+
+// Decides whether a request may use a Staff or Token route: nothing (and request.principal filled in) to
+// let it through, or the answer to refuse it with. The server refuses all such routes without one.
+using Gate = std::function<std::optional<Response>(Access, Request&)>;
 
 // What a request found in the table: a route, or the status and Allow header to refuse it with.
 struct RouteMatch {

@@ -44,9 +44,20 @@ constexpr std::size_t CONNECTION_MEMORY = 16 * 1024;
 // How much of a body is still read after its refusal, so that the client gets the refusal.
 constexpr std::uint64_t REFUSED_BODY_ALLOWANCE = 1024 * 1024;
 
-MHD_Result collect_query_key(void* keys, MHD_ValueKind, const char* key, const char*) {
-    static_cast<std::vector<std::string>*>(keys)->emplace_back(key);
+MHD_Result collect_query(void* request, MHD_ValueKind, const char* key, const char* value) {
+    auto& into = *static_cast<Request*>(request);
+    into.query_keys.emplace_back(key);
+    into.query.emplace_back(key, value == nullptr ? "" : value);
     return MHD_YES;
+}
+
+// TLS ends at the proxy in front of us; only a trusted one may say that the request came over it.
+bool came_over_tls(MHD_Connection* connection, const Request& request, const HttpSettings& settings) {
+    const char* proto = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, "X-Forwarded-Proto");
+    if (proto == nullptr || strcasecmp(proto, "https") != 0) return false;
+    for (const Cidr& proxy : settings.trusted_proxies)
+        if (proxy.contains(request.peer)) return true;
+    return false;
 }
 
 // Every X-Forwarded-For line, joined as one list: a proxy may add its own line rather than extend one.
@@ -73,7 +84,7 @@ Request read_request(MHD_Connection* connection, const char* url, const char* me
     Request request;
     request.method = method;
     request.path = url;
-    MHD_get_connection_values(connection, MHD_GET_ARGUMENT_KIND, collect_query_key, &request.query_keys);
+    MHD_get_connection_values(connection, MHD_GET_ARGUMENT_KIND, collect_query, &request);
     const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
     if (info != nullptr) request.peer = address_of(info->client_addr).value_or(IpAddress{});
     std::string forwarded;
@@ -87,6 +98,7 @@ Request read_request(MHD_Connection* connection, const char* url, const char* me
         return std::string(value);
     };
     request.content_length = content_length_of(connection);
+    request.secure = came_over_tls(connection, request, settings);
     return request;
 }
 
@@ -127,6 +139,10 @@ std::optional<Response> begin_exchange(HttpServer& server, Exchange& exchange) {
     const Route& route = *exchange.match.route;
     if (route.access == Access::Monitoring && !from_monitoring(server.settings(), exchange.request.caller))
         return Response::text(403, "forbidden\n");
+    if (route.access == Access::Staff || route.access == Access::Token) {
+        if (!server.gate()) return Response::text(401, "unauthorized\n");
+        if (std::optional<Response> refusal = server.gate()(route.access, exchange.request)) return refusal;
+    }
     if (!route.receive) return std::nullopt;
     exchange.receiver = route.receive(exchange.request);
     ++server.bodies_in_flight;
@@ -258,8 +274,8 @@ void log_library_message(void*, const char* format, va_list arguments) {
 
 } // namespace
 
-HttpServer::HttpServer(HttpSettings settings, std::vector<Route> routes, Metrics& metrics)
-    : settings_(std::move(settings)), routes_(std::move(routes)), metrics_(metrics) {
+HttpServer::HttpServer(HttpSettings settings, std::vector<Route> routes, Metrics& metrics, Gate gate)
+    : settings_(std::move(settings)), routes_(std::move(routes)), metrics_(metrics), gate_(std::move(gate)) {
     SocketAddress address = socket_address_of(settings_.listen);
     // The library would write its Date line ahead of every header the handler adds; the public-address
     // answer must start with its own line, so the date is written by queue(), after the handler's.

@@ -35,7 +35,8 @@ struct HttpSettings {
 class HttpServer {
 public:
     // Starts listening and serving at once; throws std::runtime_error when it cannot.
-    HttpServer(HttpSettings settings, std::vector<Route> routes, Metrics& metrics);
+    // Staff and Token routes are let through only by the gate; without one they are all refused.
+    HttpServer(HttpSettings settings, std::vector<Route> routes, Metrics& metrics, Gate gate = {});
     ~HttpServer();
     HttpServer(const HttpServer&) = delete;
     HttpServer& operator=(const HttpServer&) = delete;
@@ -49,6 +50,7 @@ public:
     struct Exchange; // one request's state between the library's calls
     const std::vector<Route>& routes() const { return routes_; }
     const HttpSettings& settings() const { return settings_; }
+    const Gate& gate() const { return gate_; }
     Metrics& metrics() { return metrics_; }
     ConnectionWatch& watch() { return watch_; }
     std::atomic<int> bodies_in_flight{0};
@@ -57,6 +59,7 @@ private:
     HttpSettings settings_;
     std::vector<Route> routes_;
     Metrics& metrics_;
+    Gate gate_;
     ConnectionWatch watch_;
     MHD_Daemon* daemon_ = nullptr;
     int listen_fd_ = -1;

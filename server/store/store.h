@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace lumresults {
@@ -54,6 +55,48 @@ struct ReportReading {
     std::string json;               // the whole reading
 };
 
+// The dashboard's and the API's search: newest first, a page at a time. Every condition set must hold.
+struct ReportSearch {
+    std::string caller;         // empty: any caller
+    bool caller_prefix = false; // caller is the start of the address ("10.1.") rather than the whole
+    std::optional<Clock::time_point> since; // received at or after
+    std::optional<Clock::time_point> until; // received before
+    std::uint32_t failed_any_of = 0;        // 0: any; else some test of these bits (bit n-1: Test n) failed
+    // The page after a row already shown: only rows older than (received, id), in the listing's order.
+    std::optional<std::pair<Clock::time_point, std::int64_t>> after;
+    std::size_t limit = 50;
+};
+
+// A search's row: the report's description and, once it has been read, its reading without the JSON.
+struct ReportSummary {
+    ReportInfo info;
+    std::optional<ReportReading> reading; // json left empty
+};
+
+// A staff member who may sign in to the dashboard.
+struct StaffUser {
+    std::string name;
+    std::string password_hash; // argon2id, in libsodium's encoded form
+};
+
+// A signed-in session. Only a hash of the cookie's value is kept, so the table holds nothing to sign in with.
+struct StaffSession {
+    std::string key;  // hex SHA-256 of the session cookie's value
+    std::string user; // StaffUser::name
+    std::string csrf; // the token every form of this session carries
+    Clock::time_point created;
+    Clock::time_point last_seen;
+};
+
+// One line of the audit log: who did what, from where, when.
+struct AuditEntry {
+    Clock::time_point time;
+    std::string user;    // as typed at a refused sign-in
+    std::string address; // the caller's
+    std::string action;  // "sign-in", "sign-in refused", "sign-in throttled", "sign-out", "report viewed", ...
+    std::string detail;  // the report's id, or why
+};
+
 // Receives a stored report's bytes piece by piece, in order.
 using ByteSink = std::function<void(std::string_view)>;
 
@@ -87,6 +130,39 @@ public:
     // Up to `limit` ids above `after_id`, in order, of reports without a reading made by rules_version.
     virtual std::vector<std::int64_t> reports_to_read(std::int32_t rules_version, std::int64_t after_id,
                                                       std::size_t limit) = 0;
+
+    virtual std::vector<ReportSummary> search_reports(const ReportSearch& search) = 0;
+    // Deletes every report received before `before` with its reading; returns how many.
+    virtual std::size_t delete_reports_before(Clock::time_point before) = 0;
+
+    // Staff users. add_user returns false (and changes nothing) when the name is taken; remove_user also
+    // ends the user's sessions.
+    virtual bool add_user(const StaffUser& user) = 0;
+    virtual bool set_password(std::string_view name, std::string_view password_hash) = 0;
+    virtual bool remove_user(std::string_view name) = 0;
+    virtual std::optional<StaffUser> find_user(std::string_view name) = 0;
+    virtual std::vector<std::string> list_users() = 0;
+
+    // Sessions, by key (see StaffSession).
+    virtual void put_session(const StaffSession& session) = 0;
+    virtual std::optional<StaffSession> find_session(std::string_view key) = 0;
+    virtual void touch_session(std::string_view key, Clock::time_point seen) = 0;
+    virtual void delete_session(std::string_view key) = 0;
+    virtual std::size_t delete_sessions_idle_since(Clock::time_point last_seen_before) = 0;
+
+    // Refused sign-ins, counted for throttling: by account name and by caller address.
+    virtual void note_refused_sign_in(std::string_view user, std::string_view address, Clock::time_point time) = 0;
+    virtual std::size_t refused_sign_ins_of_user(std::string_view user, Clock::time_point since) = 0;
+    virtual std::size_t refused_sign_ins_from(std::string_view address, Clock::time_point since) = 0;
+    virtual void forget_refused_sign_ins_before(Clock::time_point before) = 0;
+
+    virtual void append_audit(const AuditEntry& entry) = 0;
+    virtual std::vector<AuditEntry> list_audit(std::size_t limit) = 0; // newest first
+
+    // API tokens: only a hash of each is kept (hex SHA-256; the tokens are long and random).
+    virtual bool add_token(std::string_view name, std::string_view token_hash) = 0; // false: name taken
+    virtual bool remove_token(std::string_view name) = 0;
+    virtual std::optional<std::string> token_name(std::string_view token_hash) = 0;
 };
 
 // Opens (creating when needed) the SQLite store in data_dir and brings its schema to the current version.
