@@ -22,10 +22,14 @@ std::size_t sequence_length(std::string_view bytes, std::size_t at, std::uint32_
         code = lead;
         return 1;
     }
-    if ((lead & 0xE0) == 0xC0) length = 2, least = 0x80, code = lead & 0x1F;
-    else if ((lead & 0xF0) == 0xE0) length = 3, least = 0x800, code = lead & 0x0F;
-    else if ((lead & 0xF8) == 0xF0) length = 4, least = 0x10000, code = lead & 0x07;
-    else return 0;
+    if ((lead & 0xE0) == 0xC0)
+        length = 2, least = 0x80, code = lead & 0x1F;
+    else if ((lead & 0xF0) == 0xE0)
+        length = 3, least = 0x800, code = lead & 0x0F;
+    else if ((lead & 0xF8) == 0xF0)
+        length = 4, least = 0x10000, code = lead & 0x07;
+    else
+        return 0;
     if (bytes.size() - at < length) return 0;
     for (std::size_t i = 1; i < length; ++i) {
         const auto next = static_cast<unsigned char>(bytes[at + i]);

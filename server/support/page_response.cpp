@@ -24,8 +24,7 @@ Response page(unsigned status, std::string_view template_name, PageData data, co
         data.set("user", request.principal->name);
         data.set("csrf", request.principal->csrf);
     }
-    Response response =
-        Response::text(status, render(template_name, std::move(data)), "text/html; charset=utf-8");
+    Response response = Response::text(status, render(template_name, std::move(data)), "text/html; charset=utf-8");
     add_page_headers(response);
     return response;
 }

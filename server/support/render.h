@@ -16,7 +16,8 @@ using PageData = kainjow::mustache::data;
 using PageList = kainjow::mustache::list;
 
 // templates/NAME.mustache with `data`; the templates top and bottom (the page's head, bar and end) and
-// results (a table of found reports) are there as partials. Throws std::logic_error for a template that does not parse (a fault of this build).
+// results (a table of found reports) are there as partials. Throws std::logic_error for a template that does not parse
+// (a fault of this build).
 std::string render(std::string_view template_name, PageData data);
 
 } // namespace lumresults::support

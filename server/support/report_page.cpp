@@ -20,6 +20,8 @@ using lum::reports::Verdict;
 
 constexpr std::size_t OTHER_REPORTS = 20;
 
+std::string lines_text(std::size_t count) { return std::to_string(count) + (count == 1 ? " line" : " lines"); }
+
 PageData row_data(const TestReading& test) {
     PageData row;
     row.set("n", std::to_string(test.number));
@@ -49,7 +51,8 @@ PageList figures_data(const ReadReport& reading) {
     for (const TestReading& test : reading.tests) {
         if (!test.ran) continue;
         const auto& f = test.figures;
-        if (test.number == 2 || test.number == 5) add_figure(figures, test, "Lost echoes", std::to_string(f.lost_echoes));
+        if (test.number == 2 || test.number == 5)
+            add_figure(figures, test, "Lost echoes", std::to_string(f.lost_echoes));
         if (test.number == 4) {
             add_figure(figures, test, "Lost probes", std::to_string(f.lost_probes));
             if (f.average_ms) add_figure(figures, test, "Average round trip", std::to_string(*f.average_ms) + " ms");
@@ -94,10 +97,11 @@ PageList sections_data(const ReadReport& reading, std::string_view bytes) {
     for (const TestReading& test : reading.tests) {
         PageData section;
         section.set("n", std::to_string(test.number));
-        section.set("line_count", std::to_string(test.lines.count));
+        section.set("line_count", lines_text(test.lines.count));
         section.set("open", test.verdict == Verdict::Failed || test.derived);
         const std::size_t end = std::min(test.bytes.end, bytes.size());
-        section.set("lines_html", raw_lines_html(bytes.substr(std::min(test.bytes.begin, end), end - std::min(test.bytes.begin, end))));
+        section.set("lines_html", raw_lines_html(bytes.substr(std::min(test.bytes.begin, end),
+                                                              end - std::min(test.bytes.begin, end))));
         sections.push_back(std::move(section));
     }
     return sections;
@@ -114,7 +118,7 @@ PageData header_data(const ReportInfo& info, const ReadReport& reading) {
     data.set("release", reading.release.empty() ? std::string("none") : reading.release);
     data.set("start_time", reading.start_time.empty() ? std::string("none") : reading.start_time);
     data.set("end_time", reading.finished ? reading.end_time : std::string("the report ends before the run did"));
-    data.set("line_count", std::to_string(reading.line_count));
+    data.set("line_count", lines_text(reading.line_count));
     return data;
 }
 

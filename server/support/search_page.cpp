@@ -52,7 +52,9 @@ void add_results(PageData& data, const SearchQuery& query, const FoundPage& foun
     data.set("caption", "Reports found, newest first");
     data.set("reports", found_rows(found));
     data.set("none", found.reports.empty());
-    data.set("count", std::to_string(found.reports.size()) + (found.next ? "+" : ""));
+    const std::size_t count = found.reports.size();
+    data.set("count", found.next ? "The newest " + std::to_string(count) + " reports"
+                                 : std::to_string(count) + (count == 1 ? " report" : " reports"));
     data.set("csv_query", search_query_string(query.form, query.form.after));
     if (found.next) data.set("older", search_query_string(query.form, *found.next));
     if (!query.form.after.empty()) data.set("newest", search_query_string(query.form, {}));

@@ -65,7 +65,8 @@ std::string read_address(SearchQuery& query) {
         return {};
     }
     const std::optional<IpAddress> address = parse_address(ip);
-    if (!address) return "\"" + ip + "\" is not an IPv4 or IPv6 address (choose \"starts with\" to search by its start).";
+    if (!address)
+        return "\"" + ip + "\" is not an IPv4 or IPv6 address (choose \"starts with\" to search by its start).";
     query.search.caller = format_address(*address);
     return {};
 }

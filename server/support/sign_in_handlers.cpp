@@ -25,8 +25,9 @@ std::string safe_next(std::string_view next) {
 }
 
 std::string sign_in_cookie(std::string_view value, bool secure) {
-    return std::string(SIGN_IN_COOKIE) + "=" + std::string(value) + "; Path=/support/; Max-Age=" +
-           (value.empty() ? "0" : "1800") + "; HttpOnly; SameSite=Strict" + (secure ? "; Secure" : "");
+    return std::string(SIGN_IN_COOKIE) + "=" + std::string(value) +
+           "; Path=/support/; Max-Age=" + (value.empty() ? "0" : "1800") + "; HttpOnly; SameSite=Strict" +
+           (secure ? "; Secure" : "");
 }
 
 // The form with a fresh token (and its cookie), the user name kept when it is shown again.

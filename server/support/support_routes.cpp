@@ -15,10 +15,16 @@ std::vector<Route> support_routes(SupportSite& site) {
     };
     const std::vector<std::string_view> get{"GET", "HEAD"};
     std::vector<Route> routes;
-    routes.push_back({"support-bare", get, "/support", {}, Access::Anyone,
-                      [](const Request&) { return Response::redirect("/support/", 301); }, {}});
+    routes.push_back({"support-bare",
+                      get,
+                      "/support",
+                      {},
+                      Access::Anyone,
+                      [](const Request&) { return Response::redirect("/support/", 301); },
+                      {}});
     routes.push_back({"sign-in", get, "/support/sign-in", {}, Access::Anyone, &sign_in_form, {}});
-    routes.push_back({"sign-in-post", {"POST"}, "/support/sign-in", {}, Access::Anyone, {}, receiving(&receive_sign_in)});
+    routes.push_back(
+        {"sign-in-post", {"POST"}, "/support/sign-in", {}, Access::Anyone, {}, receiving(&receive_sign_in)});
     routes.push_back({"sign-out", {"POST"}, "/support/sign-out", {}, Access::Staff, {}, receiving(&receive_sign_out)});
     routes.push_back({"search", get, "/support/", {}, Access::Staff, with_site(&search_page), {}});
     routes.push_back({"search-csv", get, "/support/reports.csv", {}, Access::Staff, with_site(&search_csv), {}});
