@@ -107,3 +107,16 @@ test('a search downloads as CSV, the same reports as the page shows', async () =
   assert.deepEqual(['test1', 'test2', 'test3'].map((name) => failed[header.indexOf(name)]), ['OK', 'OK', 'Failed']);
   assert.deepEqual(problems, []);
 });
+
+test('the API lists the same reports to a token, and nothing without one', async () => {
+  const { caller, id } = run('dns-failed');
+  const address = `${site.url}/api/v1/reports?ip=${caller}`;
+  const refused = await fetch(address);
+  assert.equal(refused.status, 401);
+  assert.match(refused.headers.get('www-authenticate') ?? '', /^Bearer/);
+  const answer = await fetch(address, { headers: { Authorization: `Bearer ${site.token}` } });
+  assert.equal(answer.status, 200);
+  const { reports } = await answer.json();
+  assert.deepEqual(reports.map((r) => r.id), newestFirst(runs.filter((r) => r.caller === caller)));
+  assert.deepEqual(reports.find((r) => r.id === id).failed_tests, [3]);
+});

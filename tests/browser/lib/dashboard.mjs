@@ -8,13 +8,15 @@ function required(name) {
   return value;
 }
 
-// Set by tests/browser/run: the server on loopback, its two accounts and where pictures go.
+// Set by tests/browser/run (scripts/demo sets the first three): the server on loopback, its accounts
+// and API token, and where pictures go.
 export const site = {
-  url: required('LUM_BROWSER_URL'),
-  user: required('LUM_BROWSER_USER'),
-  password: required('LUM_BROWSER_PASSWORD'),
-  throttledUser: required('LUM_BROWSER_THROTTLED_USER'),
-  shots: required('LUM_BROWSER_SHOTS'),
+  get url() { return required('LUM_BROWSER_URL'); },
+  get user() { return required('LUM_BROWSER_USER'); },
+  get password() { return required('LUM_BROWSER_PASSWORD'); },
+  get throttledUser() { return required('LUM_BROWSER_THROTTLED_USER'); },
+  get token() { return required('LUM_BROWSER_TOKEN'); },
+  get shots() { return required('LUM_BROWSER_SHOTS'); },
 };
 
 // Debian's chromium, never a browser of playwright's own. The closed network refuses the browser's
