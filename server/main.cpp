@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "server/account_commands.h"
 #include "server/report_commands.h"
 #include "server/serve.h"
 
@@ -17,9 +18,15 @@ constexpr std::string_view USAGE =
     "usage:\n"
     "  lumresults serve --listen ADDR:PORT --data DIR [--trusted-proxy CIDR]... [--max-upload BYTES]\n"
     "                   [--threads N] [--connection-timeout SECONDS] [--metrics-from CIDR]...\n"
+    "                   [--keep-days N]\n"
     "  lumresults reports --data DIR [--ip ADDR] [--since YYYY-MM-DD] [--json]\n"
     "  lumresults report --data DIR ID\n"
-    "  lumresults reanalyse --data DIR\n";
+    "  lumresults reanalyse --data DIR\n"
+    "  lumresults user add|passwd --data DIR NAME    (the password: first line of standard input)\n"
+    "  lumresults user remove --data DIR NAME\n"
+    "  lumresults user list --data DIR\n"
+    "  lumresults token add|remove --data DIR NAME   (add prints the new token, once)\n"
+    "  lumresults audit --data DIR [--limit N]\n";
 
 struct UsageError {
     std::string message;
@@ -82,6 +89,8 @@ ServeOptions serve_options(Arguments arguments) {
             options.http.threads = number_of<unsigned>(option, arguments.value_of(option), 1);
         } else if (option == "--connection-timeout") {
             options.http.connection_timeout_s = number_of<unsigned>(option, arguments.value_of(option), 1);
+        } else if (option == "--keep-days") {
+            options.keep_days = number_of<unsigned>(option, arguments.value_of(option), 0);
         } else {
             throw UsageError{"serve: unknown option " + std::string(option)};
         }
@@ -139,6 +148,59 @@ std::filesystem::path data_dir_only(Arguments arguments) {
     return data_dir;
 }
 
+// "--data DIR" and, when `with_name`, one NAME, in any order.
+std::pair<std::filesystem::path, std::string> account_options(Arguments arguments, bool with_name) {
+    std::filesystem::path data_dir;
+    std::optional<std::string> name;
+    while (!arguments.done()) {
+        const std::string_view word = arguments.take();
+        if (word == "--data")
+            data_dir = arguments.value_of(word);
+        else if (with_name && !name && !word.starts_with("--"))
+            name = std::string(word);
+        else
+            throw UsageError{"unexpected " + std::string(word)};
+    }
+    if (data_dir.empty() || (with_name && !name))
+        throw UsageError{with_name ? "needs --data and a NAME" : "needs --data"};
+    return {data_dir, name.value_or("")};
+}
+
+int user(int argc, char** argv) {
+    const std::string_view action = argc > 2 ? argv[2] : "";
+    const std::optional<UserAction> chosen = action == "add"      ? UserAction::Add
+                                             : action == "passwd" ? UserAction::Passwd
+                                             : action == "remove" ? UserAction::Remove
+                                             : action == "list"   ? std::optional(UserAction::List)
+                                                                  : std::nullopt;
+    if (!chosen) throw UsageError{"user: add, passwd, remove or list"};
+    const auto [data_dir, name] = account_options(Arguments(argc - 1, argv + 1), *chosen != UserAction::List);
+    return user_command(*chosen, data_dir, name);
+}
+
+int token(int argc, char** argv) {
+    const std::string_view action = argc > 2 ? argv[2] : "";
+    if (action != "add" && action != "remove") throw UsageError{"token: add or remove"};
+    const auto [data_dir, name] = account_options(Arguments(argc - 1, argv + 1), true);
+    return token_command(action == "add" ? TokenAction::Add : TokenAction::Remove, data_dir, name);
+}
+
+int audit(Arguments arguments) {
+    std::filesystem::path data_dir;
+    std::size_t limit = 100;
+    while (!arguments.done()) {
+        const std::string_view option = arguments.take();
+        if (option == "--data")
+            data_dir = arguments.value_of(option);
+        else if (option == "--limit")
+            limit = number_of<std::size_t>(option, arguments.value_of(option), 1);
+        else
+            throw UsageError{"audit: unknown option " + std::string(option)};
+    }
+    if (data_dir.empty()) throw UsageError{"audit needs --data"};
+    return audit_command(data_dir, limit);
+}
+
 int run(int argc, char** argv) {
     if (argc < 2) throw UsageError{"no command"};
     const std::string_view command = argv[1];
@@ -149,6 +211,9 @@ int run(int argc, char** argv) {
         return write_report(data_dir, id);
     }
     if (command == "reanalyse") return read_reports_again(data_dir_only(Arguments(argc, argv)));
+    if (command == "user") return user(argc, argv);
+    if (command == "token") return token(argc, argv);
+    if (command == "audit") return audit(Arguments(argc, argv));
     if (command == "--help" || command == "help") {
         std::fputs(USAGE.data(), stdout);
         return 0;

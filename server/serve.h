@@ -12,6 +12,7 @@ struct ServeOptions {
     HttpSettings http;
     std::filesystem::path data_dir;
     std::uint64_t max_upload = 16 * 1024 * 1024;
+    unsigned keep_days = 400; // reports older are deleted, daily; 0 keeps them for ever
 };
 
 // Serves until SIGTERM or SIGINT, then stops accepting, finishes the uploads being received and

@@ -23,9 +23,9 @@ struct Principal {
 
 struct Request {
     std::string method;
-    std::string path;                                        // without the query, percent-escapes undone
-    std::vector<std::string> query_keys;                     // the query's argument names, in order
-    std::vector<std::pair<std::string, std::string>> query;  // names and values, escapes undone, in order
+    std::string path;                                                   // without the query, percent-escapes undone
+    std::vector<std::string> query_keys;                                // the query's argument names, in order
+    std::vector<std::pair<std::string, std::string>> query;             // names and values, escapes undone, in order
     IpAddress peer;                                                     // the TCP peer
     IpAddress caller;                                                   // as decide_caller() names it
     std::function<std::optional<std::string>(std::string_view)> header; // first value, name in any case

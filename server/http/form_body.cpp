@@ -34,7 +34,8 @@ bool is_form_type(const Request& request) {
     const std::optional<std::string> type = request.header("Content-Type");
     if (!type) return false;
     std::string lower;
-    for (char c : *type) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char c : *type)
+        lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return lower.starts_with("application/x-www-form-urlencoded");
 }
 

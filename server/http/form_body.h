@@ -15,7 +15,7 @@
 namespace lumresults {
 
 struct FormFields {
-    std::vector<std::pair<std::string, std::string>> fields; // in order, escapes undone
+    std::vector<std::pair<std::string, std::string>> fields;       // in order, escapes undone
     std::optional<std::string> value(std::string_view name) const; // the first of that name
 };
 

@@ -8,11 +8,9 @@
 #include <cstdio>
 
 namespace lumresults {
-namespace {
 
 using namespace std::chrono;
 
-// The time in UTC: "YYYY-MM-DD HH:MM:SS" for people, ISO 8601 with milliseconds and "Z" for programs.
 std::string utc_text(Clock::time_point time, bool iso) {
     const auto ms = floor<milliseconds>(time);
     const auto day = floor<days>(ms);
@@ -31,7 +29,7 @@ std::string utc_text(Clock::time_point time, bool iso) {
     return result;
 }
 
-std::string escaped(std::string_view bytes) {
+std::string escaped_for_terminal(std::string_view bytes) {
     std::string text;
     for (const char c : bytes) {
         const auto byte = static_cast<unsigned char>(c);
@@ -48,6 +46,8 @@ std::string escaped(std::string_view bytes) {
     return text;
 }
 
+namespace {
+
 std::string padded(std::string text, std::size_t width, bool right) {
     if (text.size() >= width) return text;
     return right ? std::string(width - text.size(), ' ') + text : text + std::string(width - text.size(), ' ');
@@ -57,15 +57,15 @@ std::string as_lines(const std::vector<ReportInfo>& reports) {
     std::size_t id_width = 0, caller_width = 0, size_width = 0;
     for (const ReportInfo& report : reports) {
         id_width = std::max(id_width, std::to_string(report.id).size());
-        caller_width = std::max(caller_width, escaped(report.caller).size());
+        caller_width = std::max(caller_width, escaped_for_terminal(report.caller).size());
         size_width = std::max(size_width, std::to_string(report.size).size());
     }
     std::string text;
     for (const ReportInfo& report : reports) {
         text += padded(std::to_string(report.id), id_width, true) + "  " + utc_text(report.received, false) + "  " +
-                padded(escaped(report.caller), caller_width, false) + "  " +
-                padded(std::to_string(report.size), size_width, true) + "  " + escaped(report.sha256) + "  " +
-                escaped(report.file_name) + "\n";
+                padded(escaped_for_terminal(report.caller), caller_width, false) + "  " +
+                padded(std::to_string(report.size), size_width, true) + "  " + escaped_for_terminal(report.sha256) +
+                "  " + escaped_for_terminal(report.file_name) + "\n";
     }
     return text;
 }

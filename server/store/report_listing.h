@@ -18,6 +18,13 @@ namespace lumresults {
 // UTF-8 becomes U+FFFD there.
 std::string format_report_list(const std::vector<ReportInfo>& reports, bool json);
 
+// The time in UTC: "YYYY-MM-DD HH:MM:SS" for people, ISO 8601 with milliseconds and "Z" for programs.
+std::string utc_text(Clock::time_point time, bool iso);
+
+// Bytes for a terminal: every byte outside printable ASCII as \xHH and the backslash as \\, so that
+// text in any code page neither garbles the terminal nor loses a byte.
+std::string escaped_for_terminal(std::string_view bytes);
+
 // "YYYY-MM-DD" exactly, a day that exists, as that day's midnight UTC; nothing otherwise.
 std::optional<Clock::time_point> parse_day(std::string_view text);
 

@@ -57,8 +57,8 @@ struct ReportReading {
 
 // The dashboard's and the API's search: newest first, a page at a time. Every condition set must hold.
 struct ReportSearch {
-    std::string caller;         // empty: any caller
-    bool caller_prefix = false; // caller is the start of the address ("10.1.") rather than the whole
+    std::string caller;                     // empty: any caller
+    bool caller_prefix = false;             // caller is the start of the address ("10.1.") rather than the whole
     std::optional<Clock::time_point> since; // received at or after
     std::optional<Clock::time_point> until; // received before
     std::uint32_t failed_any_of = 0;        // 0: any; else some test of these bits (bit n-1: Test n) failed

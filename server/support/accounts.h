@@ -21,7 +21,7 @@ inline constexpr std::string_view SESSION_COOKIE = "lumresults_session";
 inline constexpr std::string_view SIGN_IN_PATH = "/support/sign-in";
 
 struct AccountPolicy {
-    std::chrono::seconds idle_expiry{30 * 60};          // a session unused this long is over
+    std::chrono::seconds idle_expiry{30 * 60};           // a session unused this long is over
     std::chrono::seconds session_lifetime{12 * 60 * 60}; // and any session after this long
     std::chrono::seconds throttle_window{15 * 60};       // refused sign-ins counted over this span
     std::size_t refusals_per_user = 5;                   // then that account is held for the window
@@ -35,6 +35,9 @@ bool password_matches(std::string_view password_hash, std::string_view password)
 
 // 32 random bytes as 64 hex digits: session cookies, CSRF tokens and API tokens.
 std::string random_token();
+// Whether text has the form random_token() gives (64 lower-case hex digits): anything else is refused
+// before the store is asked.
+bool is_token_text(std::string_view text);
 // What the store keeps of a session cookie or an API token: its hex SHA-256.
 std::string token_key(std::string_view token);
 

@@ -427,3 +427,114 @@ TEST_F(StoreTest, ReadsDoNotWaitForAWriteUnderWay) {
 }
 
 } // namespace
+
+namespace {
+
+std::vector<std::int64_t> ids_of(const std::vector<ReportSummary>& rows) {
+    std::vector<std::int64_t> ids;
+    for (const ReportSummary& row : rows)
+        ids.push_back(row.info.id);
+    return ids;
+}
+
+} // namespace
+
+TEST_F(StoreTest, SearchesByAddressTimeAndFailedTestAndPagesWithoutGapsOrRepeats) {
+    // id: caller, received, failed tests (0: read, none failed; -1: not read)
+    const std::vector<std::tuple<std::string, Clock::time_point, int>> made = {
+        {"10.1.2.3", t0, 0},       {"10.1.2.30", t0 + 1h, 1 << 1}, {"10.1.20.3", t0 + 2h, 1 << 4},
+        {"10.1.2.3", t0 + 3h, -1}, {"192.0.2.1", t0 + 3h, 1 << 6}, {"10.1.2.3", t0 + 24h, (1 << 1) | (1 << 4)},
+    };
+    std::vector<std::int64_t> id;
+    for (const auto& [caller, received, failed] : made) {
+        id.push_back(store->put_report(files.report("r", caller, received)));
+        if (failed >= 0)
+            store->put_reading(id.back(), {1, true, static_cast<std::uint32_t>(failed), "Windows 7", "{}"});
+    }
+    const auto search = [](std::string caller, bool prefix) {
+        ReportSearch s;
+        s.caller = std::move(caller);
+        s.caller_prefix = prefix;
+        return s;
+    };
+    ReportSearch in_day = search("", false);
+    in_day.since = t0 + 1h;
+    in_day.until = t0 + 3h;
+    ReportSearch failed_2 = search("", false);
+    failed_2.failed_any_of = 1 << 1;
+    ReportSearch any_failed_10_1_2 = search("10.1.2.", true);
+    any_failed_10_1_2.failed_any_of = 0x7F;
+    const std::vector<std::pair<ReportSearch, std::vector<std::int64_t>>> cases = {
+        {search("10.1.2.3", false), {id[5], id[3], id[0]}},
+        {search("10.1.2", true), {id[5], id[3], id[2], id[1], id[0]}},
+        {search("10.1.2.", true), {id[5], id[3], id[1], id[0]}},
+        {in_day, {id[2], id[1]}},
+        {failed_2, {id[5], id[1]}},
+        {any_failed_10_1_2, {id[5], id[1]}},
+        {search("", false), {id[5], id[4], id[3], id[2], id[1], id[0]}}, // equal times: the higher id first
+    };
+    for (const auto& [query, expected] : cases)
+        EXPECT_EQ(ids_of(store->search_reports(query)), expected) << query.caller;
+
+    const std::vector<ReportSummary> first = store->search_reports([] {
+        ReportSearch s;
+        s.limit = 4;
+        return s;
+    }());
+    ReportSearch next;
+    next.after = std::pair{first.back().info.received, first.back().info.id};
+    EXPECT_EQ(ids_of(store->search_reports(next)), (std::vector{id[1], id[0]}));
+    EXPECT_FALSE(first[2].reading.has_value()); // id[3] was never read
+    EXPECT_EQ(first[0].reading->failed_tests, (1u << 1) | (1u << 4));
+}
+
+TEST_F(StoreTest, RetentionDeletesOlderReportsWithTheirReadingsOnly) {
+    std::vector<std::int64_t> id;
+    for (int day = 0; day < 3; ++day) {
+        id.push_back(store->put_report(files.report("r", "192.0.2.1", t0 + day * 24h)));
+        store->put_reading(id.back(), {1, true, 0, "", "{}"});
+    }
+    EXPECT_EQ(store->delete_reports_before(t0 + 24h), 1u);
+    EXPECT_FALSE(store->find_report(id[0]));
+    EXPECT_FALSE(store->find_reading(id[0]));
+    EXPECT_TRUE(store->find_reading(id[1]));
+    EXPECT_EQ(ids_of(store->list_reports({})), (std::vector{id[2], id[1]}));
+    // An id is never given again, even after the newest report is gone.
+    EXPECT_EQ(store->delete_reports_before(t0 + 72h), 2u);
+    EXPECT_GT(store->put_report(files.report("r")), id[2]);
+}
+
+TEST_F(StoreTest, KeepsStaffSessionsThrottlingAuditAndTokens) {
+    EXPECT_TRUE(store->add_user({"ann", "hash-1"}));
+    EXPECT_FALSE(store->add_user({"ann", "hash-2"}));
+    EXPECT_EQ(store->find_user("ann")->password_hash, "hash-1");
+    store->put_session({"k1", "ann", "c1", t0, t0});
+    store->touch_session("k1", t0 + 5min);
+    EXPECT_EQ(store->find_session("k1")->last_seen, t0 + 5min);
+    EXPECT_EQ(store->find_session("k1")->csrf, "c1");
+    EXPECT_TRUE(store->set_password("ann", "hash-3")); // a new password ends the old sessions
+    EXPECT_FALSE(store->find_session("k1"));
+    store->put_session({"k2", "ann", "c2", t0, t0});
+    EXPECT_TRUE(store->remove_user("ann"));
+    EXPECT_FALSE(store->find_session("k2"));
+    EXPECT_TRUE(store->list_users().empty());
+
+    store->note_refused_sign_in("bob", "192.0.2.9", t0);
+    store->note_refused_sign_in("bob", "192.0.2.8", t0 + 10min);
+    store->note_refused_sign_in("eve", "192.0.2.9", t0 + 10min);
+    EXPECT_EQ(store->refused_sign_ins_of_user("bob", t0), 2u);
+    EXPECT_EQ(store->refused_sign_ins_of_user("bob", t0 + 1min), 1u);
+    EXPECT_EQ(store->refused_sign_ins_from("192.0.2.9", t0), 2u);
+    store->forget_refused_sign_ins_before(t0 + 1min);
+    EXPECT_EQ(store->refused_sign_ins_from("192.0.2.9", t0), 1u);
+
+    store->append_audit({t0, "ann", "192.0.2.9", "sign-in", ""});
+    store->append_audit({t0, "ann", "192.0.2.9", "report viewed", "7"});
+    EXPECT_EQ(store->list_audit(1).front().action, "report viewed");
+
+    EXPECT_TRUE(store->add_token("crm", "h1"));
+    EXPECT_FALSE(store->add_token("crm", "h2"));
+    EXPECT_EQ(store->token_name("h1"), "crm");
+    EXPECT_TRUE(store->remove_token("crm"));
+    EXPECT_FALSE(store->token_name("h1"));
+}

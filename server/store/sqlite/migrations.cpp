@@ -48,9 +48,51 @@ CREATE TABLE report_readings (
 CREATE INDEX report_readings_by_rules ON report_readings (rules_version, report_id);
 )sql";
 
+// Version 3: who may read the reports. Secrets are kept only as hashes: argon2id for passwords, SHA-256
+// for session cookies and API tokens (long random values, which a fast hash suffices for). The audit log
+// keeps the user name as typed at a refused sign-in, so it is a blob like every other outside text.
+constexpr const char* staff_v3 = R"sql(
+CREATE TABLE staff_users (
+    name          BLOB PRIMARY KEY,
+    password_hash TEXT NOT NULL,
+    created_ms    INTEGER NOT NULL
+);
+CREATE TABLE staff_sessions (
+    key          TEXT PRIMARY KEY, -- hex SHA-256 of the cookie's value
+    user         BLOB NOT NULL REFERENCES staff_users (name) ON DELETE CASCADE,
+    csrf         TEXT NOT NULL,
+    created_ms   INTEGER NOT NULL,
+    last_seen_ms INTEGER NOT NULL
+);
+CREATE INDEX staff_sessions_by_user ON staff_sessions (user);
+CREATE INDEX staff_sessions_by_last_seen ON staff_sessions (last_seen_ms);
+CREATE TABLE refused_sign_ins (
+    user    BLOB NOT NULL,
+    address TEXT NOT NULL,
+    time_ms INTEGER NOT NULL
+);
+CREATE INDEX refused_sign_ins_by_user ON refused_sign_ins (user, time_ms);
+CREATE INDEX refused_sign_ins_by_address ON refused_sign_ins (address, time_ms);
+CREATE INDEX refused_sign_ins_by_time ON refused_sign_ins (time_ms);
+CREATE TABLE audit_log (
+    id      INTEGER PRIMARY KEY AUTOINCREMENT,
+    time_ms INTEGER NOT NULL,
+    user    BLOB NOT NULL,
+    address TEXT NOT NULL,
+    action  TEXT NOT NULL,
+    detail  BLOB NOT NULL
+);
+CREATE TABLE api_tokens (
+    name       BLOB PRIMARY KEY,
+    token_hash TEXT NOT NULL UNIQUE,
+    created_ms INTEGER NOT NULL
+);
+)sql";
+
 constexpr std::array steps_of_this_build{
     Migration{1, reports_v1},
     Migration{2, readings_v2},
+    Migration{3, staff_v3},
 };
 
 constexpr bool numbered_without_gaps() {

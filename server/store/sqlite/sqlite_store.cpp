@@ -10,7 +10,9 @@
 #include "server/store/commit_queue.h"
 #include "server/store/sqlite/connections.h"
 #include "server/store/sqlite/migrations.h"
+#include "server/store/sqlite/report_search.h"
 #include "server/store/sqlite/sqlite_handles.h"
+#include "server/store/sqlite/staff_tables.h"
 #include "server/store/store.h"
 
 #include <algorithm>
@@ -19,6 +21,7 @@
 #include <limits>
 #include <mutex>
 #include <span>
+#include <type_traits>
 #include <string>
 #include <vector>
 
@@ -29,30 +32,6 @@ using namespace sqlite;
 
 constexpr std::size_t content_piece = 64 * 1024;
 constexpr std::size_t readers_kept = 8;
-constexpr const char* info_columns =
-    "SELECT id, caller, received_ms, file_name, content_type, size, sha256 FROM reports";
-
-std::int64_t to_unix_ms(Clock::time_point time) {
-    return std::chrono::floor<std::chrono::milliseconds>(time.time_since_epoch()).count();
-}
-
-Clock::time_point from_unix_ms(std::int64_t ms) {
-    return Clock::time_point(std::chrono::duration_cast<Clock::duration>(std::chrono::milliseconds(ms)));
-}
-
-// The row at the statement's cursor, selected with info_columns.
-ReportInfo info_at(sqlite3_stmt* row) {
-    ReportInfo info;
-    info.id = sqlite3_column_int64(row, 0);
-    info.caller = column_bytes(row, 1);
-    info.received = from_unix_ms(sqlite3_column_int64(row, 2));
-    info.file_name = column_bytes(row, 3);
-    info.content_type = column_bytes(row, 4);
-    info.size = static_cast<std::uint64_t>(sqlite3_column_int64(row, 5));
-    info.sha256 = column_bytes(row, 6);
-    return info;
-}
-
 // Inserts the report's row with room for its bytes (zeros for now); returns its id.
 std::int64_t insert_row(sqlite3* db, const NewReport& report) {
     Statement insert = prepare(db, "INSERT INTO reports (caller, received_ms, file_name, content_type, size, sha256, "
@@ -131,8 +110,8 @@ void write_batch(sqlite3* db, std::span<PendingReport* const> batch) {
 class SqliteStore final : public Store {
 public:
     explicit SqliteStore(const std::filesystem::path& file)
-        : writer_(open_store_connection(file, Role::writer)),
-          readings_writer_(open_store_connection(file, Role::writer)), readers_(file, readers_kept),
+        : writer_(open_store_connection(file, Role::writer)), side_writer_(open_store_connection(file, Role::writer)),
+          readers_(file, readers_kept),
           commits_([this](std::span<PendingReport* const> batch) { write_batch(writer_.get(), batch); }) {
         migrate(writer_.get());
     }
@@ -146,12 +125,86 @@ public:
     std::vector<std::int64_t> reports_to_read(std::int32_t rules_version, std::int64_t after_id,
                                               std::size_t limit) override;
 
+    std::vector<ReportSummary> search_reports(const ReportSearch& search) override {
+        return sqlite::search_reports(readers_.lease().get(), search);
+    }
+    std::size_t delete_reports_before(Clock::time_point before) override {
+        return on_side_writer([&](sqlite3* db) { return sqlite::delete_reports_before(db, before); });
+    }
+
+    bool add_user(const StaffUser& user) override {
+        return on_side_writer([&](sqlite3* db) { return sqlite::add_user(db, user); });
+    }
+    bool set_password(std::string_view name, std::string_view hash) override {
+        return on_side_writer([&](sqlite3* db) { return sqlite::set_password(db, name, hash); });
+    }
+    bool remove_user(std::string_view name) override {
+        return on_side_writer([&](sqlite3* db) { return sqlite::remove_user(db, name); });
+    }
+    std::optional<StaffUser> find_user(std::string_view name) override {
+        return sqlite::find_user(readers_.lease().get(), name);
+    }
+    std::vector<std::string> list_users() override { return sqlite::list_users(readers_.lease().get()); }
+
+    void put_session(const StaffSession& session) override {
+        on_side_writer([&](sqlite3* db) { sqlite::put_session(db, session); });
+    }
+    std::optional<StaffSession> find_session(std::string_view key) override {
+        return sqlite::find_session(readers_.lease().get(), key);
+    }
+    void touch_session(std::string_view key, Clock::time_point seen) override {
+        on_side_writer([&](sqlite3* db) { sqlite::touch_session(db, key, seen); });
+    }
+    void delete_session(std::string_view key) override {
+        on_side_writer([&](sqlite3* db) { sqlite::delete_session(db, key); });
+    }
+    std::size_t delete_sessions_idle_since(Clock::time_point before) override {
+        return on_side_writer([&](sqlite3* db) { return sqlite::delete_sessions_idle_since(db, before); });
+    }
+
+    void note_refused_sign_in(std::string_view user, std::string_view address, Clock::time_point time) override {
+        on_side_writer([&](sqlite3* db) { sqlite::note_refused_sign_in(db, user, address, time); });
+    }
+    std::size_t refused_sign_ins_of_user(std::string_view user, Clock::time_point since) override {
+        return sqlite::refused_sign_ins_of_user(readers_.lease().get(), user, since);
+    }
+    std::size_t refused_sign_ins_from(std::string_view address, Clock::time_point since) override {
+        return sqlite::refused_sign_ins_from(readers_.lease().get(), address, since);
+    }
+    void forget_refused_sign_ins_before(Clock::time_point before) override {
+        on_side_writer([&](sqlite3* db) { sqlite::forget_refused_sign_ins_before(db, before); });
+    }
+
+    void append_audit(const AuditEntry& entry) override {
+        on_side_writer([&](sqlite3* db) { sqlite::append_audit(db, entry); });
+    }
+    std::vector<AuditEntry> list_audit(std::size_t limit) override {
+        return sqlite::list_audit(readers_.lease().get(), limit);
+    }
+
+    bool add_token(std::string_view name, std::string_view hash) override {
+        return on_side_writer([&](sqlite3* db) { return sqlite::add_token(db, name, hash); });
+    }
+    bool remove_token(std::string_view name) override {
+        return on_side_writer([&](sqlite3* db) { return sqlite::remove_token(db, name); });
+    }
+    std::optional<std::string> token_name(std::string_view hash) override {
+        return sqlite::token_name(readers_.lease().get(), hash);
+    }
+
 private:
+    // Runs a write that is not an upload on the side writer, one thread at a time.
+    template <typename Write> std::invoke_result_t<Write, sqlite3*> on_side_writer(Write write) {
+        const std::lock_guard lock(side_mutex_);
+        return write(side_writer_.get());
+    }
+
     Connection writer_; // used only by the commit queue's leader of the moment (and by migrate before it)
-    // Readings are derived, never waited for by an upload: a connection of their own, which takes the
-    // file's write lock in turn with the commit queue's (SQLite's busy time-out lets each wait).
-    std::mutex readings_mutex_;
-    Connection readings_writer_;
+    // Every other write (readings, which are derived, staff and sessions, retention) is never waited for by
+    // an upload: a connection of its own, which takes the file's write lock in turn with the commit queue's
+    // (SQLite's busy time-out lets each wait).
+    std::mutex side_mutex_;
+    Connection side_writer_;
     ReaderPool readers_;
     CommitQueue commits_;
 };
@@ -167,7 +220,7 @@ std::int64_t SqliteStore::put_report(const NewReport& report) {
 
 std::optional<ReportInfo> SqliteStore::find_report(std::int64_t id) {
     const ReaderPool::Lease reader = readers_.lease();
-    Statement query = prepare(reader.get(), std::string(info_columns) + " WHERE id = ?1");
+    Statement query = prepare(reader.get(), std::string(REPORT_INFO_COLUMNS) + " WHERE id = ?1");
     bind_integer(query.get(), 1, id);
     if (!step(reader.get(), query.get())) return std::nullopt;
     return info_at(query.get());
@@ -199,7 +252,7 @@ bool SqliteStore::read_report(std::int64_t id, const ByteSink& sink) {
 std::vector<ReportInfo> SqliteStore::list_reports(const ReportFilter& filter) {
     // Only the conditions asked for appear, so that SQLite picks the index that fits: (caller, received)
     // for one caller, (received) otherwise; both give newest first without sorting.
-    std::string sql = info_columns;
+    std::string sql = REPORT_INFO_COLUMNS;
     if (filter.caller) sql += " WHERE caller = ?1";
     if (filter.since) sql += filter.caller ? " AND received_ms >= ?2" : " WHERE received_ms >= ?2";
     sql += " ORDER BY received_ms DESC, id DESC LIMIT ?3";
@@ -216,8 +269,8 @@ std::vector<ReportInfo> SqliteStore::list_reports(const ReportFilter& filter) {
 }
 
 void SqliteStore::put_reading(std::int64_t id, const ReportReading& reading) {
-    const std::lock_guard lock(readings_mutex_);
-    sqlite3* db = readings_writer_.get();
+    const std::lock_guard lock(side_mutex_);
+    sqlite3* db = side_writer_.get();
     Statement insert = prepare(db, "INSERT OR REPLACE INTO report_readings (report_id, rules_version, finished, "
                                    "failed_tests, release, reading) VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
     bind_integer(insert.get(), 1, id);

@@ -1,0 +1,123 @@
+// server/account_commands.cpp: staff users, API tokens and the audit log from the command line.
+#include "server/account_commands.h"
+
+#include <cstdio>
+#include <exception>
+#include <iostream>
+#include <optional>
+
+#include "server/store/report_listing.h"
+#include "server/store/store.h"
+#include "server/support/accounts.h"
+
+namespace lumresults {
+namespace {
+
+// What the command line's own changes are written to the audit log as coming from.
+constexpr std::string_view COMMAND_LINE = "command line";
+
+// The first line of standard input without its line end; nothing when it is empty or missing.
+std::optional<std::string> password_from_input() {
+    std::string line;
+    if (!std::getline(std::cin, line)) return std::nullopt;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty()) return std::nullopt;
+    return line;
+}
+
+// A name shown in terminals, logs and pages: printable, no spaces or controls.
+bool acceptable_name(std::string_view name) {
+    if (name.empty() || name.size() > 64) return false;
+    for (const char c : name)
+        if (c <= ' ' || c == 0x7F) return false;
+    return true;
+}
+
+int failed(const std::string& message) {
+    std::fprintf(stderr, "lumresults: %s\n", message.c_str());
+    return 1;
+}
+
+void note(Store& store, std::string_view name, std::string_view action) {
+    store.append_audit({Clock::now(), std::string(name), std::string(COMMAND_LINE), std::string(action), {}});
+}
+
+int set_user(Store& store, UserAction action, const std::string& name) {
+    const std::optional<std::string> password = password_from_input();
+    if (!password) return failed("the password (the first line of standard input) is empty");
+    const std::string hash = support::hash_password(*password);
+    if (action == UserAction::Add) {
+        if (!store.add_user({name, hash})) return failed("user " + name + " exists already");
+        note(store, name, "user added");
+    } else {
+        if (!store.set_password(name, hash)) return failed("no user " + name);
+        note(store, name, "password changed");
+    }
+    return 0;
+}
+
+int run_user_action(Store& store, UserAction action, const std::string& name) {
+    switch (action) {
+    case UserAction::Add:
+    case UserAction::Passwd: return set_user(store, action, name);
+    case UserAction::Remove:
+        if (!store.remove_user(name)) return failed("no user " + name);
+        note(store, name, "user removed");
+        return 0;
+    case UserAction::List:
+        for (const std::string& user : store.list_users())
+            std::printf("%s\n", escaped_for_terminal(user).c_str());
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
+    return 1;
+}
+
+int run_token_action(Store& store, TokenAction action, const std::string& name) {
+    if (action == TokenAction::Remove) {
+        if (!store.remove_token(name)) return failed("no token " + name);
+        note(store, name, "token removed");
+        return 0;
+    }
+    const std::string token = support::random_token();
+    if (!store.add_token(name, support::token_key(token))) return failed("token " + name + " exists already");
+    note(store, name, "token added");
+    std::printf("%s\n", token.c_str());
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+} // namespace
+
+int user_command(UserAction action, const std::filesystem::path& data_dir, const std::string& name) {
+    if (action != UserAction::List && !acceptable_name(name))
+        return failed("a user name is 1 to 64 printable characters without spaces");
+    try {
+        return run_user_action(*open_sqlite_store(data_dir), action, name);
+    } catch (const std::exception& error) {
+        return failed(error.what());
+    }
+}
+
+int token_command(TokenAction action, const std::filesystem::path& data_dir, const std::string& name) {
+    if (!acceptable_name(name)) return failed("a token name is 1 to 64 printable characters without spaces");
+    try {
+        return run_token_action(*open_sqlite_store(data_dir), action, name);
+    } catch (const std::exception& error) {
+        return failed(error.what());
+    }
+}
+
+int audit_command(const std::filesystem::path& data_dir, std::size_t limit) {
+    try {
+        for (const AuditEntry& entry : open_sqlite_store(data_dir)->list_audit(limit)) {
+            const std::string line = utc_text(entry.time, false) + "\t" + escaped_for_terminal(entry.user) + "\t" +
+                                     escaped_for_terminal(entry.address) + "\t" + escaped_for_terminal(entry.action) +
+                                     "\t" + escaped_for_terminal(entry.detail) + "\n";
+            std::fwrite(line.data(), 1, line.size(), stdout);
+        }
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    } catch (const std::exception& error) {
+        return failed(error.what());
+    }
+}
+
+} // namespace lumresults
