@@ -52,15 +52,19 @@ std::optional<std::string> Request::query_value(std::string_view name) const {
     return std::nullopt;
 }
 
-// The first route whose path and query fit decides: the more particular routes come first in the table.
+// The first route whose path, query and method fit decides: the more particular routes come first in the
+// table. One path may have several routes, one per method (a form's page and its POST); when none allows
+// the method, the first that fits the path names the refusal and Allow lists every fitting route's methods.
 RouteMatch match_route(const std::vector<Route>& routes, std::string_view method, std::string_view path,
                        const std::vector<std::string>& query_keys) {
+    RouteMatch refusal{nullptr, 404, {}, "other"};
     for (const Route& route : routes) {
         if (!path_fits(route, path) || !query_fits(route, query_keys)) continue;
         if (allows(route, method)) return {&route, 0, {}, route.name};
-        return {nullptr, 405, allowed_methods(route), route.name};
+        if (refusal.refusal == 404) refusal = {nullptr, 405, {}, route.name};
+        refusal.allow += (refusal.allow.empty() ? "" : ", ") + allowed_methods(route);
     }
-    return {nullptr, 404, {}, "other"};
+    return refusal;
 }
 
 } // namespace lumresults

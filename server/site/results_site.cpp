@@ -63,6 +63,8 @@ std::vector<Route> results_routes(Site& site) {
          Access::Monitoring,
          [&site](const Request&) { return Response::text(200, site.metrics.render(), "text/plain; version=0.0.4"); },
          {}});
+    for (Route& route : support::support_routes(site.support_site))
+        routes.push_back(std::move(route));
     return routes;
 }
 

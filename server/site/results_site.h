@@ -1,4 +1,5 @@
-// server/site/results_site.h: the results server's paths: the program's four, the front page and /metrics.
+// server/site/results_site.h: the results server's paths: the program's four, the front page, /metrics and the
+// support dashboard's.
 #pragma once
 
 #include <memory>
@@ -8,6 +9,7 @@
 #include "server/http/routes.h"
 #include "server/http/shared_body.h"
 #include "server/store/store.h"
+#include "server/support/support_routes.h"
 #include "server/upload/report_upload.h"
 
 namespace lumresults {
@@ -16,10 +18,16 @@ namespace lumresults {
 constexpr std::uint64_t DOWNLOAD_BYTES = 10 * 1024 * 1024;
 
 struct Site {
+    // Spelled out so that the dashboard's members below keep their defaults without a warning.
+    Site(Store& store_, Metrics& metrics_, UploadSettings upload_, std::shared_ptr<SharedBody> download_)
+        : store(store_), metrics(metrics_), upload(std::move(upload_)), download(std::move(download_)) {}
+
     Store& store;
     Metrics& metrics;
     UploadSettings upload;
     std::shared_ptr<SharedBody> download;
+    support::AccountPolicy accounts;                    // the dashboard's sign-in and session rules
+    support::SupportSite support_site{store, accounts}; // the dashboard's handlers share this
 };
 
 // The route table, most particular first. The site must outlive the routes.

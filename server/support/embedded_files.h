@@ -1,0 +1,14 @@
+// server/support/embedded_files.h: the dashboard's templates and static files, built into the program so that
+// the server needs no files of its own at run time.
+#pragma once
+
+#include <optional>
+#include <string_view>
+
+namespace lumresults::support {
+
+// A file by its path below server/support/ ("templates/search.mustache", "assets/support.css"); the bytes
+// live as long as the program.
+std::optional<std::string_view> embedded_file(std::string_view name);
+
+} // namespace lumresults::support

@@ -1,0 +1,293 @@
+// tests/server/accounts_test.cpp: staff passwords, sign-in throttling, session expiry, the gate and the
+// retention sweep, against a real SQLite store.
+#include "server/support/accounts.h"
+#include "server/support/retention.h"
+
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <fstream>
+#include <map>
+
+using namespace lumresults;
+using namespace lumresults::support;
+using namespace std::chrono_literals;
+using lum::testing_support::ScratchFolder;
+
+namespace {
+
+const Clock::time_point t0 = std::chrono::sys_days{std::chrono::year{2026} / 5 / 6} + 9h;
+const std::string PASSWORD = "correct horse battery";
+
+// One hash for every test: the hashing is slow on purpose.
+const std::string& password_hash() {
+    static const std::string hash = hash_password(PASSWORD);
+    return hash;
+}
+
+class AccountsTest : public ::testing::Test {
+protected:
+    AccountsTest() { store_->add_user({"ana", password_hash()}); }
+
+    std::vector<std::string> audit_actions() {
+        std::vector<std::string> actions;
+        for (const AuditEntry& entry : store_->list_audit(100))
+            actions.insert(actions.begin(), entry.action); // oldest first
+        return actions;
+    }
+
+    ScratchFolder folder_{"lumresults_accounts_"};
+    std::unique_ptr<Store> store_ = open_sqlite_store(folder_.path() / "data");
+};
+
+TEST(PasswordsTest, OnlyTheSamePasswordMatchesItsHash) {
+    const std::string& hash = password_hash();
+    EXPECT_EQ(hash.rfind("$argon2id$", 0), 0u) << hash;
+    EXPECT_TRUE(password_matches(hash, PASSWORD));
+    for (const std::string& wrong :
+         std::vector<std::string>{"", "correct horse batter", "Correct horse battery", PASSWORD + " "})
+        EXPECT_FALSE(password_matches(hash, wrong)) << wrong;
+    EXPECT_NE(hash_password(PASSWORD), hash) << "each hash has its own salt";
+    EXPECT_FALSE(password_matches("not a hash", PASSWORD));
+    EXPECT_FALSE(password_matches(std::string(1000, '$'), PASSWORD));
+}
+
+TEST_F(AccountsTest, RefusedSignInsHoldTheAccountEvenForTheRightPassword) {
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(sign_in(*store_, "ana", "guess", "192.0.2." + std::to_string(i), t0 + i * 1s).outcome,
+                  SignInOutcome::Refused);
+    EXPECT_EQ(sign_in(*store_, "ana", PASSWORD, "198.51.100.1", t0 + 10s).outcome, SignInOutcome::Throttled);
+    EXPECT_EQ(sign_in(*store_, "ana", PASSWORD, "198.51.100.1", t0 + 4s + 15min).outcome, SignInOutcome::SignedIn);
+    const std::vector<std::string> expected{"sign-in refused", "sign-in refused", "sign-in refused",
+                                            "sign-in refused", "sign-in refused", "sign-in throttled",
+                                            "sign-in"};
+    EXPECT_EQ(audit_actions(), expected);
+}
+
+TEST_F(AccountsTest, ThrottlingCountsRefusalsPerAccountAndPerAddressWithinTheWindow) {
+    const struct {
+        const char* name;
+        int refusals;
+        bool same_user;    // the refusals were of "ana" (from many addresses), else of many names
+        bool same_address; // from the address signing in now, else from many
+        std::chrono::minutes age;
+        SignInOutcome expected;
+    } cases[] = {
+        {"four of the account", 4, true, false, 1min, SignInOutcome::SignedIn},
+        {"five of the account", 5, true, false, 1min, SignInOutcome::Throttled},
+        {"five of the account, all old", 5, true, false, 16min, SignInOutcome::SignedIn},
+        {"nineteen from the address", 19, false, true, 1min, SignInOutcome::SignedIn},
+        {"twenty from the address", 20, false, true, 1min, SignInOutcome::Throttled},
+        {"twenty from the address, all old", 20, false, true, 16min, SignInOutcome::SignedIn},
+        {"twenty from elsewhere", 20, false, false, 1min, SignInOutcome::SignedIn},
+    };
+    for (const auto& c : cases) {
+        ScratchFolder folder("lumresults_throttle_");
+        const std::unique_ptr<Store> store = open_sqlite_store(folder.path() / "data");
+        store->add_user({"ana", password_hash()});
+        for (int i = 0; i < c.refusals; ++i)
+            store->note_refused_sign_in(c.same_user ? "ana" : "user" + std::to_string(i),
+                                        c.same_address ? "203.0.113.7" : "192.0.2." + std::to_string(i), t0 - c.age);
+        EXPECT_EQ(sign_in(*store, "ana", PASSWORD, "203.0.113.7", t0).outcome, c.expected) << c.name;
+    }
+}
+
+TEST_F(AccountsTest, SessionsEndWhenIdleTooLongAndAfterTheirLifetime) {
+    const struct {
+        const char* name;
+        std::vector<std::chrono::minutes> uses; // minutes after sign-in
+        bool live_at_last;
+    } cases[] = {
+        {"used within the idle time", {29min}, true},
+        {"first used after the idle time", {30min}, false},
+        {"gone for good once expired", {31min, 32min}, false},
+    };
+    for (const auto& c : cases) {
+        const SignInResult signed_in = sign_in(*store_, "ana", PASSWORD, "192.0.2.1", t0);
+        ASSERT_EQ(signed_in.outcome, SignInOutcome::SignedIn);
+        std::optional<Principal> last;
+        for (const auto at : c.uses)
+            last = session_of(*store_, signed_in.cookie_value, t0 + at);
+        EXPECT_EQ(last.has_value(), c.live_at_last) << c.name;
+    }
+    // A session used throughout stays live until the lifetime ends, and not past it.
+    const SignInResult busy = sign_in(*store_, "ana", PASSWORD, "192.0.2.1", t0);
+    for (auto at = 20min; at < 12h; at += 20min)
+        ASSERT_TRUE(session_of(*store_, busy.cookie_value, t0 + at)) << at.count();
+    EXPECT_FALSE(session_of(*store_, busy.cookie_value, t0 + 12h));
+}
+
+TEST_F(AccountsTest, EverySignInStartsANewSessionKeptOnlyAsAHash) {
+    const SignInResult first = sign_in(*store_, "ana", PASSWORD, "192.0.2.1", t0);
+    const SignInResult second = sign_in(*store_, "ana", PASSWORD, "192.0.2.1", t0 + 1s);
+    ASSERT_EQ(second.outcome, SignInOutcome::SignedIn);
+    EXPECT_TRUE(is_token_text(first.cookie_value));
+    EXPECT_NE(first.cookie_value, second.cookie_value);
+    EXPECT_NE(first.principal.csrf, second.principal.csrf);
+    EXPECT_EQ(first.principal.session_key, token_key(first.cookie_value));
+    EXPECT_FALSE(store_->find_session(first.cookie_value)) << "the cookie itself is not stored";
+
+    const std::optional<Principal> found = session_of(*store_, first.cookie_value, t0 + 2s);
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->name, "ana");
+    EXPECT_EQ(found->csrf, first.principal.csrf);
+
+    sign_out(*store_, first.principal, "192.0.2.1", t0 + 3s);
+    EXPECT_FALSE(session_of(*store_, first.cookie_value, t0 + 4s));
+    EXPECT_TRUE(session_of(*store_, second.cookie_value, t0 + 4s));
+    EXPECT_EQ(audit_actions(), (std::vector<std::string>{"sign-in", "sign-in", "sign-out"}));
+}
+
+TEST_F(AccountsTest, AnUnknownUserIsRefusedAndARemovedUsersSessionsEnd) {
+    EXPECT_EQ(sign_in(*store_, "bob", PASSWORD, "192.0.2.1", t0).outcome, SignInOutcome::Refused);
+    const SignInResult signed_in = sign_in(*store_, "ana", PASSWORD, "192.0.2.1", t0);
+    ASSERT_TRUE(store_->remove_user("ana"));
+    EXPECT_FALSE(session_of(*store_, signed_in.cookie_value, t0 + 1s));
+    EXPECT_EQ(sign_in(*store_, "ana", PASSWORD, "192.0.2.1", t0 + 2s).outcome, SignInOutcome::Refused);
+}
+
+TEST(CsrfTest, OnlyTheWholeTokenMatches) {
+    const Principal principal{"ana", "key", std::string(64, 'a')};
+    const struct {
+        std::string given;
+        bool matches;
+    } cases[] = {
+        {std::string(64, 'a'), true},        {"", false}, {std::string(63, 'a'), false}, {std::string(65, 'a'), false},
+        {std::string(63, 'a') + "b", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(csrf_matches(principal, c.given), c.matches) << c.given;
+    EXPECT_FALSE(csrf_matches(Principal{"token", "", ""}, "")) << "a principal without a form token matches nothing";
+}
+
+TEST(CookiesTest, TheSessionCookieIsFoundByItsExactName) {
+    const struct {
+        const char* header;
+        std::optional<std::string> value;
+    } cases[] = {
+        {"lumresults_session=abc", "abc"},
+        {"a=1; lumresults_session=abc; b=2", "abc"},
+        {"a=1;lumresults_session=abc", "abc"},
+        {"lumresults_session_old=abc", std::nullopt},
+        {"xlumresults_session=abc", std::nullopt},
+        {"lumresults_signin=abc", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(cookie_value(c.header, SESSION_COOKIE), c.value) << c.header;
+    EXPECT_EQ(session_cookie("v", false), "lumresults_session=v; Path=/support/; HttpOnly; SameSite=Strict");
+    EXPECT_EQ(session_cookie("v", true), "lumresults_session=v; Path=/support/; HttpOnly; SameSite=Strict; Secure");
+    EXPECT_NE(ended_session_cookie(true).find("Max-Age=0"), std::string::npos);
+}
+
+// A request as the server would hand it to the gate.
+Request request_of(std::string method, std::string path, std::map<std::string, std::string> headers,
+                   std::vector<std::pair<std::string, std::string>> query = {}) {
+    Request request;
+    request.method = std::move(method);
+    request.path = std::move(path);
+    request.query = std::move(query);
+    request.header = [headers = std::move(headers)](std::string_view name) -> std::optional<std::string> {
+        const auto found = headers.find(std::string(name));
+        if (found == headers.end()) return std::nullopt;
+        return found->second;
+    };
+    return request;
+}
+
+std::string header_of(const Response& response, std::string_view name) {
+    for (const auto& [key, value] : response.headers)
+        if (key == name) return value;
+    return {};
+}
+
+TEST_F(AccountsTest, TheGateSendsPagesToSignInAndRefusesEverythingElse) {
+    const Gate gate = make_gate(*store_);
+    Request page = request_of("GET", "/support/reports/7", {}, {{"ip", "10.0.0.1"}, {"match", "a&b c"}});
+    std::optional<Response> refusal = gate(Access::Staff, page);
+    ASSERT_TRUE(refusal);
+    EXPECT_EQ(refusal->status, 303u);
+    EXPECT_EQ(header_of(*refusal, "Location"),
+              "/support/sign-in?next=%2Fsupport%2Freports%2F7%3Fip%3D10.0.0.1%26match%3Da%2526b%2520c");
+
+    for (const char* method : {"POST", "PUT", "DELETE"}) {
+        Request form = request_of(method, "/support/sign-out", {{"Cookie", "lumresults_session=" + random_token()}});
+        refusal = gate(Access::Staff, form);
+        ASSERT_TRUE(refusal) << method;
+        EXPECT_EQ(refusal->status, 401u) << method;
+    }
+
+    const SignInResult signed_in = sign_in(*store_, "ana", PASSWORD, "192.0.2.1", Clock::now());
+    Request live =
+        request_of("POST", "/support/sign-out", {{"Cookie", "x=1; lumresults_session=" + signed_in.cookie_value}});
+    EXPECT_FALSE(gate(Access::Staff, live));
+    ASSERT_TRUE(live.principal);
+    EXPECT_EQ(live.principal->name, "ana");
+    EXPECT_EQ(live.principal->csrf, signed_in.principal.csrf);
+}
+
+TEST_F(AccountsTest, TheGateLetsInOnlyAKnownBearerToken) {
+    const std::string token = random_token();
+    ASSERT_TRUE(store_->add_token("billing", token_key(token)));
+    std::string upper = token;
+    for (char& c : upper)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const struct {
+        std::optional<std::string> authorization;
+        bool let_in;
+    } cases[] = {
+        {"Bearer " + token, true},
+        {"bearer " + token, true},
+        {"Bearer  " + token, true},
+        {std::nullopt, false},
+        {"Bearer " + random_token(), false},
+        {"Bearer " + upper, false},
+        {"Basic " + token, false},
+        {"Bearer " + token + "0", false},
+        {token, false},
+        {"Bearer " + token_key(token), false},
+    };
+    const Gate gate = make_gate(*store_);
+    for (const auto& c : cases) {
+        std::map<std::string, std::string> headers;
+        if (c.authorization) headers["Authorization"] = *c.authorization;
+        Request request = request_of("GET", "/api/v1/reports", headers);
+        const std::optional<Response> refusal = gate(Access::Token, request);
+        EXPECT_EQ(!refusal, c.let_in) << c.authorization.value_or("(none)");
+        if (refusal) {
+            EXPECT_EQ(refusal->status, 401u);
+            EXPECT_EQ(header_of(*refusal, "WWW-Authenticate"), "Bearer");
+        } else {
+            EXPECT_EQ(request.principal->name, "billing");
+        }
+    }
+}
+
+TEST_F(AccountsTest, TheSweepDeletesOldReportsAndExpiredSessions) {
+    const auto report_at = [&](Clock::time_point received) {
+        const auto content = folder_.path() / ("content" + std::to_string(received.time_since_epoch().count()));
+        std::ofstream(content, std::ios::binary) << "report";
+        return store_->put_report(
+            {"192.0.2.1", received, "lumtest.log", "text/plain", 6, std::string(64, 'a'), content});
+    };
+    report_at(t0 - std::chrono::days(401));
+    const std::int64_t kept = report_at(t0 - std::chrono::days(399));
+    store_->put_session({"idle", "ana", "csrf", t0 - 1h, t0 - 31min});
+    store_->put_session({"busy", "ana", "csrf", t0 - 1h, t0 - 29min});
+
+    const SweepCounts kept_for_ever = sweep_expired(*store_, {0, {}}, t0);
+    EXPECT_EQ(kept_for_ever.reports, 0u);
+    EXPECT_EQ(kept_for_ever.sessions, 1u);
+    EXPECT_EQ(store_->list_reports({}).size(), 2u);
+    const SweepCounts counts = sweep_expired(*store_, {400, {}}, t0 + 1s);
+    EXPECT_EQ(counts.reports, 1u);
+    const std::vector<ReportInfo> left = store_->list_reports({});
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_EQ(left[0].id, kept);
+    EXPECT_FALSE(store_->find_session("idle"));
+    EXPECT_TRUE(store_->find_session("busy"));
+}
+
+} // namespace
