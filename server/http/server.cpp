@@ -128,6 +128,17 @@ bool from_monitoring(const HttpSettings& settings, const IpAddress& caller) {
     return false;
 }
 
+// Handlers run inside the library's callback, where an exception would end the whole process: one that
+// escapes a handler (a store that cannot answer, say) is logged and the request answered 500.
+template <typename Call> auto guarded(Call call) -> decltype(call()) {
+    try {
+        return call();
+    } catch (const std::exception& error) {
+        write_log_line(std::string("lumresults: a handler failed: ") + error.what());
+        return Response::text(500, "internal error\n");
+    }
+}
+
 // What is known once the headers are in: a refusal, or the route and, for a body, its receiver.
 std::optional<Response> begin_exchange(HttpServer& server, Exchange& exchange) {
     if (exchange.match.route == nullptr) {
@@ -182,7 +193,7 @@ MHD_Result on_request(void* context, MHD_Connection* connection, const char* url
             server.watch().set_deadline(connection, body_deadline(server.settings()));
         // A refusal before the body is sent at once (the connection then closes, the body unread);
         // anything else is answered on a later call, which keeps the connection open for the next request.
-        if (std::optional<Response> refusal = begin_exchange(server, *exchange); refusal)
+        if (std::optional<Response> refusal = guarded([&] { return begin_exchange(server, *exchange); }); refusal)
             return queue(connection, *exchange, *refusal) ? MHD_YES : MHD_NO;
         return MHD_YES;
     }
@@ -197,13 +208,14 @@ MHD_Result on_request(void* context, MHD_Connection* connection, const char* url
             exchange->dropped_bytes += piece.size();
             return exchange->dropped_bytes <= REFUSED_BODY_ALLOWANCE ? MHD_YES : MHD_NO;
         }
-        exchange->held_refusal = exchange->receiver->feed(piece);
+        exchange->held_refusal = guarded([&] { return exchange->receiver->feed(piece); });
         return MHD_YES;
     }
     if (exchange->answered) return MHD_YES;
     if (exchange->held_refusal) return queue(connection, *exchange, *exchange->held_refusal) ? MHD_YES : MHD_NO;
-    const Response response =
-        exchange->receiver ? exchange->receiver->finish() : exchange->match.route->answer(exchange->request);
+    const Response response = guarded([&] {
+        return exchange->receiver ? exchange->receiver->finish() : exchange->match.route->answer(exchange->request);
+    });
     return queue(connection, *exchange, response) ? MHD_YES : MHD_NO;
 }
 

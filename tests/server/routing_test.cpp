@@ -38,3 +38,16 @@ TEST(RouteTable, AFolderRouteTakesOnlyPathsBelowItAndTheFirstFittingRouteDecides
         EXPECT_EQ(match.refusal, refusal) << method << ' ' << path;
     }
 }
+
+TEST(RouteTable, APathMayHaveARoutePerMethodAndARefusalListsThemAll) {
+    const auto answer = [](const Request&) { return Response::text(200, ""); };
+    std::vector<Route> routes;
+    routes.push_back({"form", {"GET", "HEAD"}, "/support/sign-in", {}, Access::Anyone, answer, {}});
+    routes.push_back({"form-post", {"POST"}, "/support/sign-in", {}, Access::Anyone, answer, {}});
+    EXPECT_EQ(match_route(routes, "GET", "/support/sign-in", {}).name, "form");
+    EXPECT_EQ(match_route(routes, "POST", "/support/sign-in", {}).name, "form-post");
+    const RouteMatch refused = match_route(routes, "PUT", "/support/sign-in", {});
+    EXPECT_EQ(refused.refusal, 405u);
+    EXPECT_EQ(refused.allow, "GET, HEAD, POST");
+    EXPECT_EQ(refused.name, "form");
+}

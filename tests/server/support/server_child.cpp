@@ -41,13 +41,13 @@ std::vector<char*> argv_of(std::vector<std::string>& words) {
     _exit(127);
 }
 
-pid_t spawn(std::vector<std::string> words, int out, int err) {
+pid_t spawn(std::vector<std::string> words, int out, int err, int in = -1) {
     const UniqueFd null(open("/dev/null", O_RDWR | O_CLOEXEC));
     auto argv = argv_of(words);
     const pid_t parent = getpid();
     const pid_t pid = fork();
     if (pid < 0) throw std::runtime_error("fork failed");
-    if (pid == 0) become(parent, null.get(), out < 0 ? null.get() : out, err < 0 ? 2 : err, argv.data());
+    if (pid == 0) become(parent, in < 0 ? null.get() : in, out < 0 ? null.get() : out, err < 0 ? 2 : err, argv.data());
     return pid;
 }
 
@@ -133,15 +133,25 @@ int ServerChild::wait_exit(int seconds) {
     return exit_code_of(status);
 }
 
-CommandResult run_lumresults(const std::vector<std::string>& args) {
+// A pipe's two ends.
+std::pair<UniqueFd, UniqueFd> new_pipe() {
     int ends[2];
     if (pipe2(ends, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
-    UniqueFd read_end(ends[0]);
-    UniqueFd write_end(ends[1]);
+    return {UniqueFd(ends[0]), UniqueFd(ends[1])};
+}
+
+CommandResult run_lumresults(const std::vector<std::string>& args, std::string_view input) {
+    auto [read_end, write_end] = new_pipe();
+    auto [input_end, feed_end] = new_pipe();
     std::vector<std::string> words{lumresults_program()};
     words.insert(words.end(), args.begin(), args.end());
-    const pid_t pid = spawn(std::move(words), write_end.get(), -1);
+    const pid_t pid = spawn(std::move(words), write_end.get(), -1, input.empty() ? -1 : input_end.get());
     write_end.reset();
+    input_end.reset();
+    // Small inputs only: the whole of it fits in the pipe, so writing before reading cannot stall.
+    if (!input.empty() && write(feed_end.get(), input.data(), input.size()) != static_cast<ssize_t>(input.size()))
+        throw std::runtime_error("cannot write the command's input");
+    feed_end.reset();
     CommandResult result;
     char buffer[65536];
     for (ssize_t got; (got = read(read_end.get(), buffer, sizeof buffer)) != 0;) {

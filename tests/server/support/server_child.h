@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace lum::server_testing {
@@ -50,7 +51,8 @@ struct CommandResult {
     std::string output; // standard output, as bytes
 };
 
-// Runs `lumresults ARGS...` to its end, its standard output captured and its standard error passed on.
-CommandResult run_lumresults(const std::vector<std::string>& args);
+// Runs `lumresults ARGS...` to its end, its standard output captured and its standard error passed on;
+// its standard input is `input` (a few bytes at most), or empty.
+CommandResult run_lumresults(const std::vector<std::string>& args, std::string_view input = {});
 
 } // namespace lum::server_testing

@@ -1,0 +1,182 @@
+// tests/server/security_test.cpp: every dashboard and API route of the running server refuses a caller
+// without a session or token, forms without their CSRF token are refused, and sign-in starts a new session.
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <set>
+
+#include "raw_http.h"
+#include "server/site/results_site.h"
+#include "server/support/accounts.h"
+#include "server_child.h"
+#include "test_support.h"
+
+namespace {
+
+using namespace lum::server_testing;
+using namespace std::chrono_literals;
+using lum::testing_support::ScratchFolder;
+using lumresults::Access;
+using lumresults::Route;
+
+// The only routes under /support/ and /api/ that anyone may use: the way in.
+const std::set<std::string_view> OPEN_ROUTES = {"/support/sign-in"};
+
+const std::string PASSWORD = "a long enough password";
+
+bool guarded_path(std::string_view path) { return path.starts_with("/support/") || path.starts_with("/api/"); }
+
+// A path the route answers: a folder route's with something below it, and its query argument if it wants one.
+std::string target_of(const Route& route) {
+    std::string target(route.path);
+    if (route.prefix) target += "1";
+    if (!route.query_key.empty()) target += "?" + std::string(route.query_key);
+    return target;
+}
+
+std::string request(std::string_view method, std::string_view target, std::string_view headers = "",
+                    std::string_view body = "") {
+    std::string text = std::string(method) + " " + std::string(target) + " HTTP/1.1\r\nHost: 127.0.0.1\r\n" +
+                       std::string(headers) + "Connection: close\r\n";
+    if (method != "GET" && method != "HEAD") {
+        text += "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: " + std::to_string(body.size()) +
+                "\r\n";
+    }
+    return text + "\r\n" + std::string(body);
+}
+
+// The value a Set-Cookie header of the response gives the cookie, if one does.
+std::optional<std::string> set_cookie(const HttpResponse& response, std::string_view name) {
+    for (const auto& [key, value] : response.headers)
+        if (strcasecmp(key.c_str(), "Set-Cookie") == 0 && value.starts_with(std::string(name) + "="))
+            return value.substr(name.size() + 1, value.find(';') - name.size() - 1);
+    return std::nullopt;
+}
+
+// The value of the hidden field named csrf in a page's form.
+std::string csrf_field(const std::string& page) {
+    std::smatch found;
+    if (std::regex_search(page, found, std::regex(R"re(<input[^>]*name="csrf"[^>]*value="([^"]*)")re")) ||
+        std::regex_search(page, found, std::regex(R"re(<input[^>]*value="([^"]*)"[^>]*name="csrf")re")))
+        return found[1];
+    return {};
+}
+
+class SecurityTest : public ::testing::Test {
+protected:
+    SecurityTest() {
+        const auto store = lumresults::open_sqlite_store(folder_.path() / "data");
+        store->add_user({"ana", lumresults::support::hash_password(PASSWORD)});
+    }
+
+    HttpResponse send(const std::string& text, bool to_head = false) {
+        std::optional<HttpResponse> response = exchange(server().port(), text, 10000ms, to_head);
+        EXPECT_TRUE(response) << text;
+        return response.value_or(HttpResponse{});
+    }
+
+    ServerChild& server() {
+        if (!server_)
+            server_.emplace(folder_.path() / "data", std::vector<std::string>{}, folder_.path() / "serve.log");
+        return *server_;
+    }
+
+    // Signs in as the sign-in page asks: its cookie and the same value in the form. The new session's cookie,
+    // or nothing; `planted` is a session cookie the browser already had.
+    std::optional<std::string> sign_in(const std::string& planted = {}) {
+        const HttpResponse page = send(request("GET", "/support/sign-in?next=/support/"));
+        const std::optional<std::string> form_cookie = set_cookie(page, "lumresults_signin");
+        EXPECT_TRUE(form_cookie);
+        EXPECT_EQ(csrf_field(page.body), form_cookie.value_or("?"));
+        std::string cookies = "Cookie: lumresults_signin=" + form_cookie.value_or("");
+        if (!planted.empty()) cookies += "; lumresults_session=" + planted;
+        const HttpResponse answer = send(request(
+            "POST", "/support/sign-in", cookies + "\r\n",
+            "user=ana&password=a+long+enough+password&csrf=" + form_cookie.value_or("") + "&next=%2Fsupport%2F"));
+        EXPECT_EQ(answer.status, 303) << answer.body;
+        return set_cookie(answer, "lumresults_session");
+    }
+
+    ScratchFolder folder_{"lumresults_security_"};
+    std::optional<ServerChild> server_;
+    // The table the server serves, made as serve makes it (over a store of its own: it is never run here).
+    std::unique_ptr<lumresults::Store> table_store_ = lumresults::open_sqlite_store(folder_.path() / "table");
+    lumresults::Metrics metrics_;
+    lumresults::Site site_{*table_store_, metrics_, {1024, folder_.path() / "table" / "spool"}, nullptr};
+    const std::vector<Route> routes_ = lumresults::results_routes(site_);
+};
+
+TEST_F(SecurityTest, EveryDashboardAndApiRouteRefusesACallerWithoutSessionOrToken) {
+    std::size_t guarded = 0;
+    for (const Route& route : routes_) {
+        if (!guarded_path(route.path)) continue;
+        if (route.access == Access::Anyone) {
+            EXPECT_TRUE(OPEN_ROUTES.contains(route.path)) << route.path << " is open to anyone";
+            continue;
+        }
+        ASSERT_TRUE(route.access == Access::Staff || route.access == Access::Token) << route.path;
+        ++guarded;
+        for (const std::string_view method : route.methods) {
+            const std::string target = target_of(route);
+            const bool page = route.access == Access::Staff && (method == "GET" || method == "HEAD");
+            const std::string wrong_credentials = route.access == Access::Staff
+                                                      ? "Cookie: lumresults_session=" + std::string(64, 'a') + "\r\n"
+                                                      : "Authorization: Bearer " + std::string(64, 'a') + "\r\n";
+            for (const std::string& headers : {std::string(), wrong_credentials}) {
+                const HttpResponse answer = send(request(method, target, headers), method == "HEAD");
+                const std::string said = std::string(method) + " " + target + " " + headers;
+                if (page) {
+                    EXPECT_EQ(answer.status, 303) << said;
+                    EXPECT_TRUE(answer.header("Location").value_or("").starts_with("/support/sign-in?next=")) << said;
+                } else {
+                    EXPECT_EQ(answer.status, 401) << said;
+                }
+                if (route.access == Access::Token) {
+                    EXPECT_EQ(answer.header("WWW-Authenticate"), "Bearer") << said;
+                }
+            }
+        }
+    }
+    EXPECT_GT(guarded, 0u) << "no dashboard or API routes in the table";
+}
+
+TEST_F(SecurityTest, SignInStartsANewSessionWhateverTheBrowserHad) {
+    const std::optional<std::string> planted = sign_in();
+    ASSERT_TRUE(planted);
+    const std::optional<std::string> next = sign_in(*planted);
+    ASSERT_TRUE(next);
+    EXPECT_NE(*next, *planted);
+    EXPECT_EQ(send(request("GET", "/support/", "Cookie: lumresults_session=" + *next + "\r\n")).status, 200);
+}
+
+TEST_F(SecurityTest, FormsWithoutTheirCsrfTokenAreRefused) {
+    // The sign-in form: its token is the cookie the form page set.
+    const HttpResponse page = send(request("GET", "/support/sign-in"));
+    const std::string form_cookie = set_cookie(page, "lumresults_signin").value_or("");
+    for (const std::string& csrf : {std::string(), std::string("&csrf="), "&csrf=" + std::string(64, '0')}) {
+        const HttpResponse answer =
+            send(request("POST", "/support/sign-in", "Cookie: lumresults_signin=" + form_cookie + "\r\n",
+                         "user=ana&password=a+long+enough+password" + csrf));
+        EXPECT_EQ(answer.status, 403) << csrf;
+        EXPECT_FALSE(set_cookie(answer, "lumresults_session")) << csrf;
+    }
+    // Every form of a session: each Staff route that takes a body refuses one without the session's token.
+    const std::optional<std::string> session = sign_in();
+    ASSERT_TRUE(session);
+    const std::string cookie = "Cookie: lumresults_session=" + *session + "\r\n";
+    for (const Route& route : routes_) {
+        if (route.access != Access::Staff) continue;
+        for (const std::string_view method : route.methods)
+            if (method != "GET" && method != "HEAD") {
+                EXPECT_EQ(send(request(method, target_of(route), cookie, "x=1")).status, 403) << route.path;
+            }
+    }
+    EXPECT_EQ(send(request("GET", "/support/", cookie)).status, 200) << "the refused sign-out left the session";
+    // And with its token, sign-out ends the session.
+    const std::string csrf = csrf_field(send(request("GET", "/support/", cookie)).body);
+    ASSERT_FALSE(csrf.empty());
+    EXPECT_EQ(send(request("POST", "/support/sign-out", cookie, "csrf=" + csrf)).status, 303);
+    EXPECT_EQ(send(request("GET", "/support/", cookie)).status, 303);
+}
+
+} // namespace
