@@ -3,6 +3,7 @@
 
 #include "server/http/access_log.h"
 #include "server/support/accounts.h"
+#include "server/support/page_headers.h"
 
 namespace lumresults::support {
 namespace {
@@ -92,19 +93,25 @@ std::optional<Response> token_gate(Store& store, Request& request) {
     return response;
 }
 
+std::optional<Response> decide(Store& store, const AccountPolicy& policy, Access access, Request& request) {
+    try {
+        if (access == Access::Staff) return staff_gate(store, policy, request);
+        if (access == Access::Token) return token_gate(store, request);
+        return refused("not a guarded route\n"); // the server asks only for those two: refuse the unexpected
+    } catch (const std::exception& error) {
+        // A store that cannot answer is the server's trouble, not the caller's: logged, answered 503.
+        write_log_line(std::string("lumresults: gate: ") + error.what());
+        return Response::text(503, "the store cannot answer now\n");
+    }
+}
+
 } // namespace
 
 Gate make_gate(Store& store, AccountPolicy policy) {
     return [&store, policy](Access access, Request& request) -> std::optional<Response> {
-        try {
-            if (access == Access::Staff) return staff_gate(store, policy, request);
-            if (access == Access::Token) return token_gate(store, request);
-            return refused("not a guarded route\n"); // the server asks only for those two: refuse the unexpected
-        } catch (const std::exception& error) {
-            // The gate runs inside the HTTP library's callback: nothing may escape it.
-            write_log_line(std::string("lumresults: gate: ") + error.what());
-            return Response::text(503, "the store cannot answer now\n");
-        }
+        std::optional<Response> refusal = decide(store, policy, access, request);
+        if (refusal) add_page_headers(*refusal);
+        return refusal;
     };
 }
 

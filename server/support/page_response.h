@@ -6,13 +6,10 @@
 #include <string_view>
 
 #include "server/http/exchange.h"
+#include "server/support/page_headers.h"
 #include "server/support/render.h"
 
 namespace lumresults::support {
-
-// Content-Security-Policy (no inline script or style anywhere), nosniff, no-store, frame denial and
-// referrer policy, added to a response.
-void add_page_headers(Response& response);
 
 // An HTML page rendered from templates/NAME.mustache, with the signed-in user's name and form token.
 Response page(unsigned status, std::string_view template_name, PageData data, const Request& request);

@@ -159,7 +159,8 @@ Response report_page(SupportSite& site, const Request& request, const ReportInfo
     data.set("no_others", others.empty());
     data.set("table_id", "other-reports-table");
     data.set("caption", "Other reports from the same address, newest first");
-    audit_report(site.store, request, "report viewed", info.id);
+    // A HEAD shows nobody anything.
+    if (request.method == "GET") audit_report(site.store, request, "report viewed", info.id);
     return page(200, "report", std::move(data), request);
 }
 
@@ -171,7 +172,7 @@ void audit_report(Store& store, const Request& request, std::string_view action,
 }
 
 Response report_download(Store& store, const Request& request, const ReportInfo& info) {
-    audit_report(store, request, "report downloaded", info.id);
+    if (request.method == "GET") audit_report(store, request, "report downloaded", info.id);
     return attachment(stored_bytes(store, info), "application/octet-stream",
                       "lumtest-" + std::to_string(info.id) + ".log");
 }
