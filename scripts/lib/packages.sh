@@ -52,3 +52,7 @@ X86_PACKAGES="g++-mingw-w64-i686-posix binutils-mingw-w64-i686 wine32:i386"
 RELEASE_PACKAGES="cmake ninja-build git g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 g++-mingw-w64-i686-posix binutils-mingw-w64-i686 zip osslsigncode openssl"
 # Checking a release: its zips opened.
 RELEASE_CHECK_PACKAGES="unzip"
+# The support dashboard's browser tests: Debian's chromium, driven from Node.js by npm's playwright-core.
+# A Node.js that came with its own npm needs no other; Debian's nodejs has it in a package of its own.
+BROWSER_PACKAGES="chromium nodejs"
+command -v npm >/dev/null 2>&1 || BROWSER_PACKAGES="$BROWSER_PACKAGES npm"

@@ -1,0 +1,74 @@
+// tests/browser/lib/dashboard.mjs: what the browser flows share: the browser, a page that notes what went wrong on it, signing in, screenshots.
+import { chromium } from 'playwright-core';
+import path from 'node:path';
+
+function required(name) {
+  const value = process.env[name];
+  if (!value) throw new Error(`${name} is not set: run the flows through tests/browser/run`);
+  return value;
+}
+
+// Set by tests/browser/run (scripts/demo sets the first three): the server on loopback, its accounts
+// and API token, and where pictures go.
+export const site = {
+  get url() { return required('LUM_BROWSER_URL'); },
+  get user() { return required('LUM_BROWSER_USER'); },
+  get password() { return required('LUM_BROWSER_PASSWORD'); },
+  get throttledUser() { return required('LUM_BROWSER_THROTTLED_USER'); },
+  get token() { return required('LUM_BROWSER_TOKEN'); },
+  get shots() { return required('LUM_BROWSER_SHOTS'); },
+};
+
+// Debian's chromium, never a browser of playwright's own. The closed network refuses the browser's
+// background traffic, so that is switched off rather than left to fail.
+export function launch() {
+  return chromium.launch({
+    executablePath: '/usr/bin/chromium',
+    args: ['--no-sandbox', '--disable-gpu', '--no-first-run', '--disable-background-networking',
+           '--disable-component-update', '--disable-sync'],
+  });
+}
+
+// A page of its own (its own cookies); problems collects script errors, console errors (a refused
+// inline script or style shows there) and dialogs, which no page of the dashboard may open. An answer
+// such as 401 is logged as a failed load: that is the flow's to check, not a problem.
+export async function openPage(browser) {
+  const context = await browser.newContext({ acceptDownloads: true });
+  // Everything here is on loopback: what has not appeared in a few seconds never will.
+  context.setDefaultTimeout(10000);
+  const page = await context.newPage();
+  const problems = [];
+  page.on('pageerror', (error) => problems.push(`script error: ${error.message}`));
+  page.on('console', (message) => {
+    if (message.type() === 'error' && !message.text().startsWith('Failed to load resource'))
+      problems.push(`console: ${message.text()}`);
+  });
+  page.on('dialog', async (dialog) => {
+    problems.push(`dialog: ${dialog.message()}`);
+    await dialog.dismiss();
+  });
+  return { page, problems };
+}
+
+// Fills the sign-in form and sends it with its button, as a person would; the answer to the POST.
+export async function submitSignIn(page, user, password) {
+  await page.fill('#sign-in [name=user]', user);
+  await page.fill('#sign-in [name=password]', password);
+  const [answer] = await Promise.all([
+    page.waitForResponse((r) => r.request().method() === 'POST' && new URL(r.url()).pathname === '/support/sign-in'),
+    page.locator('#sign-in').getByRole('button').click(),
+  ]);
+  await page.waitForLoadState();
+  return answer;
+}
+
+export async function signIn(page, user = site.user, password = site.password) {
+  await page.goto(`${site.url}/support/sign-in`);
+  const answer = await submitSignIn(page, user, password);
+  if (answer.status() !== 303) throw new Error(`signing in as ${user} was answered ${answer.status()}`);
+  await page.waitForURL(`${site.url}/support/`);
+}
+
+export function screenshot(page, name) {
+  return page.screenshot({ path: path.join(site.shots, `${name}.png`), fullPage: true });
+}

@@ -1,0 +1,128 @@
+// tests/browser/reports.test.mjs: finding the lab's reports on the dashboard, opening them, and taking a search away as CSV.
+import { test, before, beforeEach, after } from 'node:test';
+import assert from 'node:assert/strict';
+import { readFileSync } from 'node:fs';
+import { site, launch, openPage, signIn, screenshot } from './lib/dashboard.mjs';
+import { labRuns } from './lib/runs.mjs';
+
+const runs = labRuns();
+const run = (scenario) => runs.find((r) => r.scenario === scenario);
+let browser;
+let page;
+let problems;
+
+before(async () => {
+  browser = await launch();
+  ({ page, problems } = await openPage(browser));
+  await signIn(page);
+});
+// Each flow answers for what went wrong on the page during it.
+beforeEach(() => { problems.length = 0; });
+after(async () => { await browser?.close(); });
+
+// Sets one of the search form's fields, whichever kind of control it is.
+async function setField(name, value) {
+  const field = page.locator(`#search [name=${name}]`);
+  const kind = await field.first().evaluate((e) => (e.tagName === 'SELECT' ? 'select' : e.type));
+  if (kind === 'select') await field.selectOption(value);
+  else if (kind === 'radio') await page.check(`#search [name=${name}][value=${value}]`);
+  else await field.fill(value);
+}
+
+// Searches as a person would, with the form and its button; the ids shown, in their order.
+async function search(ip, match) {
+  await page.goto(`${site.url}/support/`);
+  await setField('ip', ip);
+  await setField('match', match);
+  await Promise.all([page.waitForURL(/\/support\/\?/), page.locator('#search').getByRole('button').click()]);
+  return page.locator('#results tr.report').evaluateAll((rows) => rows.map((row) => Number(row.dataset.id)));
+}
+
+// Newest first: the lab's runs uploaded in turn, so a later run's report has the larger id.
+const newestFirst = (list) => list.map((r) => r.id).sort((a, b) => b - a);
+
+test('search by address: exact and by its beginning', async () => {
+  const subscriber = run('all-pass').caller;
+  const fromThere = runs.filter((r) => r.caller === subscriber);
+  assert.ok(fromThere.length >= 2 && fromThere.length < runs.length, 'the lab runs need two callers');
+  assert.deepEqual(await search(subscriber, 'exact'), newestFirst(fromThere));
+  await screenshot(page, 'search-exact');
+  assert.deepEqual(await search(subscriber.slice(0, -2), 'exact'), [], 'a part of an address matched exactly');
+  const block = `${subscriber.split('.')[0]}.`;
+  assert.deepEqual(await search(block, 'prefix'),
+                   newestFirst(runs.filter((r) => r.caller.startsWith(block))));
+  assert.deepEqual(await search(subscriber.slice(0, -2), 'prefix'), newestFirst(fromThere));
+  assert.deepEqual(problems, []);
+});
+
+test('a report opens from the search, with the rows its window showed, in their colours', async () => {
+  for (const expected of runs) {
+    await search(expected.caller, 'exact');
+    await Promise.all([page.waitForURL(`${site.url}/support/reports/${expected.id}`),
+                       page.click(`#results tr.report[data-id="${expected.id}"] a.open`)]);
+    const shown = await page.locator('#rows .row').evaluateAll((rows) => rows.map((row) => {
+      const copy = row.cloneNode(true);
+      copy.querySelectorAll('.derived').forEach((mark) => mark.remove());
+      return { test: Number(row.dataset.test), text: copy.textContent, colour: getComputedStyle(row).color };
+    }));
+    assert.equal(shown.length, 7, `the rows of ${expected.scenario}`);
+    const reached = expected.rows.map((row) => row.test);
+    assert.deepEqual(shown.filter((row) => reached.includes(row.test)), expected.rows,
+                     `the rows of ${expected.scenario} (report ${expected.id})`);
+    await screenshot(page, `report-${expected.scenario}`);
+  }
+  assert.deepEqual(problems, []);
+});
+
+test('markup and quotes in a report are shown as text, never run', async () => {
+  const { id } = run('markup-in-output');
+  await page.goto(`${site.url}/support/reports/${id}`);
+  const text = await page.textContent('body');
+  for (const literal of ['Ethernet adapter <script>alert(1)</script> "quoted":',
+                         'Realtek "PCIe" GBE <b>Family</b> & Controller']) {
+    assert.ok(text.includes(literal), `the page does not show ${literal}`);
+  }
+  assert.equal(await page.locator('script:not([src]), b').count(), 0, 'the report\'s markup became elements');
+  await page.click('#section-1 summary');
+  await screenshot(page, 'report-markup-as-text');
+  assert.deepEqual(problems, [], 'a dialog or script error means the markup ran');
+});
+
+// RFC 4180: fields in double quotes may hold commas, line ends and doubled quotes.
+function parseCsv(text) {
+  const rows = [[]];
+  const field = /("(?:[^"]|"")*"|[^,\r\n]*)(,|\r?\n|$)/y;
+  for (let match; field.lastIndex < text.length && (match = field.exec(text));) {
+    const value = match[1].startsWith('"') ? match[1].slice(1, -1).replaceAll('""', '"') : match[1];
+    rows.at(-1).push(value);
+    if (match[2] !== ',' && field.lastIndex < text.length) rows.push([]);
+  }
+  return rows;
+}
+
+test('a search downloads as CSV, the same reports as the page shows', async () => {
+  const subscriber = run('dns-failed').caller;
+  const ids = await search(subscriber, 'exact');
+  const [download] = await Promise.all([page.waitForEvent('download'), page.click('#csv')]);
+  const [header, ...rows] = parseCsv(readFileSync(await download.path(), 'utf8'));
+  await download.saveAs(`${site.shots}/search.csv`);
+  assert.deepEqual(header.slice(0, 5), ['id', 'received', 'caller', 'release', 'finished']);
+  assert.deepEqual(rows.map((row) => Number(row[header.indexOf('id')])), ids);
+  for (const row of rows) assert.equal(row[header.indexOf('caller')], subscriber);
+  const failed = rows.find((row) => Number(row[0]) === run('dns-failed').id);
+  assert.deepEqual(['test1', 'test2', 'test3'].map((name) => failed[header.indexOf(name)]), ['OK', 'OK', 'Failed']);
+  assert.deepEqual(problems, []);
+});
+
+test('the API lists the same reports to a token, and nothing without one', async () => {
+  const { caller, id } = run('dns-failed');
+  const address = `${site.url}/api/v1/reports?ip=${caller}`;
+  const refused = await fetch(address);
+  assert.equal(refused.status, 401);
+  assert.match(refused.headers.get('www-authenticate') ?? '', /^Bearer/);
+  const answer = await fetch(address, { headers: { Authorization: `Bearer ${site.token}` } });
+  assert.equal(answer.status, 200);
+  const { reports } = await answer.json();
+  assert.deepEqual(reports.map((r) => r.id), newestFirst(runs.filter((r) => r.caller === caller)));
+  assert.deepEqual(reports.find((r) => r.id === id).failed_tests, [3]);
+});
