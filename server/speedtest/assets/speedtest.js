@@ -1,0 +1,269 @@
+// server/speedtest/assets/speedtest.js: runs the speed test when the subscriber presses Start: latency, download, upload, then keeps the result.
+"use strict";
+
+// The query may shorten or widen the test (the tests' and benchmarks' seam), within bounds.
+function options() {
+  const query = new URLSearchParams(location.search);
+  const number = (name, fallback, low, high) => {
+    const value = Number(query.get(name));
+    return query.has(name) && Number.isFinite(value) ? Math.min(high, Math.max(low, value)) : fallback;
+  };
+  const seconds = number("seconds", 10, 2, 60);
+  return {
+    streams: Math.round(number("streams", 6, 1, 16)),
+    upstreams: Math.round(number("upstreams", 3, 1, 16)),
+    seconds,
+    warmup: number("warmup", 2, 0, seconds - 1),
+  };
+}
+
+const PINGS = 20;
+// Upload bodies start small and grow until one takes about a second, so that a slow line still sees
+// several answers in the phase and a fast one is not held up by round trips.
+const UPLOAD_FIRST_BYTES = 256 * 1024;
+const UPLOAD_MAX_BYTES = 16 * 1024 * 1024;
+const UPLOAD_TARGET_MS = 1000;
+
+const $ = (id) => document.getElementById(id);
+
+function setStatus(text) { $("status").textContent = text; }
+
+function showFigure(id, value, unit) {
+  const shown = $(id);
+  shown.classList.remove("failed");
+  if (value === null) {
+    shown.textContent = "failed";
+    shown.classList.add("failed");
+    delete shown.dataset.value;
+    return;
+  }
+  const digits = unit === "ms" ? (value < 10 ? 1 : 0) : (value < 100 ? 1 : 0);
+  shown.textContent = `${value.toFixed(digits)} ${unit}`;
+  shown.dataset.value = String(value);
+}
+
+function median(values) {
+  const sorted = [...values].sort((a, b) => a - b);
+  const middle = sorted.length >> 1;
+  return sorted.length % 2 ? sorted[middle] : (sorted[middle - 1] + sorted[middle]) / 2;
+}
+
+const SVG = "http://www.w3.org/2000/svg";
+
+function svgElement(name, attributes) {
+  const element = document.createElementNS(SVG, name);
+  for (const [key, value] of Object.entries(attributes)) element.setAttribute(key, String(value));
+  return element;
+}
+
+// A chart is redrawn whole on every new sample: a few dozen points at most, cheaper than bookkeeping.
+function drawBars(id, samples) {
+  const chart = $(id);
+  const top = Math.max(...samples, 1) * 1.15;
+  const width = 300 / PINGS;
+  chart.replaceChildren(...samples.map((value, i) => svgElement("rect", {
+    class: "bar", x: i * width + 1, width: width - 2, y: 90 - (value / top) * 90, height: (value / top) * 90,
+  })));
+}
+
+// points: [{ seconds, mbps, warm }] over a phase of `seconds`; the warm-up is shaded.
+function drawRate(id, points, seconds, warmup) {
+  const chart = $(id);
+  const top = Math.max(...points.map((p) => p.mbps), 1) * 1.15;
+  const x = (s) => (Math.min(s, seconds) / seconds) * 300;
+  const y = (mbps) => 90 - (mbps / top) * 88;
+  const line = points.map((p) => `${x(p.seconds).toFixed(1)},${y(p.mbps).toFixed(1)}`);
+  const children = [svgElement("rect", { class: "warm-up", x: 0, y: 0, width: x(warmup), height: 90 })];
+  if (points.length > 0) {
+    const last = points[points.length - 1];
+    children.push(svgElement("polygon", {
+      class: "area", points: `0,90 ${x(0)},${y(points[0].mbps).toFixed(1)} ${line.join(" ")} ${x(last.seconds).toFixed(1)},90`,
+    }));
+    children.push(svgElement("polyline", { class: "line", points: `${x(0)},${y(points[0].mbps).toFixed(1)} ${line.join(" ")}` }));
+  }
+  chart.replaceChildren(...children);
+}
+
+function phase(name, running) { $(`phase-${name}`).classList.toggle("running", running); }
+
+// About 20 small requests one after another; the first opens the connection and is left out.
+async function measureLatency() {
+  const samples = [];
+  for (let i = 0; i <= PINGS; i++) {
+    const start = performance.now();
+    const answer = await fetch("/speedtest/ping", { cache: "no-store" });
+    await answer.text();
+    if (!answer.ok) throw new Error(`the server answered ${answer.status}`);
+    const elapsed = performance.now() - start;
+    if (i === 0) continue;
+    samples.push(elapsed);
+    drawBars("chart-latency", samples);
+  }
+  let differences = 0;
+  for (let i = 1; i < samples.length; i++) differences += Math.abs(samples[i] - samples[i - 1]);
+  return { latency: median(samples), jitter: differences / (samples.length - 1) };
+}
+
+function measureDownload({ streams, seconds, warmup }) {
+  return new Promise((resolve, reject) => {
+    const worker = new Worker("/speedtest/worker.js");
+    const points = [];
+    worker.onmessage = ({ data }) => {
+      if (data.kind === "progress") {
+        points.push(data);
+        drawRate("chart-download", points, seconds, warmup);
+        return;
+      }
+      worker.terminate();
+      if (data.kind === "done") resolve(data.mbps);
+      else reject(new Error(data.message));
+    };
+    worker.onerror = (event) => { worker.terminate(); reject(new Error(event.message || "the download stopped")); };
+    worker.postMessage({ streams, seconds, warmup });
+  });
+}
+
+function randomBytes(size) {
+  const bytes = new Uint8Array(size);
+  // getRandomValues fills at most 64 KiB at a time.
+  for (let at = 0; at < size; at += 65536) crypto.getRandomValues(bytes.subarray(at, Math.min(size, at + 65536)));
+  return bytes;
+}
+
+// One stream: bodies posted one after another until the deadline; each answer, kept in `mine`, is the
+// server's count of the body's bytes and the times, on its own clock, its first and last byte arrived.
+async function uploadStream(body, deadline, signal, mine, onAnswer) {
+  let size = UPLOAD_FIRST_BYTES;
+  while (performance.now() < deadline) {
+    const sent = performance.now();
+    const answer = await fetch("/speedtest/upload", {
+      method: "POST", cache: "no-store", signal, body: body.subarray(0, size),
+      headers: { "Content-Type": "application/octet-stream" },
+    });
+    if (!answer.ok) throw new Error(`the server answered ${answer.status}`);
+    mine.push(await answer.json());
+    onAnswer();
+    const took = Math.max(performance.now() - sent, 1);
+    size = Math.round(Math.min(UPLOAD_MAX_BYTES, Math.max(UPLOAD_FIRST_BYTES, size * Math.min(4, UPLOAD_TARGET_MS / took))));
+  }
+}
+
+const bytesOf = (answers) => answers.reduce((sum, a) => sum + a.bytes, 0);
+
+// The rate from the server's counts and clock only. The window opens `warmup` seconds after the first
+// byte reached the server and closes at the earliest of the streams' last answers, so that every
+// stream was counted over all of it; each body adds the part of its bytes that arrived within the
+// window (spread evenly over its own first..last span). Too few answers after the warm-up (a very
+// short test): the whole phase counts.
+function uploadRate(streams, warmup) {
+  const answered = streams.filter((mine) => mine.length > 0);
+  const all = answered.flat();
+  if (all.length === 0) return null;
+  const first = Math.min(...all.map((a) => a.first_ms));
+  const open = first + warmup * 1000;
+  const close = Math.min(...answered.map((mine) => Math.max(...mine.map((a) => a.last_ms))));
+  if (close - open < 200) {
+    const span = Math.max(...all.map((a) => a.last_ms)) - first;
+    return span > 0 ? (bytesOf(all) * 8) / (span * 1000) : null;
+  }
+  let bytes = 0;
+  for (const a of all) {
+    const span = a.last_ms - a.first_ms;
+    const inside = Math.min(a.last_ms, close) - Math.max(a.first_ms, open);
+    if (span <= 0) bytes += a.first_ms >= open && a.first_ms <= close ? a.bytes : 0;
+    else if (inside > 0) bytes += (a.bytes * inside) / span;
+  }
+  return (bytes * 8) / ((close - open) * 1000);
+}
+
+async function measureUpload({ upstreams, seconds, warmup }) {
+  const body = randomBytes(UPLOAD_MAX_BYTES);
+  const start = performance.now();
+  const deadline = start + seconds * 1000;
+  const controller = new AbortController();
+  const streams = Array.from({ length: upstreams }, () => []);
+  const points = [];
+  // Live, each answer redraws the rate of all answers so far: their bytes over the server's own time.
+  const onAnswer = () => {
+    const all = streams.flat();
+    const span = Math.max(...all.map((a) => a.last_ms)) - Math.min(...all.map((a) => a.first_ms));
+    if (span <= 0) return;
+    points.push({ seconds: (performance.now() - start) / 1000, mbps: (bytesOf(all) * 8) / (span * 1000) });
+    drawRate("chart-upload", points, seconds, warmup);
+  };
+  const running = streams.map((mine) => uploadStream(body, deadline, controller.signal, mine, onAnswer)
+    .catch((error) => { if (!controller.signal.aborted) throw error; }));
+  // Bodies still on their way at the deadline are abandoned: the server never answers for them.
+  const timer = setTimeout(() => controller.abort(), deadline - performance.now());
+  try {
+    await Promise.all(running);
+  } finally {
+    clearTimeout(timer);
+    controller.abort();
+  }
+  return uploadRate(streams, warmup);
+}
+
+// Runs one phase; a phase that fails leaves its figures null and the next phase still runs.
+async function attempt(name, measure, problems) {
+  phase(name, true);
+  try {
+    return await measure();
+  } catch (error) {
+    problems.push(`${name} failed (${error.message})`);
+    return null;
+  } finally {
+    phase(name, false);
+  }
+}
+
+async function keepResult(result) {
+  const answer = await fetch("/speedtest/result", {
+    method: "POST", cache: "no-store", body: JSON.stringify(result),
+    headers: { "Content-Type": "application/json" },
+  });
+  if (!answer.ok) throw new Error(`the server answered ${answer.status}`);
+  return answer.json();
+}
+
+async function run() {
+  const settings = options();
+  const main = document.querySelector("main");
+  const problems = [];
+  $("start").disabled = true;
+  main.dataset.state = "running";
+  for (const id of ["latency", "jitter", "download", "upload"]) $(id).textContent = "–";
+
+  setStatus("Measuring latency…");
+  const delay = await attempt("latency", measureLatency, problems);
+  showFigure("latency", delay && delay.latency, "ms");
+  showFigure("jitter", delay && delay.jitter, "ms");
+
+  setStatus("Measuring download speed…");
+  const download = await attempt("download", () => measureDownload(settings), problems);
+  showFigure("download", download, "Mbit/s");
+
+  setStatus("Measuring upload speed…");
+  const upload = await attempt("upload", () => measureUpload(settings), problems);
+  showFigure("upload", upload, "Mbit/s");
+
+  setStatus("Saving the result…");
+  try {
+    const kept = await keepResult({
+      download_mbps: download, upload_mbps: upload,
+      latency_ms: delay && delay.latency, jitter_ms: delay && delay.jitter,
+    });
+    $("address").textContent = kept.address;
+  } catch (error) {
+    problems.push(`the result could not be saved (${error.message})`);
+  }
+  setStatus(problems.length === 0 ? "Done." : `Finished, but ${problems.join("; ")}.`);
+  main.classList.toggle("failed", problems.length > 0);
+  main.dataset.state = "done";
+  $("start").disabled = false;
+  $("start").textContent = "Test again";
+}
+
+document.addEventListener("DOMContentLoaded", () => {
+  $("start").addEventListener("click", run);
+});
