@@ -187,7 +187,8 @@ async function measureUpload({ upstreams, seconds, warmup }) {
   const onAnswer = () => {
     const all = streams.flat();
     const span = Math.max(...all.map((a) => a.last_ms)) - Math.min(...all.map((a) => a.first_ms));
-    if (span <= 0) return;
+    // A first body or two over a few milliseconds says little about the line.
+    if (span < 250) return;
     points.push({ seconds: (performance.now() - start) / 1000, mbps: (bytesOf(all) * 8) / (span * 1000) });
     drawRate("chart-upload", points, seconds, warmup);
   };
