@@ -17,6 +17,8 @@ export const site = {
   get throttledUser() { return required('LUM_BROWSER_THROTTLED_USER'); },
   get token() { return required('LUM_BROWSER_TOKEN'); },
   get shots() { return required('LUM_BROWSER_SHOTS'); },
+  // The same server as a subscriber reaches it: from the address of the lab's all-pass run.
+  get subscriberUrl() { return required('LUM_BROWSER_SUBSCRIBER_URL'); },
 };
 
 // Debian's chromium, never a browser of playwright's own. The closed network refuses the browser's
