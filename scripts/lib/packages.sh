@@ -56,3 +56,6 @@ RELEASE_CHECK_PACKAGES="unzip"
 # A Node.js that came with its own npm needs no other; Debian's nodejs has it in a package of its own.
 BROWSER_PACKAGES="chromium nodejs"
 command -v npm >/dev/null 2>&1 || BROWSER_PACKAGES="$BROWSER_PACKAGES npm"
+# The speed test's accuracy benchmark: tc and ip shape the lab's line (iproute2), curl is the peer it is
+# compared with; the page itself runs in the browser packages' chromium.
+SPEEDTEST_BENCH_PACKAGES="iproute2 curl"
