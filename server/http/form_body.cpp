@@ -39,14 +39,15 @@ bool is_form_type(const Request& request) {
     return lower.starts_with("application/x-www-form-urlencoded");
 }
 
-class FormReceiver final : public BodyReceiver {
+// A body read whole, bounded; `admit` may refuse it by its headers first.
+class SmallBodyReceiver final : public BodyReceiver {
 public:
-    FormReceiver(const Request& request, std::size_t limit,
-                 std::function<Response(const Request&, const FormFields&)> answer)
-        : request_(request), limit_(limit), answer_(std::move(answer)) {}
+    SmallBodyReceiver(const Request& request, std::size_t limit, bool (*admit)(const Request&), Response refused,
+                      std::function<Response(const Request&, std::string_view)> answer)
+        : request_(request), limit_(limit), admit_(admit), refused_(std::move(refused)), answer_(std::move(answer)) {}
 
     std::optional<Response> refusal() override {
-        if (!is_form_type(request_)) return Response::text(415, "expected a form\n");
+        if (admit_ != nullptr && !admit_(request_)) return refused_;
         if (request_.content_length && *request_.content_length > limit_) return too_large();
         return std::nullopt;
     }
@@ -55,14 +56,16 @@ public:
         body_ += bytes;
         return std::nullopt;
     }
-    Response finish() override { return answer_(request_, parse_form(body_)); }
+    Response finish() override { return answer_(request_, body_); }
 
 private:
-    static Response too_large() { return Response::text(413, "form too large\n"); }
+    static Response too_large() { return Response::text(413, "body too large\n"); }
 
     Request request_;
     std::size_t limit_;
-    std::function<Response(const Request&, const FormFields&)> answer_;
+    bool (*admit_)(const Request&);
+    Response refused_;
+    std::function<Response(const Request&, std::string_view)> answer_;
     std::string body_;
 };
 
@@ -90,7 +93,16 @@ FormFields parse_form(std::string_view body) {
 
 std::unique_ptr<BodyReceiver> receive_form(const Request& request, std::size_t limit,
                                            std::function<Response(const Request&, const FormFields&)> answer) {
-    return std::make_unique<FormReceiver>(request, limit, std::move(answer));
+    return std::make_unique<SmallBodyReceiver>(
+        request, limit, &is_form_type, Response::text(415, "expected a form\n"),
+        [answer = std::move(answer)](const Request& asked, std::string_view body) {
+            return answer(asked, parse_form(body));
+        });
+}
+
+std::unique_ptr<BodyReceiver> receive_small_body(const Request& request, std::size_t limit,
+                                                 std::function<Response(const Request&, std::string_view)> answer) {
+    return std::make_unique<SmallBodyReceiver>(request, limit, nullptr, Response{}, std::move(answer));
 }
 
 } // namespace lumresults

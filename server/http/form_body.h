@@ -1,4 +1,4 @@
-// server/http/form_body.h: small HTML form bodies (application/x-www-form-urlencoded), read whole.
+// server/http/form_body.h: small request bodies read whole: HTML forms (application/x-www-form-urlencoded) and others.
 #pragma once
 
 #include <cstddef>
@@ -25,5 +25,9 @@ FormFields parse_form(std::string_view body);
 // Reads a form of at most `limit` bytes (413 past it; 415 for a body of another type) and answers it.
 std::unique_ptr<BodyReceiver> receive_form(const Request& request, std::size_t limit,
                                            std::function<Response(const Request&, const FormFields&)> answer);
+
+// Reads a body of any type of at most `limit` bytes (413 past it) and answers it.
+std::unique_ptr<BodyReceiver> receive_small_body(const Request& request, std::size_t limit,
+                                                 std::function<Response(const Request&, std::string_view)> answer);
 
 } // namespace lumresults

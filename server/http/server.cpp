@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <memory>
 #include <ctime>
 #include <stdexcept>
 #include <thread>
@@ -102,6 +103,26 @@ Request read_request(MHD_Connection* connection, const char* url, const char* me
     return request;
 }
 
+ssize_t fill_streamed(void* body, std::uint64_t offset, char* into, std::size_t room) {
+    const std::size_t written = static_cast<StreamedBody*>(body)->fill(offset, into, room);
+    return written == 0 ? MHD_CONTENT_READER_END_WITH_ERROR : static_cast<ssize_t>(written);
+}
+
+void free_streamed(void* body) { delete static_cast<StreamedBody*>(body); }
+
+// The library's own response for the handler's body: its bytes copied, or asked for as they are sent.
+MHD_Response* make_answer(const Response& response) {
+    if (!response.streamed_body)
+        return MHD_create_response_from_buffer(response.body.size(), const_cast<char*>(response.body.data()),
+                                               MHD_RESPMEM_MUST_COPY);
+    // The library asks for pieces as large as the room its connection's buffer has.
+    auto body = std::make_unique<StreamedBody>(*response.streamed_body);
+    MHD_Response* answer =
+        MHD_create_response_from_callback(body->size, 64 * 1024, &fill_streamed, body.get(), &free_streamed);
+    if (answer != nullptr) body.release(); // the library frees it with the response
+    return answer;
+}
+
 // Headers go out in the order the handler gave them, then the date; the library adds its own after.
 bool queue(MHD_Connection* connection, Exchange& exchange, const Response& response) {
     exchange.answered = true;
@@ -110,13 +131,12 @@ bool queue(MHD_Connection* connection, Exchange& exchange, const Response& respo
         exchange.body_bytes = response.shared_body->size;
         return MHD_queue_response(connection, response.status, response.shared_body->response) == MHD_YES;
     }
-    MHD_Response* answer = MHD_create_response_from_buffer(
-        response.body.size(), const_cast<char*>(response.body.data()), MHD_RESPMEM_MUST_COPY);
+    MHD_Response* answer = make_answer(response);
     if (answer == nullptr) return false;
     for (const auto& [name, value] : response.headers)
         MHD_add_response_header(answer, name.c_str(), value.c_str());
     MHD_add_response_header(answer, MHD_HTTP_HEADER_DATE, http_date_now().c_str());
-    exchange.body_bytes = response.body.size();
+    exchange.body_bytes = response.streamed_body ? response.streamed_body->size : response.body.size();
     const MHD_Result queued = MHD_queue_response(connection, response.status, answer);
     MHD_destroy_response(answer);
     return queued == MHD_YES;
@@ -216,6 +236,10 @@ MHD_Result on_request(void* context, MHD_Connection* connection, const char* url
     const Response response = guarded([&] {
         return exchange->receiver ? exchange->receiver->finish() : exchange->match.route->answer(exchange->request);
     });
+    // A large answer (a download) may take as long to reach a slow line as a body may take to arrive; the
+    // library's own time-out still cuts off a client that stops reading.
+    if (response.shared_body || response.streamed_body)
+        server.watch().set_deadline(connection, body_deadline(server.settings()));
     return queue(connection, *exchange, response) ? MHD_YES : MHD_NO;
 }
 

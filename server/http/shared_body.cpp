@@ -45,6 +45,7 @@ std::shared_ptr<SharedBody> make_random_body(std::uint64_t size,
     }
     auto body = std::make_shared<SharedBody>();
     body->size = size;
+    body->fd = fd;
     // From here the response owns the descriptor and closes it when the last reference goes.
     body->response = MHD_create_response_from_fd64(size, fd);
     if (body->response == nullptr) {

@@ -14,6 +14,7 @@ namespace lumresults {
 struct SharedBody {
     MHD_Response* response = nullptr; // the library counts its own references; queued as it is
     std::uint64_t size = 0;
+    int fd = -1; // the memory file behind it, open as long as the response is: others may read it too
     SharedBody() = default;
     SharedBody(const SharedBody&) = delete;
     SharedBody& operator=(const SharedBody&) = delete;

@@ -1,4 +1,4 @@
-// server/site/pages.cpp: the front page and the speed test's place-holder.
+// server/site/pages.cpp: the front page.
 #include "server/site/pages.h"
 
 namespace lumresults {
@@ -10,13 +10,6 @@ std::string front_page() {
            "<p>This server receives the reports of Lumora Network Test, the program Lumora's subscribers run to "
            "check their line, and answers its public-address and download requests.</p>\n"
            "<p>Subscribers: the <a href=\"/?lumnettest\">speed test</a> is here.</p>\n</body></html>\n";
-}
-
-std::string speed_test_page() {
-    return "<!doctype html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
-           "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
-           "<title>Lumora speed test</title></head>\n<body>\n<h1>Lumora speed test</h1>\n"
-           "<p>The speed test will be here soon.</p>\n</body></html>\n";
 }
 
 } // namespace lumresults

@@ -6,7 +6,5 @@
 namespace lumresults {
 
 std::string front_page();
-// Stands where the speed test will be.
-std::string speed_test_page();
 
 } // namespace lumresults

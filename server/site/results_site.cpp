@@ -46,13 +46,9 @@ std::vector<Route> results_routes(Site& site) {
         {"upload", {"POST"}, "/lumnettestresult.php", {}, Access::Anyone, {}, [&site](const Request& request) {
              return receive_report(request, site.store, site.metrics, site.upload);
          }});
-    routes.push_back({"speedtest",
-                      {"GET", "HEAD"},
-                      "/",
-                      "lumnettest",
-                      Access::Anyone,
-                      [](const Request&) { return html(speed_test_page()); },
-                      {}});
+    // Before the front page: the speed test's page is "/" with its query.
+    for (Route& route : speedtest::speedtest_routes(site.speed_test))
+        routes.push_back(std::move(route));
     routes.push_back(
         {"front", {"GET", "HEAD"}, "/", {}, Access::Anyone, [](const Request&) { return html(front_page()); }, {}});
     routes.push_back(

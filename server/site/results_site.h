@@ -1,5 +1,5 @@
-// server/site/results_site.h: the results server's paths: the program's four, the front page, /metrics and the
-// support dashboard's.
+// server/site/results_site.h: the results server's paths: the program's four, the front page, /metrics, the
+// support dashboard's and the speed test's.
 #pragma once
 
 #include <memory>
@@ -8,6 +8,7 @@
 #include "server/http/metrics.h"
 #include "server/http/routes.h"
 #include "server/http/shared_body.h"
+#include "server/speedtest/speedtest_routes.h"
 #include "server/store/store.h"
 #include "server/support/support_routes.h"
 #include "server/upload/report_upload.h"
@@ -28,6 +29,7 @@ struct Site {
     std::shared_ptr<SharedBody> download;
     support::AccountPolicy accounts;                    // the dashboard's sign-in and session rules
     support::SupportSite support_site{store, accounts}; // the dashboard's handlers share this
+    speedtest::SpeedTestSite speed_test{store, download}; // the speed test's downloads send the download file's bytes
 };
 
 // The route table, most particular first. The site must outlive the routes.

@@ -97,6 +97,30 @@ struct AuditEntry {
     std::string detail;  // the report's id, or why
 };
 
+// A speed test's result as the subscriber's browser measured it (a phase that failed has no figure).
+struct NewSpeedTest {
+    std::string caller; // the caller's address as "/ip/" would answer it
+    Clock::time_point received;
+    std::string user_agent; // the browser's User-Agent, bytes as sent (cut short)
+    std::optional<double> download_mbps;
+    std::optional<double> upload_mbps;
+    std::optional<double> latency_ms;
+    std::optional<double> jitter_ms;
+};
+
+struct SpeedTest : NewSpeedTest {
+    std::int64_t id = 0;
+};
+
+// Newest first; every condition set must hold (as ReportSearch's).
+struct SpeedTestSearch {
+    std::string caller;                     // empty: any caller
+    bool caller_prefix = false;             // caller is the start of the address rather than the whole
+    std::optional<Clock::time_point> since; // received at or after
+    std::optional<Clock::time_point> until; // received before
+    std::size_t limit = 100;
+};
+
 // Receives a stored report's bytes piece by piece, in order.
 using ByteSink = std::function<void(std::string_view)>;
 
@@ -163,6 +187,10 @@ public:
     virtual bool add_token(std::string_view name, std::string_view token_hash) = 0; // false: name taken
     virtual bool remove_token(std::string_view name) = 0;
     virtual std::optional<std::string> token_name(std::string_view token_hash) = 0;
+
+    // Stores a speed test's result; it has reached stable storage when this returns. Returns its new id.
+    virtual std::int64_t put_speed_test(const NewSpeedTest& test) = 0;
+    virtual std::vector<SpeedTest> search_speed_tests(const SpeedTestSearch& search) = 0;
 };
 
 // Opens (creating when needed) the SQLite store in data_dir and brings its schema to the current version.

@@ -1,32 +1,14 @@
 // server/support/api_handlers.cpp: the reports API for the operator's own programs: the search as JSON or
 // CSV, one report's reading, and its bytes.
-#include <charconv>
-
 #include "server/support/handlers.h"
 #include "server/support/page_response.h"
 #include "server/support/report_export.h"
 #include "server/support/search_query.h"
 
 namespace lumresults::support {
-namespace {
-
-constexpr std::size_t DEFAULT_LIMIT = 100;
-constexpr std::size_t MOST_LIMIT = 1000;
-
-std::optional<std::size_t> read_limit(const Request& request) {
-    const std::optional<std::string> text = request.query_value("limit");
-    if (!text) return DEFAULT_LIMIT;
-    std::size_t limit = 0;
-    const auto [end, fault] = std::from_chars(text->data(), text->data() + text->size(), limit);
-    if (fault != std::errc{} || end != text->data() + text->size() || limit < 1 || limit > MOST_LIMIT)
-        return std::nullopt;
-    return limit;
-}
-
-} // namespace
 
 Response api_reports(SupportSite& site, const Request& request) {
-    const std::optional<std::size_t> limit = read_limit(request);
+    const std::optional<std::size_t> limit = read_api_limit(request);
     if (!limit) return json_error(400, "limit must be a number from 1 to 1000");
     const std::string format = request.query_value("format").value_or("json");
     if (format != "json" && format != "csv") return json_error(400, "format must be json or csv");

@@ -1,5 +1,6 @@
 // server/support/report_page.cpp: one report as the subscriber's window showed it, then what lies behind the
 // rows: the figures, the network configuration and every line, and the download of the stored bytes.
+#include <chrono>
 #include <cstdio>
 
 #include "server/reports/report_reading.h"
@@ -19,6 +20,8 @@ using lum::reports::TestReading;
 using lum::reports::Verdict;
 
 constexpr std::size_t OTHER_REPORTS = 20;
+constexpr std::size_t SPEED_TESTS_SHOWN = 10;
+constexpr std::chrono::hours SPEED_TEST_SPAN{24};
 
 std::string lines_text(std::size_t count) { return std::to_string(count) + (count == 1 ? " line" : " lines"); }
 
@@ -132,6 +135,35 @@ PageList other_reports(Store& store, const ReportInfo& info) {
     return found_rows(found);
 }
 
+std::string figure_text(const std::optional<double>& figure, const char* unit) {
+    if (!figure) return "none";
+    char text[48];
+    std::snprintf(text, sizeof text, "%.1f %s", *figure, unit);
+    return text;
+}
+
+// The subscriber's speed tests within a day either side of the report: a line slow in the browser too, or
+// only in the program, tells support where to look.
+PageList speed_tests_near(Store& store, const ReportInfo& info) {
+    SpeedTestSearch search;
+    search.caller = info.caller;
+    search.since = info.received - SPEED_TEST_SPAN;
+    search.until = info.received + SPEED_TEST_SPAN;
+    search.limit = SPEED_TESTS_SHOWN;
+    PageList tests;
+    for (const SpeedTest& test : store.search_speed_tests(search)) {
+        PageData row;
+        row.set("time", utc_time_text(test.received));
+        row.set("download", figure_text(test.download_mbps, "Mbit/s"));
+        row.set("upload", figure_text(test.upload_mbps, "Mbit/s"));
+        row.set("latency", figure_text(test.latency_ms, "ms"));
+        row.set("jitter", figure_text(test.jitter_ms, "ms"));
+        row.set("browser", test.user_agent.empty() ? std::string("not named") : test.user_agent);
+        tests.push_back(std::move(row));
+    }
+    return tests;
+}
+
 std::string stored_bytes(Store& store, const ReportInfo& info) {
     std::string bytes;
     bytes.reserve(info.size); // bounded by the upload limit
@@ -159,6 +191,9 @@ Response report_page(SupportSite& site, const Request& request, const ReportInfo
     data.set("no_others", others.empty());
     data.set("table_id", "other-reports-table");
     data.set("caption", "Other reports from the same address, newest first");
+    const PageList speed_tests = speed_tests_near(site.store, info);
+    data.set("speed_tests", speed_tests);
+    data.set("no_speed_tests", speed_tests.empty());
     // A HEAD shows nobody anything.
     if (request.method == "GET") audit_report(site.store, request, "report viewed", info.id);
     return page(200, "report", std::move(data), request);

@@ -142,6 +142,16 @@ SearchQuery read_search_query(const Request& request, std::size_t page_size) {
     return query;
 }
 
+std::optional<std::size_t> read_api_limit(const Request& request) {
+    constexpr std::size_t DEFAULT_LIMIT = 100;
+    constexpr std::size_t MOST_LIMIT = 1000;
+    const std::optional<std::string> text = request.query_value("limit");
+    if (!text) return DEFAULT_LIMIT;
+    const std::optional<std::size_t> limit = digits<std::size_t>(*text);
+    if (!limit || *limit < 1 || *limit > MOST_LIMIT) return std::nullopt;
+    return limit;
+}
+
 std::string page_cursor(const ReportInfo& last_shown) {
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(last_shown.received.time_since_epoch());
     return std::to_string(ms.count()) + "-" + std::to_string(last_shown.id);

@@ -31,6 +31,9 @@ struct SearchQuery {
 // Reads ip, match, from, to, failed and after; search.limit is page_size.
 SearchQuery read_search_query(const Request& request, std::size_t page_size);
 
+// The API's `limit`: 100 when absent, else a number from 1 to 1000; nothing for anything else.
+std::optional<std::size_t> read_api_limit(const Request& request);
+
 // The cursor of the page after this row: "MS-ID" (received, milliseconds since 1970, and id).
 std::string page_cursor(const ReportInfo& last_shown);
 std::optional<std::pair<Clock::time_point, std::int64_t>> parse_page_cursor(std::string_view text);

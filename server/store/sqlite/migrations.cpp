@@ -89,10 +89,28 @@ CREATE TABLE api_tokens (
 );
 )sql";
 
+// Version 4: the speed-test page's results. Personal data like the reports (the address, the browser);
+// a figure is NULL when its phase failed in the browser.
+constexpr const char* speed_tests_v4 = R"sql(
+CREATE TABLE speed_tests (
+    id            INTEGER PRIMARY KEY AUTOINCREMENT,
+    caller        TEXT    NOT NULL,
+    received_ms   INTEGER NOT NULL, -- Unix time in milliseconds (UTC), by the server's clock
+    user_agent    BLOB    NOT NULL,
+    download_mbps REAL,
+    upload_mbps   REAL,
+    latency_ms    REAL,
+    jitter_ms     REAL
+);
+CREATE INDEX speed_tests_by_caller ON speed_tests (caller, received_ms, id);
+CREATE INDEX speed_tests_by_received ON speed_tests (received_ms, id);
+)sql";
+
 constexpr std::array steps_of_this_build{
     Migration{1, reports_v1},
     Migration{2, readings_v2},
     Migration{3, staff_v3},
+    Migration{4, speed_tests_v4},
 };
 
 constexpr bool numbered_without_gaps() {

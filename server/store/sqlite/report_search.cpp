@@ -10,16 +10,6 @@ namespace {
 
 constexpr std::size_t delete_batch = 500;
 
-// The first text after every text that starts with prefix, or nothing when there is none (all 0xFF):
-// with it a prefix becomes a range, which the (caller, received) index answers.
-std::optional<std::string> after_prefix(std::string prefix) {
-    while (!prefix.empty() && static_cast<unsigned char>(prefix.back()) == 0xFF)
-        prefix.pop_back();
-    if (prefix.empty()) return std::nullopt;
-    prefix.back() = static_cast<char>(static_cast<unsigned char>(prefix.back()) + 1);
-    return prefix;
-}
-
 // The statement's text: only the conditions asked for, each with its own fixed parameter number.
 std::string search_sql(const ReportSearch& search, bool prefix_bounded) {
     std::string sql = "SELECT r.id, r.caller, r.received_ms, r.file_name, r.content_type, r.size, r.sha256, "
@@ -48,6 +38,14 @@ ReportSummary summary_at(sqlite3_stmt* row) {
 }
 
 } // namespace
+
+std::optional<std::string> after_prefix(std::string prefix) {
+    while (!prefix.empty() && static_cast<unsigned char>(prefix.back()) == 0xFF)
+        prefix.pop_back();
+    if (prefix.empty()) return std::nullopt;
+    prefix.back() = static_cast<char>(static_cast<unsigned char>(prefix.back()) + 1);
+    return prefix;
+}
 
 ReportInfo info_at(sqlite3_stmt* row) {
     ReportInfo info;

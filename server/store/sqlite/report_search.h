@@ -4,6 +4,8 @@
 #include "server/store/sqlite/sqlite_handles.h"
 #include "server/store/store.h"
 
+#include <optional>
+#include <string>
 #include <vector>
 
 namespace lumresults::sqlite {
@@ -13,6 +15,10 @@ inline constexpr const char* REPORT_INFO_COLUMNS =
     "SELECT id, caller, received_ms, file_name, content_type, size, sha256 FROM reports";
 
 ReportInfo info_at(sqlite3_stmt* row);
+
+// The first text after every text that starts with prefix, or nothing when there is none (all 0xFF):
+// with it a prefix becomes a range, which a (caller, received) index answers.
+std::optional<std::string> after_prefix(std::string prefix);
 
 std::vector<ReportSummary> search_reports(sqlite3* db, const ReportSearch& search);
 

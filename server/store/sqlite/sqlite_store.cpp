@@ -12,6 +12,7 @@
 #include "server/store/sqlite/migrations.h"
 #include "server/store/sqlite/report_search.h"
 #include "server/store/sqlite/sqlite_handles.h"
+#include "server/store/sqlite/speed_tests.h"
 #include "server/store/sqlite/staff_tables.h"
 #include "server/store/store.h"
 
@@ -190,6 +191,14 @@ public:
     }
     std::optional<std::string> token_name(std::string_view hash) override {
         return sqlite::token_name(readers_.lease().get(), hash);
+    }
+
+    // Never waited for by a report upload; durable when it returns (see speed_tests.cpp).
+    std::int64_t put_speed_test(const NewSpeedTest& test) override {
+        return on_side_writer([&](sqlite3* db) { return sqlite::put_speed_test(db, test); });
+    }
+    std::vector<SpeedTest> search_speed_tests(const SpeedTestSearch& search) override {
+        return sqlite::search_speed_tests(readers_.lease().get(), search);
     }
 
 private:

@@ -1,0 +1,46 @@
+// server/speedtest/page_files.cpp: the speed-test page and its files, from the program itself.
+#include <stdexcept>
+#include <string>
+
+#include "server/speedtest/embedded_files.h"
+#include "server/speedtest/handlers.h"
+
+namespace lumresults::speedtest {
+namespace {
+
+std::string embedded(std::string_view name) {
+    const std::optional<std::string_view> bytes = embedded_file(name);
+    if (!bytes) throw std::logic_error("not built in: " + std::string(name));
+    return std::string(*bytes);
+}
+
+// Revalidated on every load (no-cache) rather than kept: a page from an older server would measure with
+// the newer server's paths.
+Response asset(std::string_view name, const char* content_type) {
+    Response response = Response::text(200, embedded(name), content_type);
+    response.headers.emplace_back("Cache-Control", "no-cache");
+    response.headers.emplace_back("X-Content-Type-Options", "nosniff");
+    return response;
+}
+
+} // namespace
+
+// Script, style and the worker only from this server, nothing inline, nothing framing the page.
+Response page(const Request&) {
+    static const std::string html = embedded("index.html");
+    Response response = Response::text(200, html, "text/html; charset=utf-8");
+    response.headers.emplace_back("Content-Security-Policy",
+                                  "default-src 'none'; script-src 'self'; worker-src 'self'; style-src 'self'; "
+                                  "connect-src 'self'; img-src 'self'; base-uri 'none'; form-action 'none'; "
+                                  "frame-ancestors 'none'");
+    response.headers.emplace_back("X-Content-Type-Options", "nosniff");
+    response.headers.emplace_back("Referrer-Policy", "same-origin");
+    response.headers.emplace_back("Cache-Control", "no-store");
+    return response;
+}
+
+Response script(const Request&) { return asset("speedtest.js", "text/javascript; charset=utf-8"); }
+Response stylesheet(const Request&) { return asset("speedtest.css", "text/css; charset=utf-8"); }
+Response worker(const Request&) { return asset("worker.js", "text/javascript; charset=utf-8"); }
+
+} // namespace lumresults::speedtest

@@ -1,0 +1,96 @@
+// server/speedtest/result_handlers.cpp: the page's result kept with the caller's address and the server's time,
+// and the results as JSON for the operator's own programs.
+#include <cmath>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "server/http/form_body.h"
+#include "server/speedtest/handlers.h"
+#include "server/support/display_text.h"
+#include "server/support/page_response.h"
+#include "server/support/search_query.h"
+#include "server/support/utc_time.h"
+
+namespace lumresults::speedtest {
+namespace {
+
+using nlohmann::json;
+using support::json_error;
+using support::json_response;
+
+constexpr std::size_t MOST_RESULT_BYTES = 4 * 1024;
+constexpr std::size_t MOST_USER_AGENT_BYTES = 512;
+constexpr double MOST_FIGURE = 100000;
+
+// A figure the page sent: a number from 0 to MOST_FIGURE, or null when its phase failed. The field must be
+// there, so that a page that forgot one is found out rather than stored as a failure.
+bool read_figure(const json& body, const char* name, std::optional<double>& figure, std::string& error) {
+    const auto found = body.find(name);
+    if (found != body.end() && found->is_null()) return true;
+    if (found == body.end() || !found->is_number() || !std::isfinite(found->get<double>()) ||
+        found->get<double>() < 0 || found->get<double>() > MOST_FIGURE) {
+        error = std::string(name) + " must be a number from 0 to 100000, or null";
+        return false;
+    }
+    figure = found->get<double>();
+    return true;
+}
+
+Response store_result(SpeedTestSite& site, const Request& request, std::string_view body) {
+    const json parsed = json::parse(body, nullptr, false);
+    if (parsed.is_discarded() || !parsed.is_object()) return json_error(400, "the result must be a JSON object");
+    NewSpeedTest test;
+    std::string error;
+    if (!read_figure(parsed, "download_mbps", test.download_mbps, error) ||
+        !read_figure(parsed, "upload_mbps", test.upload_mbps, error) ||
+        !read_figure(parsed, "latency_ms", test.latency_ms, error) ||
+        !read_figure(parsed, "jitter_ms", test.jitter_ms, error))
+        return json_error(400, error);
+    test.caller = format_address(request.caller);
+    test.received = Clock::now();
+    test.user_agent = request.header("User-Agent").value_or("").substr(0, MOST_USER_AGENT_BYTES);
+    // Durable before acknowledged: put_speed_test returns once the row is on stable storage.
+    const std::int64_t id = site.store.put_speed_test(test);
+    return json_response(
+        200, json{{"id", id}, {"address", test.caller}, {"received", support::utc_time_iso(test.received)}}.dump());
+}
+
+json figure_json(const std::optional<double>& figure) { return figure ? json(*figure) : json(nullptr); }
+
+json speed_test_json(const SpeedTest& test) {
+    return json{{"id", test.id},
+                {"received", support::utc_time_iso(test.received)},
+                {"caller", test.caller},
+                {"user_agent", support::utf8_text(test.user_agent)},
+                {"download_mbps", figure_json(test.download_mbps)},
+                {"upload_mbps", figure_json(test.upload_mbps)},
+                {"latency_ms", figure_json(test.latency_ms)},
+                {"jitter_ms", figure_json(test.jitter_ms)}};
+}
+
+} // namespace
+
+std::unique_ptr<BodyReceiver> receive_result(SpeedTestSite& site, const Request& request) {
+    return receive_small_body(request, MOST_RESULT_BYTES, [&site](const Request& asked, std::string_view body) {
+        return store_result(site, asked, body);
+    });
+}
+
+// The reports API's query (ip, match, from, to, limit); its paging and test filter have no meaning here.
+Response api_speed_tests(SpeedTestSite& site, const Request& request) {
+    const std::optional<std::size_t> limit = support::read_api_limit(request);
+    if (!limit) return json_error(400, "limit must be a number from 1 to 1000");
+    if (request.query_value("failed") || request.query_value("after"))
+        return json_error(400, "speed tests are searched by ip, match, from, to and limit only");
+    const support::SearchQuery query = support::read_search_query(request, *limit);
+    if (!query.error.empty()) return json_error(400, query.error);
+    const SpeedTestSearch search{query.search.caller, query.search.caller_prefix, query.search.since,
+                                 query.search.until, *limit};
+    json rows = json::array();
+    for (const SpeedTest& test : site.store.search_speed_tests(search))
+        rows.push_back(speed_test_json(test));
+    return json_response(200, json{{"speedtests", std::move(rows)}}.dump());
+}
+
+} // namespace lumresults::speedtest

@@ -1,0 +1,31 @@
+// server/speedtest/speedtest_routes.cpp: the speed test's route table; only the results' API needs a token.
+#include "server/speedtest/speedtest_routes.h"
+
+#include "server/speedtest/handlers.h"
+
+namespace lumresults::speedtest {
+
+std::vector<Route> speedtest_routes(SpeedTestSite& site) {
+    const std::vector<std::string_view> get{"GET", "HEAD"};
+    const auto with_site = [&site](Response (*handler)(SpeedTestSite&, const Request&)) {
+        return [&site, handler](const Request& request) { return handler(site, request); };
+    };
+    const auto receiving = [&site](std::unique_ptr<BodyReceiver> (*handler)(SpeedTestSite&, const Request&)) {
+        return [&site, handler](const Request& request) { return handler(site, request); };
+    };
+    std::vector<Route> routes;
+    routes.push_back({"speedtest", get, "/", "lumnettest", Access::Anyone, &page, {}});
+    routes.push_back({"speedtest-js", get, "/speedtest/speedtest.js", {}, Access::Anyone, &script, {}});
+    routes.push_back({"speedtest-css", get, "/speedtest/speedtest.css", {}, Access::Anyone, &stylesheet, {}});
+    routes.push_back({"speedtest-worker", get, "/speedtest/worker.js", {}, Access::Anyone, &worker, {}});
+    routes.push_back({"speedtest-ping", get, "/speedtest/ping", {}, Access::Anyone, &ping, {}});
+    routes.push_back({"speedtest-download", get, "/speedtest/download", {}, Access::Anyone, with_site(&download), {}});
+    routes.push_back(
+        {"speedtest-upload", {"POST"}, "/speedtest/upload", {}, Access::Anyone, {}, receiving(&receive_upload)});
+    routes.push_back(
+        {"speedtest-result", {"POST"}, "/speedtest/result", {}, Access::Anyone, {}, receiving(&receive_result)});
+    routes.push_back({"api-speedtests", get, "/api/v1/speedtests", {}, Access::Token, with_site(&api_speed_tests), {}});
+    return routes;
+}
+
+} // namespace lumresults::speedtest
