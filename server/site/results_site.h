@@ -27,8 +27,8 @@ struct Site {
     Metrics& metrics;
     UploadSettings upload;
     std::shared_ptr<SharedBody> download;
-    support::AccountPolicy accounts;                    // the dashboard's sign-in and session rules
-    support::SupportSite support_site{store, accounts}; // the dashboard's handlers share this
+    support::AccountPolicy accounts;                      // the dashboard's sign-in and session rules
+    support::SupportSite support_site{store, accounts};   // the dashboard's handlers share this
     speedtest::SpeedTestSite speed_test{store, download}; // the speed test's downloads send the download file's bytes
 };
 

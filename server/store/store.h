@@ -191,6 +191,8 @@ public:
     // Stores a speed test's result; it has reached stable storage when this returns. Returns its new id.
     virtual std::int64_t put_speed_test(const NewSpeedTest& test) = 0;
     virtual std::vector<SpeedTest> search_speed_tests(const SpeedTestSearch& search) = 0;
+    // Deletes every speed test received before `before`; returns how many.
+    virtual std::size_t delete_speed_tests_before(Clock::time_point before) = 0;
 };
 
 // Opens (creating when needed) the SQLite store in data_dir and brings its schema to the current version.

@@ -10,8 +10,11 @@ namespace lumresults::support {
 
 SweepCounts sweep_expired(Store& store, const RetentionSettings& settings, Clock::time_point now) {
     SweepCounts counts;
-    if (settings.keep_days > 0)
+    // Speed tests hold the subscriber's address as reports do, and are kept as long.
+    if (settings.keep_days > 0) {
         counts.reports = store.delete_reports_before(now - std::chrono::days(settings.keep_days));
+        counts.speed_tests = store.delete_speed_tests_before(now - std::chrono::days(settings.keep_days));
+    }
     // A session idle this long can no longer be used (session_of refuses it), so nothing is lost.
     counts.sessions = store.delete_sessions_idle_since(now - settings.policy.idle_expiry);
     store.forget_refused_sign_ins_before(now - settings.policy.throttle_window);
@@ -38,7 +41,8 @@ void RetentionThread::run() {
             const SweepCounts counts = sweep_expired(store_, settings_, Clock::now());
             const std::string kept = settings_.keep_days == 0
                                          ? std::string("reports kept for ever")
-                                         : "deleted " + std::to_string(counts.reports) + " report(s) older than " +
+                                         : "deleted " + std::to_string(counts.reports) + " report(s) and " +
+                                               std::to_string(counts.speed_tests) + " speed test(s) older than " +
                                                std::to_string(settings_.keep_days) + " days";
             write_log_line("lumresults: retention: " + kept + ", " + std::to_string(counts.sessions) +
                            " expired session(s)");

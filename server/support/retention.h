@@ -23,6 +23,7 @@ struct RetentionSettings {
 
 struct SweepCounts {
     std::size_t reports = 0;
+    std::size_t speed_tests = 0;
     std::size_t sessions = 0;
 };
 

@@ -265,7 +265,7 @@ TEST_F(AccountsTest, TheGateLetsInOnlyAKnownBearerToken) {
     }
 }
 
-TEST_F(AccountsTest, TheSweepDeletesOldReportsAndExpiredSessions) {
+TEST_F(AccountsTest, TheSweepDeletesOldReportsAndSpeedTestsAndExpiredSessions) {
     const auto report_at = [&](Clock::time_point received) {
         const auto content = folder_.path() / ("content" + std::to_string(received.time_since_epoch().count()));
         std::ofstream(content, std::ios::binary) << "report";
@@ -274,15 +274,23 @@ TEST_F(AccountsTest, TheSweepDeletesOldReportsAndExpiredSessions) {
     };
     report_at(t0 - std::chrono::days(401));
     const std::int64_t kept = report_at(t0 - std::chrono::days(399));
+    store_->put_speed_test({"192.0.2.1", t0 - std::chrono::days(401), "", 1.0, 1.0, 1.0, 1.0});
+    const std::int64_t kept_test =
+        store_->put_speed_test({"192.0.2.1", t0 - std::chrono::days(399), "", {}, {}, {}, {}});
     store_->put_session({"idle", "ana", "csrf", t0 - 1h, t0 - 31min});
     store_->put_session({"busy", "ana", "csrf", t0 - 1h, t0 - 29min});
 
     const SweepCounts kept_for_ever = sweep_expired(*store_, {0, {}}, t0);
     EXPECT_EQ(kept_for_ever.reports, 0u);
+    EXPECT_EQ(kept_for_ever.speed_tests, 0u);
     EXPECT_EQ(kept_for_ever.sessions, 1u);
     EXPECT_EQ(store_->list_reports({}).size(), 2u);
     const SweepCounts counts = sweep_expired(*store_, {400, {}}, t0 + 1s);
     EXPECT_EQ(counts.reports, 1u);
+    EXPECT_EQ(counts.speed_tests, 1u);
+    const std::vector<SpeedTest> tests_left = store_->search_speed_tests({});
+    ASSERT_EQ(tests_left.size(), 1u);
+    EXPECT_EQ(tests_left[0].id, kept_test);
     const std::vector<ReportInfo> left = store_->list_reports({});
     ASSERT_EQ(left.size(), 1u);
     EXPECT_EQ(left[0].id, kept);

@@ -488,6 +488,41 @@ TEST_F(StoreTest, SearchesByAddressTimeAndFailedTestAndPagesWithoutGapsOrRepeats
     EXPECT_EQ(first[0].reading->failed_tests, (1u << 1) | (1u << 4));
 }
 
+TEST_F(StoreTest, SpeedTestsAreSearchedByAddressAndTimeNewestFirstWithTheirFiguresKept) {
+    const std::vector<std::pair<std::string, Clock::time_point>> made = {
+        {"10.1.2.3", t0}, {"10.1.2.30", t0 + 1h}, {"10.1.20.3", t0 + 2h}, {"10.1.2.3", t0 + 3h}, {"10.1.2.3", t0 + 3h},
+    };
+    std::vector<std::int64_t> id;
+    for (const auto& [caller, received] : made)
+        id.push_back(store->put_speed_test({caller, received, "UA \xFF", 93.25, std::nullopt, 12.5, 0.75}));
+    const auto search = [](std::string caller, bool prefix, std::optional<Clock::time_point> since = {},
+                           std::optional<Clock::time_point> until = {}, std::size_t limit = 100) {
+        return SpeedTestSearch{std::move(caller), prefix, since, until, limit};
+    };
+    const std::vector<std::pair<SpeedTestSearch, std::vector<std::int64_t>>> cases = {
+        {search("10.1.2.3", false), {id[4], id[3], id[0]}}, // equal times: the higher id first
+        {search("10.1.2", true), {id[4], id[3], id[2], id[1], id[0]}},
+        {search("10.1.2.", true), {id[4], id[3], id[1], id[0]}},
+        {search("10.1.2.3", false, t0, t0 + 3h), {id[0]}}, // since included, until not
+        {search("", false, t0 + 1h, t0 + 3h), {id[2], id[1]}},
+        {search("", false, {}, {}, 2), {id[4], id[3]}},
+        {search("10.1.2.4", false), {}},
+    };
+    for (const auto& [query, expected] : cases) {
+        std::vector<std::int64_t> found;
+        for (const SpeedTest& test : store->search_speed_tests(query))
+            found.push_back(test.id);
+        EXPECT_EQ(found, expected) << query.caller << " prefix " << query.caller_prefix;
+    }
+    const SpeedTest kept = store->search_speed_tests(search("10.1.20.3", false)).at(0);
+    EXPECT_EQ(kept.received, made[2].second);
+    EXPECT_EQ(kept.user_agent, "UA \xFF");
+    EXPECT_EQ(kept.download_mbps, 93.25);
+    EXPECT_FALSE(kept.upload_mbps); // its phase failed: no figure, not zero
+    EXPECT_EQ(kept.latency_ms, 12.5);
+    EXPECT_EQ(kept.jitter_ms, 0.75);
+}
+
 TEST_F(StoreTest, RetentionDeletesOlderReportsWithTheirReadingsOnly) {
     std::vector<std::int64_t> id;
     for (int day = 0; day < 3; ++day) {

@@ -77,4 +77,11 @@ std::vector<SpeedTest> search_speed_tests(sqlite3* db, const SpeedTestSearch& se
     return rows;
 }
 
+std::size_t delete_speed_tests_before(sqlite3* db, Clock::time_point before) {
+    Statement erase = prepare(db, "DELETE FROM speed_tests WHERE received_ms < ?1");
+    bind_integer(erase.get(), 1, to_unix_ms(before));
+    step(db, erase.get());
+    return static_cast<std::size_t>(sqlite3_changes(db));
+}
+
 } // namespace lumresults::sqlite

@@ -200,6 +200,9 @@ public:
     std::vector<SpeedTest> search_speed_tests(const SpeedTestSearch& search) override {
         return sqlite::search_speed_tests(readers_.lease().get(), search);
     }
+    std::size_t delete_speed_tests_before(Clock::time_point before) override {
+        return on_side_writer([&](sqlite3* db) { return sqlite::delete_speed_tests_before(db, before); });
+    }
 
 private:
     // Runs a write that is not an upload on the side writer, one thread at a time.
