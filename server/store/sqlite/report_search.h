@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace lumresults::sqlite {
@@ -16,9 +17,23 @@ inline constexpr const char* REPORT_INFO_COLUMNS =
 
 ReportInfo info_at(sqlite3_stmt* row);
 
-// The first text after every text that starts with prefix, or nothing when there is none (all 0xFF):
-// with it a prefix becomes a range, which a (caller, received) index answers.
-std::optional<std::string> after_prefix(std::string prefix);
+// The conditions every search has: the caller, whole or its start (a range, which a (caller, received)
+// index answers), and the time received. Their SQL uses the parameters ?1 to ?4.
+class CallerAndTime {
+public:
+    CallerAndTime(const std::string& caller, bool prefix, std::optional<Clock::time_point> since,
+                  std::optional<Clock::time_point> until);
+    // " AND ..." for each condition asked for, on the columns of `table` ("r." or "").
+    std::string sql(std::string_view table) const;
+    void bind(sqlite3_stmt* statement) const;
+
+private:
+    const std::string& caller_;
+    bool prefix_;
+    std::optional<std::string> bound_; // the first text after every one that starts with a prefix
+    std::optional<Clock::time_point> since_;
+    std::optional<Clock::time_point> until_;
+};
 
 std::vector<ReportSummary> search_reports(sqlite3* db, const ReportSearch& search);
 

@@ -20,15 +20,10 @@ std::optional<double> figure_at(sqlite3_stmt* row, int column) {
 }
 
 // Only the conditions asked for, each with its own fixed parameter number, so that SQLite picks the index.
-std::string search_sql(const SpeedTestSearch& search, bool prefix_bounded) {
-    std::string sql = "SELECT id, caller, received_ms, user_agent, download_mbps, upload_mbps, latency_ms, jitter_ms "
-                      "FROM speed_tests WHERE 1";
-    if (!search.caller.empty())
-        sql += search.caller_prefix ? (prefix_bounded ? " AND caller >= ?1 AND caller < ?2" : " AND caller >= ?1")
-                                    : " AND caller = ?1";
-    if (search.since) sql += " AND received_ms >= ?3";
-    if (search.until) sql += " AND received_ms < ?4";
-    return sql + " ORDER BY received_ms DESC, id DESC LIMIT ?5";
+std::string search_sql(const CallerAndTime& caller_and_time) {
+    return "SELECT id, caller, received_ms, user_agent, download_mbps, upload_mbps, latency_ms, jitter_ms "
+           "FROM speed_tests WHERE 1" +
+           caller_and_time.sql("") + " ORDER BY received_ms DESC, id DESC LIMIT ?5";
 }
 
 SpeedTest speed_test_at(sqlite3_stmt* row) {
@@ -63,13 +58,10 @@ std::int64_t put_speed_test(sqlite3* db, const NewSpeedTest& test) {
 }
 
 std::vector<SpeedTest> search_speed_tests(sqlite3* db, const SpeedTestSearch& search) {
-    const std::optional<std::string> bound = search.caller_prefix ? after_prefix(search.caller) : std::nullopt;
-    Statement query = prepare(db, search_sql(search, bound.has_value()));
+    const CallerAndTime caller_and_time(search.caller, search.caller_prefix, search.since, search.until);
+    Statement query = prepare(db, search_sql(caller_and_time));
     sqlite3_stmt* statement = query.get();
-    if (!search.caller.empty()) bind_text(statement, 1, search.caller);
-    if (bound) bind_text(statement, 2, *bound);
-    if (search.since) bind_integer(statement, 3, to_unix_ms(*search.since));
-    if (search.until) bind_integer(statement, 4, to_unix_ms(*search.until));
+    caller_and_time.bind(statement);
     bind_integer(statement, 5, static_cast<std::int64_t>(std::min<std::size_t>(search.limit, INT64_MAX)));
     std::vector<SpeedTest> rows;
     while (step(db, statement))
