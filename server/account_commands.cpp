@@ -87,28 +87,28 @@ int run_token_action(Store& store, TokenAction action, const std::string& name) 
 
 } // namespace
 
-int user_command(UserAction action, const std::filesystem::path& data_dir, const std::string& name) {
+int user_command(UserAction action, const StoreLocation& store, const std::string& name) {
     if (action != UserAction::List && !acceptable_name(name))
         return failed("a user name is 1 to 64 printable characters without spaces");
     try {
-        return run_user_action(*open_sqlite_store(data_dir), action, name);
+        return run_user_action(*open_store(store), action, name);
     } catch (const std::exception& error) {
         return failed(error.what());
     }
 }
 
-int token_command(TokenAction action, const std::filesystem::path& data_dir, const std::string& name) {
+int token_command(TokenAction action, const StoreLocation& store, const std::string& name) {
     if (!acceptable_name(name)) return failed("a token name is 1 to 64 printable characters without spaces");
     try {
-        return run_token_action(*open_sqlite_store(data_dir), action, name);
+        return run_token_action(*open_store(store), action, name);
     } catch (const std::exception& error) {
         return failed(error.what());
     }
 }
 
-int audit_command(const std::filesystem::path& data_dir, std::size_t limit) {
+int audit_command(const StoreLocation& store, std::size_t limit) {
     try {
-        for (const AuditEntry& entry : open_sqlite_store(data_dir)->list_audit(limit)) {
+        for (const AuditEntry& entry : open_store(store)->list_audit(limit)) {
             const std::string line = utc_text(entry.time, false) + "\t" + escaped_for_terminal(entry.user) + "\t" +
                                      escaped_for_terminal(entry.address) + "\t" + escaped_for_terminal(entry.action) +
                                      "\t" + escaped_for_terminal(entry.detail) + "\n";

@@ -3,8 +3,9 @@
 #pragma once
 
 #include <cstddef>
-#include <filesystem>
 #include <string>
+
+#include "server/store/store.h"
 
 namespace lumresults {
 
@@ -13,14 +14,14 @@ enum class TokenAction { Add, Remove };
 
 // add and passwd read the password from the first line of standard input (an empty one is refused); add
 // refuses a taken name; remove also ends the user's sessions. 0, or 1 with the reason on standard error.
-int user_command(UserAction action, const std::filesystem::path& data_dir, const std::string& name);
+int user_command(UserAction action, const StoreLocation& store, const std::string& name);
 
 // add prints the new token once on standard output: the store keeps only its hash, so it cannot be
 // shown again.
-int token_command(TokenAction action, const std::filesystem::path& data_dir, const std::string& name);
+int token_command(TokenAction action, const StoreLocation& store, const std::string& name);
 
 // The newest `limit` lines of the audit log, newest first, tab-separated: time (UTC), user, address,
 // action, detail, every byte outside printable ASCII written as \xHH.
-int audit_command(const std::filesystem::path& data_dir, std::size_t limit);
+int audit_command(const StoreLocation& store, std::size_t limit);
 
 } // namespace lumresults

@@ -16,17 +16,19 @@ using namespace lumresults;
 
 constexpr std::string_view USAGE =
     "usage:\n"
-    "  lumresults serve --listen ADDR:PORT --data DIR [--trusted-proxy CIDR]... [--max-upload BYTES]\n"
+    "  lumresults serve --listen ADDR:PORT STORE [--trusted-proxy CIDR]... [--max-upload BYTES]\n"
     "                   [--threads N] [--connection-timeout SECONDS] [--metrics-from CIDR]...\n"
     "                   [--keep-days N]\n"
-    "  lumresults reports --data DIR [--ip ADDR] [--since YYYY-MM-DD] [--json]\n"
-    "  lumresults report --data DIR ID\n"
-    "  lumresults reanalyse --data DIR\n"
-    "  lumresults user add|passwd --data DIR NAME    (the password: first line of standard input)\n"
-    "  lumresults user remove --data DIR NAME\n"
-    "  lumresults user list --data DIR\n"
-    "  lumresults token add|remove --data DIR NAME   (add prints the new token, once)\n"
-    "  lumresults audit --data DIR [--limit N]\n";
+    "  lumresults reports STORE [--ip ADDR] [--since YYYY-MM-DD] [--json]\n"
+    "  lumresults report STORE ID\n"
+    "  lumresults reanalyse STORE\n"
+    "  lumresults user add|passwd STORE NAME    (the password: first line of standard input)\n"
+    "  lumresults user remove STORE NAME\n"
+    "  lumresults user list STORE\n"
+    "  lumresults token add|remove STORE NAME   (add prints the new token, once)\n"
+    "  lumresults audit STORE [--limit N]\n"
+    "STORE is --data DIR (SQLite in DIR) or --database postgresql://... (PostgreSQL; serve may add\n"
+    "--data DIR for its spool folder).\n";
 
 struct UsageError {
     std::string message;
@@ -47,6 +49,22 @@ private:
     std::vector<std::string_view> words_;
     std::size_t next_ = 0;
 };
+
+// Takes --data or --database into `store`; false for any other option.
+bool took_store_option(std::string_view option, Arguments& arguments, StoreLocation& store) {
+    if (option == "--data")
+        store.data_dir = arguments.value_of(option);
+    else if (option == "--database")
+        store.database = arguments.value_of(option);
+    else
+        return false;
+    return true;
+}
+
+void require_store(const StoreLocation& store, std::string_view command) {
+    if (store.data_dir.empty() && store.database.empty())
+        throw UsageError{std::string(command) + " needs --data DIR or --database URL"};
+}
 
 template <typename Number> Number number_of(std::string_view option, std::string_view text, Number least) {
     Number value{};
@@ -75,8 +93,7 @@ ServeOptions serve_options(Arguments arguments) {
             if (!listen) throw UsageError{"--listen: expected ADDR:PORT with a numeric address"};
             options.http.listen = *listen;
             listen_named = true;
-        } else if (option == "--data") {
-            options.data_dir = arguments.value_of(option);
+        } else if (took_store_option(option, arguments, options.store)) {
         } else if (option == "--trusted-proxy") {
             options.http.trusted_proxies.push_back(cidr_of(option, arguments.value_of(option)));
         } else if (option == "--metrics-from") {
@@ -95,7 +112,8 @@ ServeOptions serve_options(Arguments arguments) {
             throw UsageError{"serve: unknown option " + std::string(option)};
         }
     }
-    if (!listen_named || options.data_dir.empty()) throw UsageError{"serve needs --listen and --data"};
+    if (!listen_named) throw UsageError{"serve needs --listen"};
+    require_store(options.store, "serve");
     return options;
 }
 
@@ -103,8 +121,7 @@ ListingOptions listing_options(Arguments arguments) {
     ListingOptions options;
     while (!arguments.done()) {
         const std::string_view option = arguments.take();
-        if (option == "--data") {
-            options.data_dir = arguments.value_of(option);
+        if (took_store_option(option, arguments, options.store)) {
         } else if (option == "--ip") {
             const std::optional<IpAddress> address = parse_address(arguments.value_of(option));
             if (!address) throw UsageError{"--ip: not an IPv4 or IPv6 address"};
@@ -117,53 +134,51 @@ ListingOptions listing_options(Arguments arguments) {
             throw UsageError{"reports: unknown option " + std::string(option)};
         }
     }
-    if (options.data_dir.empty()) throw UsageError{"reports needs --data"};
+    require_store(options.store, "reports");
     return options;
 }
 
-std::pair<std::filesystem::path, std::int64_t> report_options(Arguments arguments) {
-    std::filesystem::path data_dir;
+std::pair<StoreLocation, std::int64_t> report_options(Arguments arguments) {
+    StoreLocation store;
     std::optional<std::int64_t> id;
     while (!arguments.done()) {
         const std::string_view word = arguments.take();
-        if (word == "--data")
-            data_dir = arguments.value_of(word);
-        else if (!id)
+        if (took_store_option(word, arguments, store)) continue;
+        if (!id)
             id = number_of<std::int64_t>("ID", word, 1);
         else
             throw UsageError{"report: one ID only"};
     }
-    if (data_dir.empty() || !id) throw UsageError{"report needs --data and an ID"};
-    return {data_dir, *id};
+    require_store(store, "report");
+    if (!id) throw UsageError{"report needs an ID"};
+    return {store, *id};
 }
 
-std::filesystem::path data_dir_only(Arguments arguments) {
-    std::filesystem::path data_dir;
+StoreLocation store_only(Arguments arguments, std::string_view command) {
+    StoreLocation store;
     while (!arguments.done()) {
         const std::string_view option = arguments.take();
-        if (option != "--data") throw UsageError{"unknown option " + std::string(option)};
-        data_dir = arguments.value_of(option);
+        if (!took_store_option(option, arguments, store)) throw UsageError{"unknown option " + std::string(option)};
     }
-    if (data_dir.empty()) throw UsageError{"--data is needed"};
-    return data_dir;
+    require_store(store, command);
+    return store;
 }
 
-// "--data DIR" and, when `with_name`, one NAME, in any order.
-std::pair<std::filesystem::path, std::string> account_options(Arguments arguments, bool with_name) {
-    std::filesystem::path data_dir;
+// The store's option and, when `with_name`, one NAME, in any order.
+std::pair<StoreLocation, std::string> account_options(Arguments arguments, bool with_name) {
+    StoreLocation store;
     std::optional<std::string> name;
     while (!arguments.done()) {
         const std::string_view word = arguments.take();
-        if (word == "--data")
-            data_dir = arguments.value_of(word);
-        else if (with_name && !name && !word.starts_with("--"))
+        if (took_store_option(word, arguments, store)) continue;
+        if (with_name && !name && !word.starts_with("--"))
             name = std::string(word);
         else
             throw UsageError{"unexpected " + std::string(word)};
     }
-    if (data_dir.empty() || (with_name && !name))
-        throw UsageError{with_name ? "needs --data and a NAME" : "needs --data"};
-    return {data_dir, name.value_or("")};
+    require_store(store, "this command");
+    if (with_name && !name) throw UsageError{"needs a NAME"};
+    return {store, name.value_or("")};
 }
 
 int user(int argc, char** argv) {
@@ -174,31 +189,30 @@ int user(int argc, char** argv) {
                                              : action == "list"   ? std::optional(UserAction::List)
                                                                   : std::nullopt;
     if (!chosen) throw UsageError{"user: add, passwd, remove or list"};
-    const auto [data_dir, name] = account_options(Arguments(argc - 1, argv + 1), *chosen != UserAction::List);
-    return user_command(*chosen, data_dir, name);
+    const auto [store, name] = account_options(Arguments(argc - 1, argv + 1), *chosen != UserAction::List);
+    return user_command(*chosen, store, name);
 }
 
 int token(int argc, char** argv) {
     const std::string_view action = argc > 2 ? argv[2] : "";
     if (action != "add" && action != "remove") throw UsageError{"token: add or remove"};
-    const auto [data_dir, name] = account_options(Arguments(argc - 1, argv + 1), true);
-    return token_command(action == "add" ? TokenAction::Add : TokenAction::Remove, data_dir, name);
+    const auto [store, name] = account_options(Arguments(argc - 1, argv + 1), true);
+    return token_command(action == "add" ? TokenAction::Add : TokenAction::Remove, store, name);
 }
 
 int audit(Arguments arguments) {
-    std::filesystem::path data_dir;
+    StoreLocation store;
     std::size_t limit = 100;
     while (!arguments.done()) {
         const std::string_view option = arguments.take();
-        if (option == "--data")
-            data_dir = arguments.value_of(option);
-        else if (option == "--limit")
+        if (took_store_option(option, arguments, store)) continue;
+        if (option == "--limit")
             limit = number_of<std::size_t>(option, arguments.value_of(option), 1);
         else
             throw UsageError{"audit: unknown option " + std::string(option)};
     }
-    if (data_dir.empty()) throw UsageError{"audit needs --data"};
-    return audit_command(data_dir, limit);
+    require_store(store, "audit");
+    return audit_command(store, limit);
 }
 
 int run(int argc, char** argv) {
@@ -207,10 +221,10 @@ int run(int argc, char** argv) {
     if (command == "serve") return serve(serve_options(Arguments(argc, argv)));
     if (command == "reports") return list_reports(listing_options(Arguments(argc, argv)));
     if (command == "report") {
-        const auto [data_dir, id] = report_options(Arguments(argc, argv));
-        return write_report(data_dir, id);
+        const auto [store, id] = report_options(Arguments(argc, argv));
+        return write_report(store, id);
     }
-    if (command == "reanalyse") return read_reports_again(data_dir_only(Arguments(argc, argv)));
+    if (command == "reanalyse") return read_reports_again(store_only(Arguments(argc, argv), "reanalyse"));
     if (command == "user") return user(argc, argv);
     if (command == "token") return token(argc, argv);
     if (command == "audit") return audit(Arguments(argc, argv));

@@ -22,8 +22,7 @@ int list_reports(const ListingOptions& options) {
         }
     }
     try {
-        const std::string listing =
-            format_report_list(open_sqlite_store(options.data_dir)->list_reports(filter), options.json);
+        const std::string listing = format_report_list(open_store(options.store)->list_reports(filter), options.json);
         std::fwrite(listing.data(), 1, listing.size(), stdout);
         return std::fflush(stdout) == 0 ? 0 : 1;
     } catch (const std::exception& error) {
@@ -32,10 +31,10 @@ int list_reports(const ListingOptions& options) {
     }
 }
 
-int write_report(const std::filesystem::path& data_dir, std::int64_t id) {
+int write_report(const StoreLocation& store, std::int64_t id) {
     try {
         bool written = true;
-        const bool found = open_sqlite_store(data_dir)->read_report(id, [&written](std::string_view bytes) {
+        const bool found = open_store(store)->read_report(id, [&written](std::string_view bytes) {
             written = written && std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size();
         });
         if (!found) {
@@ -49,9 +48,9 @@ int write_report(const std::filesystem::path& data_dir, std::int64_t id) {
     }
 }
 
-int read_reports_again(const std::filesystem::path& data_dir) {
+int read_reports_again(const StoreLocation& store) {
     try {
-        const std::size_t read = read_stored_reports_again(*open_sqlite_store(data_dir));
+        const std::size_t read = read_stored_reports_again(*open_store(store));
         std::printf("lumresults: read %zu report%s under rules version %d\n", read, read == 1 ? "" : "s",
                     static_cast<int>(lum::reports::REPORT_RULES_VERSION));
         return 0;

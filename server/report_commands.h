@@ -3,14 +3,15 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <optional>
 #include <string>
+
+#include "server/store/store.h"
 
 namespace lumresults {
 
 struct ListingOptions {
-    std::filesystem::path data_dir;
+    StoreLocation store;
     std::optional<std::string> caller; // as format_address() writes it
     std::optional<std::string> since;  // YYYY-MM-DD, UTC
     bool json = false;
@@ -20,10 +21,10 @@ struct ListingOptions {
 int list_reports(const ListingOptions& options);
 
 // Writes one report's stored bytes to standard output exactly; 1 when there is no such report.
-int write_report(const std::filesystem::path& data_dir, std::int64_t id);
+int write_report(const StoreLocation& store, std::int64_t id);
 
 // Reads again every stored report without a reading under this build's rules (after an upgrade);
 // prints how many.
-int read_reports_again(const std::filesystem::path& data_dir);
+int read_reports_again(const StoreLocation& store);
 
 } // namespace lumresults

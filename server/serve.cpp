@@ -1,8 +1,11 @@
 // server/serve.cpp: opening the store, starting the HTTP server, and stopping in order on a signal.
 #include "server/serve.h"
 
+#include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <exception>
+#include <system_error>
 
 #include "server/http/access_log.h"
 #include "server/site/results_site.h"
@@ -26,11 +29,41 @@ sigset_t block_stop_signals() {
     return stops;
 }
 
+// Where uploads wait until they are stored. With a data folder: its spool folder, emptied of what a killed
+// server left. Without one (an instance on a shared database keeps nothing of its own, so that any
+// number of them can run side by side): a private temporary folder, removed when the server stops.
+class SpoolFolder {
+public:
+    explicit SpoolFolder(const std::filesystem::path& data_dir) {
+        if (!data_dir.empty()) {
+            path_ = data_dir / "spool";
+            clear_spool(path_);
+            return;
+        }
+        std::string pattern = (std::filesystem::temp_directory_path() / "lumresults-spool-XXXXXX").string();
+        if (mkdtemp(pattern.data()) == nullptr)
+            throw std::system_error(errno, std::generic_category(), "making a spool folder like " + pattern);
+        path_ = pattern;
+        owned_ = true;
+    }
+    SpoolFolder(const SpoolFolder&) = delete;
+    SpoolFolder& operator=(const SpoolFolder&) = delete;
+    ~SpoolFolder() {
+        std::error_code ignored;
+        if (owned_) std::filesystem::remove_all(path_, ignored);
+    }
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+    bool owned_ = false;
+};
+
 int serve_until_signal(const ServeOptions& options, const sigset_t& stops) {
-    std::unique_ptr<Store> store = open_sqlite_store(options.data_dir);
+    std::unique_ptr<Store> store = open_store(options.store);
+    const SpoolFolder spool(options.store.data_dir);
     Metrics metrics;
-    Site site{*store, metrics, {options.max_upload, options.data_dir / "spool"}, make_download_body()};
-    clear_spool(site.upload.spool_dir);
+    Site site{*store, metrics, {options.max_upload, spool.path()}, make_download_body()};
     HttpServer server(options.http, results_routes(site), metrics, support::make_gate(*store));
     write_log_line("lumresults: listening on " + server.bound_address());
     // Started after the listening line, which must be the log's first (it names the chosen port).

@@ -5,12 +5,13 @@
 #include <filesystem>
 
 #include "server/http/server.h"
+#include "server/store/store.h"
 
 namespace lumresults {
 
 struct ServeOptions {
     HttpSettings http;
-    std::filesystem::path data_dir;
+    StoreLocation store; // with a database and no data folder, uploads wait in a private temporary folder
     std::uint64_t max_upload = 16 * 1024 * 1024;
     unsigned keep_days = 400; // reports older are deleted, daily; 0 keeps them for ever
 };

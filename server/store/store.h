@@ -1,4 +1,4 @@
-// server/store/store.h: the one interface to where reports are kept; SQLite now, other databases later.
+// server/store/store.h: the one interface to where reports are kept, on SQLite or PostgreSQL.
 #pragma once
 
 #include <chrono>
@@ -195,7 +195,20 @@ public:
     virtual std::size_t delete_speed_tests_before(Clock::time_point before) = 0;
 };
 
+// Where the store is: a PostgreSQL database when `database` names one, else the SQLite file in data_dir.
+struct StoreLocation {
+    std::filesystem::path data_dir;
+    std::string database; // a libpq connection URL ("postgresql://..."), or empty
+};
+
+// Opens the store at `location` and brings its schema to the current version. Throws StoreError.
+std::unique_ptr<Store> open_store(const StoreLocation& location);
+
 // Opens (creating when needed) the SQLite store in data_dir and brings its schema to the current version.
 std::unique_ptr<Store> open_sqlite_store(const std::filesystem::path& data_dir);
+
+// Connects to the PostgreSQL database at `url` (libpq's URL or key=value form) and brings its schema to the
+// current version, under a lock that instances starting together share.
+std::unique_ptr<Store> open_postgres_store(const std::string& url);
 
 } // namespace lumresults

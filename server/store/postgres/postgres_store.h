@@ -1,4 +1,4 @@
-// server/store/postgres/postgres_store.h: opening the Store kept in a PostgreSQL database.
+// server/store/postgres/postgres_store.h: opening the PostgreSQL store with a pool of a given size.
 #pragma once
 
 #include "server/store/store.h"
@@ -7,17 +7,13 @@
 #include <memory>
 #include <string>
 
-namespace lumresults {
+namespace lumresults::postgres {
 
-// Connects to the database a libpq URL or connection string names, applies the schema steps it lacks and
-// returns a Store that behaves as the SQLite one does. Throws StoreError (naming host and database,
-// never a password).
-std::unique_ptr<Store> open_postgres_store(const std::string& url);
-
-namespace postgres {
-// Connections each instance keeps at most (its calls wait for one beyond that).
+// The connections open_postgres_store (store.h) keeps at most; its calls wait for one beyond that. Each
+// instance has its own, so the size times the instances must stay within the server's max_connections.
 inline constexpr std::size_t default_pool_size = 8;
-std::unique_ptr<Store> open_store(const std::string& url, std::size_t pool_size);
-} // namespace postgres
 
-} // namespace lumresults
+// open_postgres_store with at most pool_size connections.
+std::unique_ptr<Store> open_store(const std::string& url, std::size_t pool_size);
+
+} // namespace lumresults::postgres

@@ -1,7 +1,6 @@
 // tests/server/support/store_backends.cpp: a test's store on the back end it is run for.
 #include "store_backends.h"
 
-#include "server/store/postgres/postgres_store.h"
 
 namespace lumresults::testing_support {
 

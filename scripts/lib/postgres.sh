@@ -1,0 +1,55 @@
+# scripts/lib/postgres.sh (sh): a scratch PostgreSQL server for tests and benchmarks, reachable only by its Unix socket.
+#
+# The server listens on no TCP port at all (listen_addresses is empty): tests reach it through the socket
+# in its folder, which works from inside the network namespaces the tests run in. The caller stops it
+# (pg_stop from a trap), so that it never outlives the script that started it.
+
+# pg_bin PROGRAM: the newest installed PostgreSQL's PROGRAM (initdb, pg_ctl, psql, ...).
+pg_bin() {
+  bin=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n 1)
+  [ -n "$bin" ] || { echo "postgres.sh: PostgreSQL is not installed" >&2; return 1; }
+  echo "$bin/$1"
+}
+
+# as_pg_owner COMMAND...: runs COMMAND as the scratch server's owner. PostgreSQL refuses to run as root,
+# so root runs it as the packages' postgres account; anyone else runs it as themselves.
+as_pg_owner() {
+  if [ "$(id -u)" -eq 0 ]; then
+    runuser -u postgres -- "$@"
+  else
+    "$@"
+  fi
+}
+
+# pg_start DIR: a new server in DIR (anything there before is removed), running once this returns;
+# exports LUMRESULTS_TEST_POSTGRES, the URL of its postgres database as the superuser. fsync stays on:
+# the tests that restart it rely on committed data surviving the way it would on a real server.
+pg_start() {
+  rm -rf "$1"
+  mkdir -p "$1"
+  dir=$(cd "$1" && pwd)
+  [ "$(id -u)" -ne 0 ] || chown postgres: "$dir"
+  as_pg_owner "$(pg_bin initdb)" -D "$dir/data" -A trust -U postgres -E UTF8 --locale=C.UTF-8 >"$dir/initdb.log" 2>&1 ||
+    { cat "$dir/initdb.log" >&2; return 1; }
+  # Enough connections for three instances' pools, the tests' own and the checks'.
+  as_pg_owner "$(pg_bin pg_ctl)" -D "$dir/data" -l "$dir/server.log" -w -t 60 \
+    -o "-k $dir -c listen_addresses= -c max_connections=200" start >/dev/null ||
+    { cat "$dir/server.log" >&2; return 1; }
+  LUMRESULTS_TEST_POSTGRES="postgresql:///postgres?host=$dir&user=postgres"
+  export LUMRESULTS_TEST_POSTGRES
+}
+
+# pg_restart DIR: stops the server at once, as a crash would (it recovers from its log at start), and
+# starts it again; returns once it accepts connections.
+pg_restart() {
+  as_pg_owner "$(pg_bin pg_ctl)" -D "$1/data" -m immediate -w -t 60 stop >/dev/null
+  dir=$(cd "$1" && pwd)
+  as_pg_owner "$(pg_bin pg_ctl)" -D "$dir/data" -l "$dir/server.log" -w -t 60 \
+    -o "-k $dir -c listen_addresses= -c max_connections=200" start >/dev/null
+}
+
+# pg_stop DIR: stops the server if it runs; harmless when it never started.
+pg_stop() {
+  [ -f "$1/data/postmaster.pid" ] || return 0
+  as_pg_owner "$(pg_bin pg_ctl)" -D "$1/data" -m fast -w -t 60 stop >/dev/null 2>&1 || true
+}
