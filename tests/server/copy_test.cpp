@@ -13,17 +13,21 @@
 
 using namespace lumresults;
 using namespace std::chrono_literals;
+using namespace std::string_literals;
 using lum::testing_support::ScratchFolder;
 using lumresults::testing_support::ScratchPostgres;
 
 namespace {
 
+const std::string staff_name = "st\xe4"
+                               "ff"s;
 const Clock::time_point t0 = std::chrono::sys_days{std::chrono::year{2026} / 3 / 4} + 5h + 6min + 7s + 890ms;
 
 std::string random_bytes(std::size_t size) {
     std::mt19937 engine(7);
     std::string bytes(size, '\0');
-    for (char& byte : bytes) byte = static_cast<char>(engine());
+    for (char& byte : bytes)
+        byte = static_cast<char>(engine());
     return bytes;
 }
 
@@ -32,16 +36,16 @@ class SourceStore {
 public:
     SourceStore() {
         auto store = open_sqlite_store(data_dir());
-        ids.push_back(put(*store, std::string("CR LF\r\n\0 NUL and \xff\xfe not UTF-8", 33), t0));
-        ids.push_back(put(*store, "", t0 + 1s));                     // no bytes at all
+        ids.push_back(put(*store, "CR LF\r\n\0 NUL and \xff\xfe not UTF-8"s, t0));
+        ids.push_back(put(*store, "", t0 + 1s));                           // no bytes at all
         ids.push_back(put(*store, random_bytes(200 * 1024 + 3), t0 + 2s)); // several pieces
-        put(*store, "deleted before the copy", t0 - 48h);            // the highest id SQLite gave
+        put(*store, "deleted before the copy", t0 - 48h);                  // the highest id SQLite gave
         store->delete_reports_before(t0 - 24h);
-        store->put_reading(ids[0], ReportReading{7, true, 0b0100100, std::string("rel\xe9", 4), R"({"rows":[]})"});
-        store->add_user({std::string("st\xe4ff", 5), "$argon2id$v=19$m=65536,t=2,p=1$c2FsdA$aGFzaA"});
+        store->put_reading(ids[0], ReportReading{7, true, 0b0100100, "rel\xe9"s, R"({"rows":[]})"});
+        store->add_user({staff_name, "$argon2id$v=19$m=65536,t=2,p=1$c2FsdA$aGFzaA"});
         store->add_token("monitoring", std::string(64, 'b'));
         store->append_audit({t0, "staff", "192.0.2.9", "report viewed", "1"});
-        store->append_audit({t0 + 1s, std::string("\x01odd", 4), "192.0.2.9", "sign-in refused", "wrong password"});
+        store->append_audit({t0 + 1s, "\x01odd"s, "192.0.2.9", "sign-in refused", "wrong password"});
         store->put_speed_test({"198.51.100.7", t0, "Browser/1.0", 94.5, std::nullopt, 12.25, 1.5});
     }
     std::filesystem::path data_dir() const { return folder_.path() / "data"; }
@@ -56,8 +60,8 @@ private:
         contents.push_back(bytes);
         Sha256 digest;
         digest.update(bytes);
-        return store.put_report({"203.0.113.5", received, std::string("lumtest\x80.txt", 12), "text/plain",
-                                 bytes.size(), digest.finish_hex(), file});
+        return store.put_report(
+            {"203.0.113.5", received, "lumtest\x80.txt"s, "text/plain", bytes.size(), digest.finish_hex(), file});
     }
 
     ScratchFolder folder_;
@@ -96,16 +100,18 @@ TEST(CopyToPostgres, CopiesEverythingKeptExactlyOnceAndIdsGoOnPastTheOldOnes) {
         EXPECT_EQ(bytes_of(*postgres, id), source.contents[i]) << id;
     }
     EXPECT_EQ(postgres->find_reading(source.ids[0])->json, sqlite->find_reading(source.ids[0])->json);
-    EXPECT_EQ(postgres->find_reading(source.ids[0])->release, std::string("rel\xe9", 4));
-    EXPECT_EQ(postgres->find_user(std::string("st\xe4ff", 5))->password_hash, sqlite->find_user(std::string("st\xe4ff", 5))->password_hash);
+    EXPECT_EQ(postgres->find_reading(source.ids[0])->release, "rel\xe9"s);
+    EXPECT_EQ(postgres->find_user(staff_name)->password_hash, sqlite->find_user(staff_name)->password_hash);
     EXPECT_EQ(postgres->token_name(std::string(64, 'b')), "monitoring");
     const auto audit = postgres->list_audit(10);
     ASSERT_EQ(audit.size(), 2u);
-    EXPECT_EQ(std::tie(audit[0].time, audit[0].user, audit[0].action), std::tie(t0 + 1s, sqlite->list_audit(1)[0].user, "sign-in refused"));
+    EXPECT_EQ(std::tie(audit[0].time, audit[0].user, audit[0].action),
+              std::tuple(t0 + 1s, sqlite->list_audit(1)[0].user, std::string("sign-in refused")));
     const auto speed = postgres->search_speed_tests({});
     ASSERT_EQ(speed.size(), 1u);
     EXPECT_EQ(std::tie(speed[0].download_mbps, speed[0].upload_mbps, speed[0].user_agent),
-              std::tie(sqlite->search_speed_tests({})[0].download_mbps, std::nullopt, "Browser/1.0"));
+              std::tuple(sqlite->search_speed_tests({})[0].download_mbps, std::optional<double>(),
+                         std::string("Browser/1.0")));
 
     // Again: nothing new to copy, and nothing copied twice.
     const CopyOutcome second = copy(source, target);
@@ -116,7 +122,8 @@ TEST(CopyToPostgres, CopiesEverythingKeptExactlyOnceAndIdsGoOnPastTheOldOnes) {
     // The deleted report's id stays unused: the next upload gets a newer one.
     ScratchFolder folder;
     std::ofstream(folder.path() / "new", std::ios::binary) << "new";
-    const std::int64_t next = postgres->put_report({"203.0.113.6", t0 + 1h, "n", "t", 3, std::string(64, 'd'), folder.path() / "new"});
+    const std::int64_t next =
+        postgres->put_report({"203.0.113.6", t0 + 1h, "n", "t", 3, std::string(64, 'd'), folder.path() / "new"});
     EXPECT_GT(next, source.ids.back() + 1);
 }
 

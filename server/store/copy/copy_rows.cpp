@@ -16,15 +16,17 @@ std::string quoted(const char* name) { return std::string("\"") + name + "\""; }
 
 std::string column_list(const TableColumns& table) {
     std::string list;
-    for (const Column& column : table.columns) list += (list.empty() ? "" : ", ") + quoted(column.name);
+    for (const Column& column : table.columns)
+        list += (list.empty() ? "" : ", ") + quoted(column.name);
     return list;
 }
 
 std::string insert_sql(const TableColumns& table) {
     std::string values;
-    for (std::size_t i = 1; i <= table.columns.size(); ++i) values += (i == 1 ? "$" : ", $") + std::to_string(i);
-    return "INSERT INTO " + quoted(table.name) + " (" + column_list(table) + ") VALUES (" + values +
-           ") ON CONFLICT (" + quoted(table.columns[0].name) + ") DO NOTHING";
+    for (std::size_t i = 1; i <= table.columns.size(); ++i)
+        values += (i == 1 ? "$" : ", $") + std::to_string(i);
+    return "INSERT INTO " + quoted(table.name) + " (" + column_list(table) + ") VALUES (" + values + ") ON CONFLICT (" +
+           quoted(table.columns[0].name) + ") DO NOTHING";
 }
 
 // Finds the target's row only when every column equals the source's (NULL equal to NULL).
@@ -51,12 +53,14 @@ void add_param(postgres::Params& params, Kind kind, sqlite3_stmt* row, int index
 } // namespace
 
 std::string select_sql(const TableColumns& table) {
-    return "SELECT " + column_list(table) + " FROM " + quoted(table.name) + " ORDER BY " + quoted(table.columns[0].name);
+    return "SELECT " + column_list(table) + " FROM " + quoted(table.name) + " ORDER BY " +
+           quoted(table.columns[0].name);
 }
 
 bool copy_row(postgres::Session& target, const TableColumns& table, sqlite3_stmt* row) {
     postgres::Params params;
-    for (std::size_t i = 0; i < table.columns.size(); ++i) add_param(params, table.columns[i].kind, row, static_cast<int>(i));
+    for (std::size_t i = 0; i < table.columns.size(); ++i)
+        add_param(params, table.columns[i].kind, row, static_cast<int>(i));
     const std::string doing = std::string("copying a row of ") + table.name;
     if (postgres::rows_changed(target.run(insert_sql(table), params, doing).get()) == 1) return true;
     if (PQntuples(target.run(same_row_sql(table), params, doing).get()) == 1) return false;

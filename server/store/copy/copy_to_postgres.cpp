@@ -136,7 +136,7 @@ std::size_t check_reports(sqlite3* source, Store& target) {
 
 CopyOutcome copy_to_postgres(const std::filesystem::path& data_dir, const std::string& url,
                              const std::function<void(std::string_view)>& progress) {
-    const std::filesystem::path file = data_dir / "lumresults.sqlite3";
+    const std::filesystem::path file = sqlite::store_file(data_dir);
     if (!std::filesystem::exists(file)) throw StoreError(file.string() + ": no store there");
     open_sqlite_store(data_dir); // brings an older store's schema up to date: every table below exists
     const std::unique_ptr<Store> target_store = open_postgres_store(url); // and the target's
@@ -151,7 +151,8 @@ CopyOutcome copy_to_postgres(const std::filesystem::path& data_dir, const std::s
         outcome.rows_copied += counts.copied;
         outcome.rows_there += counts.there;
     }
-    for (const char* table : {"reports", "audit_log", "speed_tests"}) copy::move_sequence_past(source.get(), target, table);
+    for (const char* table : {"reports", "audit_log", "speed_tests"})
+        copy::move_sequence_past(source.get(), target, table);
     progress("reading every report back from PostgreSQL");
     outcome.reports_checked = check_reports(source.get(), *target_store);
     return outcome;

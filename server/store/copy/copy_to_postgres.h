@@ -11,9 +11,9 @@ namespace lumresults {
 
 struct CopyOutcome {
     std::size_t reports_copied = 0;
-    std::size_t reports_there = 0;  // in the target already, the same bytes: an earlier copy's
+    std::size_t reports_there = 0;   // in the target already, the same bytes: an earlier copy's
     std::size_t reports_checked = 0; // read back from the target and found equal to their digest
-    std::size_t rows_copied = 0;    // readings, staff users, API tokens, audit lines and speed tests
+    std::size_t rows_copied = 0;     // readings, staff users, API tokens, audit lines and speed tests
     std::size_t rows_there = 0;
 };
 

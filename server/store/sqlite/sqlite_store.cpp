@@ -332,7 +332,7 @@ std::unique_ptr<Store> open_sqlite_store(const std::filesystem::path& data_dir) 
     std::error_code error;
     std::filesystem::create_directories(data_dir, error);
     if (error) throw StoreError(data_dir.string() + ": cannot create the data folder: " + error.message());
-    return std::make_unique<SqliteStore>(data_dir / "lumresults.sqlite3");
+    return std::make_unique<SqliteStore>(store_file(data_dir));
 }
 
 } // namespace lumresults
