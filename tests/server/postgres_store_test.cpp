@@ -150,6 +150,7 @@ TEST_F(PostgresStoreTest, AConnectionKilledFailsTheCallUnderWayAndTheStoreWorksO
     ASSERT_EQ(write(pipe, "0123456789", 10), 10);
     close(pipe);
     EXPECT_THROW(writing.get(), StoreError);
+    EXPECT_EQ(store->list_reports({}).size(), 1u); // on a new session, kept idle after
 
     // Every session killed while idle: found closed when leased, they cost no call.
     database->exec("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = '" + database->name() +

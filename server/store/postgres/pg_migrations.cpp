@@ -117,12 +117,7 @@ constexpr std::array steps_of_this_build{
     Migration{4, speed_tests_v4},
 };
 
-constexpr bool numbered_without_gaps() {
-    for (std::size_t i = 0; i < steps_of_this_build.size(); ++i)
-        if (steps_of_this_build[i].version != static_cast<int>(i) + 1) return false;
-    return true;
-}
-static_assert(numbered_without_gaps(), "schema steps must be numbered 1, 2, 3, ...");
+static_assert(numbered_without_gaps(steps_of_this_build), "schema steps must be numbered 1, 2, 3, ...");
 
 // Held by whichever instance applies a step, for its transaction: "lumresul" in ASCII, a number no other
 // program on a shared server is likely to lock.
@@ -143,14 +138,6 @@ int schema_version(Session& session) {
     return static_cast<int>(integer_at(version.get(), 0, 0));
 }
 
-// Refuses a database a newer build has changed; true when it is already up to date.
-bool is_current(const Session& session, int version, int latest) {
-    if (version > latest)
-        throw StoreError(session.where() + ": the database's schema is version " + std::to_string(version) +
-                         ", newer than this lumresults knows (" + std::to_string(latest) + "); run a newer lumresults");
-    return version == latest;
-}
-
 // Applies the step after `version`, recording it, inside the caller's transaction.
 void apply(Session& session, int version, const Migration& step) {
     if (version == 0)
@@ -167,18 +154,17 @@ void apply(Session& session, int version, const Migration& step) {
 std::span<const Migration> migrations() { return steps_of_this_build; }
 
 void migrate(Session& session, std::span<const Migration> steps) {
-    for (std::size_t i = 0; i < steps.size(); ++i)
-        if (steps[i].version != static_cast<int>(i) + 1) throw StoreError("schema steps are not numbered 1, 2, 3, ...");
+    check_numbering(steps);
     const int latest = static_cast<int>(steps.size());
     // Checked first without the lock, so that opening an up-to-date database never waits for another.
-    while (!is_current(session, schema_version(session), latest)) {
+    while (!is_current(session.where(), schema_version(session), latest)) {
         // The version is read again under the lock: another instance may have applied the step while
         // this one waited, and must not have it applied twice.
         Transaction transaction(session);
         session.run("SELECT pg_advisory_xact_lock($1)", Params().integer(migration_lock),
                     "waiting for the schema lock");
         const int version = schema_version(session);
-        if (is_current(session, version, latest)) return;
+        if (is_current(session.where(), version, latest)) return;
         apply(session, version, steps[static_cast<std::size_t>(version)]);
         transaction.commit();
     }

@@ -2,16 +2,13 @@
 #pragma once
 
 #include "server/store/postgres/pg_session.h"
+#include "server/store/schema_steps.h"
 
 #include <span>
 
 namespace lumresults::postgres {
 
-// One step of the schema: the SQL that takes a database from version - 1 to version.
-struct Migration {
-    int version;
-    const char* sql;
-};
+using lumresults::Migration;
 
 // This build's steps, numbered 1, 2, 3, ... without gaps; the same steps, with the same meaning, as
 // the SQLite store's.

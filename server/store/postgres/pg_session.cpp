@@ -3,7 +3,10 @@
 
 #include "server/store/store.h"
 
+#include <poll.h>
+
 #include <array>
+#include <cstdio>
 
 namespace lumresults::postgres {
 namespace {
@@ -23,6 +26,7 @@ Connection connect(const std::string& url, const std::string& where) {
 
 Session::Session(const std::string& url, std::string where)
     : connection_(connect(url, where)), where_(std::move(where)) {
+    PQsetNoticeReceiver(native(), receive_notice, this);
     // Durable before acknowledged: a server or database whose default is synchronous_commit = off would
     // acknowledge commits that a crash can still lose; every session asks for the flush itself.
     // NOTICEs (a table that exists, ...) are nothing the operator must read on the server's output.
@@ -78,10 +82,28 @@ std::size_t Session::for_each_row(std::string_view sql, const Params& params, st
 }
 
 bool Session::usable() const {
-    return !interrupted_ && PQstatus(native()) == CONNECTION_OK && PQtransactionStatus(native()) == PQTRANS_IDLE;
+    return !interrupted_ && !ended_ && PQstatus(native()) == CONNECTION_OK &&
+           PQtransactionStatus(native()) == PQTRANS_IDLE;
 }
 
-bool Session::still_connected() { return PQconsumeInput(native()) != 0 && usable(); }
+bool Session::still_connected() {
+    // A server that ends an idle session (a restart, an administrator) first sends why, as a FATAL error
+    // that libpq hands to the notice receiver, then closes the socket: reading whatever has come is
+    // enough to know, without waiting for the close (nothing to read, at once, on a live idle session).
+    for (pollfd socket{PQsocket(native()), POLLIN, 0}; usable() && poll(&socket, 1, 0) > 0;
+         socket.fd = PQsocket(native()))
+        if (PQconsumeInput(native()) == 0) return false;
+    PQisBusy(native()); // parses what came in, which hands a FATAL error to the notice receiver
+    return usable();
+}
+
+void Session::receive_notice(void* self, const PGresult* notice) {
+    const char* severity = PQresultErrorField(notice, PG_DIAG_SEVERITY_NONLOCALIZED);
+    if (severity != nullptr && (std::string_view(severity) == "FATAL" || std::string_view(severity) == "PANIC"))
+        static_cast<Session*>(self)->ended_ = true; // the next call finds it ended and says so
+    else
+        std::fputs(PQresultErrorMessage(notice), stderr); // as libpq's own receiver would
+}
 
 Transaction::Transaction(Session& session) : session_(session) { session_.exec("BEGIN", "starting a transaction"); }
 

@@ -16,6 +16,9 @@ class Session {
 public:
     // Connects; where names the database in errors (host and database only, never a password).
     Session(const std::string& url, std::string where);
+    // Not moved: libpq's notice receiver holds its address.
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
 
     // Runs a statement and returns its whole result (in binary). Throws StoreError.
     Result run(std::string_view sql, const Params& params, std::string_view doing);
@@ -36,12 +39,14 @@ public:
     const std::string& where() const { return where_; }
 
 private:
+    static void receive_notice(void* self, const PGresult* notice);
     const std::string& prepared(std::string_view sql, const Params& params, std::string_view doing);
 
     Connection connection_;
     std::string where_;
     std::unordered_map<std::string, std::string> statements_; // SQL text -> prepared statement's name
     bool interrupted_ = false;                                // a row handler threw in the middle of a result
+    bool ended_ = false; // the server said it ends the session (a FATAL error between calls)
 };
 
 // A transaction rolled back unless committed, so that any throw on the way leaves nothing behind.

@@ -4,6 +4,7 @@
 // PostgreSQL orders them (it also flushes commits that arrive together in one write, so uploads need no
 // commit queue of their own here). Report bytes move in pieces of content_piece bytes, one row each:
 // written as they are read from the content file, read back in single-row mode, never whole in memory.
+#include "server/store/content_pieces.h"
 #include "server/store/postgres/pg_migrations.h"
 #include "server/store/postgres/pg_pool.h"
 #include "server/store/postgres/pg_report_search.h"
@@ -53,26 +54,13 @@ std::int64_t insert_row(Session& session, const NewReport& report) {
     return integer_at(inserted.get(), 0, 0);
 }
 
-// Copies exactly report.size bytes from the content file into the report's pieces; a file of any other
-// length is refused, since its bytes are not the ones the upload described.
+// Copies exactly report.size bytes from the content file into the report's pieces (see read_in_pieces).
 void copy_content(Session& session, std::int64_t id, std::istream& file, const NewReport& report) {
-    std::vector<char> buffer(content_piece);
-    const std::string size_text = std::to_string(report.size) + " bytes";
-    std::int64_t piece_number = 0;
-    for (std::uint64_t done = 0; done < report.size; ++piece_number) {
-        const auto piece = static_cast<std::streamsize>(std::min<std::uint64_t>(content_piece, report.size - done));
-        if (!file.read(buffer.data(), piece))
-            throw StoreError(report.content.string() + ": ends before the report's " + size_text + " or is unreadable");
+    read_in_pieces(file, report, content_piece, [&](std::string_view piece, std::uint64_t offset) {
         session.run("INSERT INTO report_content (report_id, piece, bytes) VALUES ($1, $2, $3)",
-                    Params()
-                        .integer(id)
-                        .integer(piece_number)
-                        .bytes(std::string_view(buffer.data(), static_cast<std::size_t>(piece))),
+                    Params().integer(id).integer(static_cast<std::int64_t>(offset / content_piece)).bytes(piece),
                     "writing a report's bytes");
-        done += static_cast<std::uint64_t>(piece);
-    }
-    if (file.peek() != std::ifstream::traits_type::eof())
-        throw StoreError(report.content.string() + ": longer than the report's " + size_text);
+    });
 }
 
 class PostgresStore final : public Store {
