@@ -5,6 +5,7 @@
 #include "server/store/copy/copy_rows.h"
 #include "server/store/postgres/pg_handles.h"
 #include "server/store/postgres/pg_pool.h"
+#include "server/store/postgres/postgres_store.h"
 #include "server/store/sqlite/connections.h"
 #include "server/store/sqlite/sqlite_handles.h"
 #include "server/store/store.h"
@@ -18,8 +19,8 @@ namespace {
 using copy::Kind;
 using copy::TableColumns;
 
-// A report's bytes go over in pieces of this size, each its own row in the target, as the store writes them.
-constexpr std::int64_t content_piece = 64 * 1024;
+// A report's bytes go over in pieces as the store writes them, each its own row in the target.
+constexpr auto content_piece = static_cast<std::int64_t>(postgres::content_piece);
 // A transaction holds this many reports at most, or this many bytes, whichever comes first.
 constexpr std::size_t reports_per_transaction = 64;
 constexpr std::int64_t bytes_per_transaction = 16 * 1024 * 1024;

@@ -23,8 +23,6 @@ namespace lumresults {
 namespace postgres {
 namespace {
 
-constexpr std::size_t content_piece = 64 * 1024;
-
 // Refuses a content file whose length differs from the report's size before anything is written, so
 // that a bad upload does not even use up an id (a sequence, unlike SQLite's savepoint, keeps what a
 // rolled back insert took). The copy checks the length again as it reads, for files that are no plain file.

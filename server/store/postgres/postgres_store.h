@@ -12,6 +12,8 @@ namespace lumresults::postgres {
 // The connections open_postgres_store (store.h) keeps at most; its calls wait for one beyond that. Each
 // instance has its own, so the size times the instances must stay within the server's max_connections.
 inline constexpr std::size_t default_pool_size = 8;
+// A report's bytes are kept in rows of report_content, this many bytes each but the last.
+inline constexpr std::size_t content_piece = 64 * 1024;
 
 // open_postgres_store with at most pool_size connections.
 std::unique_ptr<Store> open_store(const std::string& url, std::size_t pool_size);
