@@ -2,13 +2,13 @@
 // without a session or token, forms without their CSRF token are refused, and sign-in starts a new session.
 #include <gtest/gtest.h>
 
-#include <regex>
 #include <set>
 
 #include "raw_http.h"
 #include "server/site/results_site.h"
 #include "server/support/accounts.h"
 #include "server_child.h"
+#include "staff_client.h"
 #include "test_support.h"
 
 namespace {
@@ -34,34 +34,6 @@ std::string target_of(const Route& route) {
     return target;
 }
 
-std::string request(std::string_view method, std::string_view target, std::string_view headers = "",
-                    std::string_view body = "") {
-    std::string text = std::string(method) + " " + std::string(target) + " HTTP/1.1\r\nHost: 127.0.0.1\r\n" +
-                       std::string(headers) + "Connection: close\r\n";
-    if (method != "GET" && method != "HEAD") {
-        text += "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: " + std::to_string(body.size()) +
-                "\r\n";
-    }
-    return text + "\r\n" + std::string(body);
-}
-
-// The value a Set-Cookie header of the response gives the cookie, if one does.
-std::optional<std::string> set_cookie(const HttpResponse& response, std::string_view name) {
-    for (const auto& [key, value] : response.headers)
-        if (strcasecmp(key.c_str(), "Set-Cookie") == 0 && value.starts_with(std::string(name) + "="))
-            return value.substr(name.size() + 1, value.find(';') - name.size() - 1);
-    return std::nullopt;
-}
-
-// The value of the hidden field named csrf in a page's form.
-std::string csrf_field(const std::string& page) {
-    std::smatch found;
-    if (std::regex_search(page, found, std::regex(R"re(<input[^>]*name="csrf"[^>]*value="([^"]*)")re")) ||
-        std::regex_search(page, found, std::regex(R"re(<input[^>]*value="([^"]*)"[^>]*name="csrf")re")))
-        return found[1];
-    return {};
-}
-
 class SecurityTest : public ::testing::Test {
 protected:
     SecurityTest() {
@@ -84,13 +56,13 @@ protected:
     // Signs in as the sign-in page asks: its cookie and the same value in the form. The new session's cookie,
     // or nothing; `planted` is a session cookie the browser already had.
     std::optional<std::string> sign_in(const std::string& planted = {}) {
-        const HttpResponse page = send(request("GET", "/support/sign-in?next=/support/"));
+        const HttpResponse page = send(form_request("GET", "/support/sign-in?next=/support/"));
         const std::optional<std::string> form_cookie = set_cookie(page, "lumresults_signin");
         EXPECT_TRUE(form_cookie);
         EXPECT_EQ(csrf_field(page.body), form_cookie.value_or("?"));
         std::string cookies = "Cookie: lumresults_signin=" + form_cookie.value_or("");
         if (!planted.empty()) cookies += "; lumresults_session=" + planted;
-        const HttpResponse answer = send(request(
+        const HttpResponse answer = send(form_request(
             "POST", "/support/sign-in", cookies + "\r\n",
             "user=ana&password=a+long+enough+password&csrf=" + form_cookie.value_or("") + "&next=%2Fsupport%2F"));
         EXPECT_EQ(answer.status, 303) << answer.body;
@@ -123,7 +95,7 @@ TEST_F(SecurityTest, EveryDashboardAndApiRouteRefusesACallerWithoutSessionOrToke
                                                       ? "Cookie: lumresults_session=" + std::string(64, 'a') + "\r\n"
                                                       : "Authorization: Bearer " + std::string(64, 'a') + "\r\n";
             for (const std::string& headers : {std::string(), wrong_credentials}) {
-                const HttpResponse answer = send(request(method, target, headers), method == "HEAD");
+                const HttpResponse answer = send(form_request(method, target, headers), method == "HEAD");
                 const std::string said = std::string(method) + " " + target + " " + headers;
                 if (page) {
                     EXPECT_EQ(answer.status, 303) << said;
@@ -146,17 +118,17 @@ TEST_F(SecurityTest, SignInStartsANewSessionWhateverTheBrowserHad) {
     const std::optional<std::string> next = sign_in(*planted);
     ASSERT_TRUE(next);
     EXPECT_NE(*next, *planted);
-    EXPECT_EQ(send(request("GET", "/support/", "Cookie: lumresults_session=" + *next + "\r\n")).status, 200);
+    EXPECT_EQ(send(form_request("GET", "/support/", "Cookie: lumresults_session=" + *next + "\r\n")).status, 200);
 }
 
 TEST_F(SecurityTest, FormsWithoutTheirCsrfTokenAreRefused) {
     // The sign-in form: its token is the cookie the form page set.
-    const HttpResponse page = send(request("GET", "/support/sign-in"));
+    const HttpResponse page = send(form_request("GET", "/support/sign-in"));
     const std::string form_cookie = set_cookie(page, "lumresults_signin").value_or("");
     for (const std::string& csrf : {std::string(), std::string("&csrf="), "&csrf=" + std::string(64, '0')}) {
         const HttpResponse answer =
-            send(request("POST", "/support/sign-in", "Cookie: lumresults_signin=" + form_cookie + "\r\n",
-                         "user=ana&password=a+long+enough+password" + csrf));
+            send(form_request("POST", "/support/sign-in", "Cookie: lumresults_signin=" + form_cookie + "\r\n",
+                              "user=ana&password=a+long+enough+password" + csrf));
         EXPECT_EQ(answer.status, 403) << csrf;
         EXPECT_FALSE(set_cookie(answer, "lumresults_session")) << csrf;
     }
@@ -168,15 +140,15 @@ TEST_F(SecurityTest, FormsWithoutTheirCsrfTokenAreRefused) {
         if (route.access != Access::Staff) continue;
         for (const std::string_view method : route.methods)
             if (method != "GET" && method != "HEAD") {
-                EXPECT_EQ(send(request(method, target_of(route), cookie, "x=1")).status, 403) << route.path;
+                EXPECT_EQ(send(form_request(method, target_of(route), cookie, "x=1")).status, 403) << route.path;
             }
     }
-    EXPECT_EQ(send(request("GET", "/support/", cookie)).status, 200) << "the refused sign-out left the session";
+    EXPECT_EQ(send(form_request("GET", "/support/", cookie)).status, 200) << "the refused sign-out left the session";
     // And with its token, sign-out ends the session.
-    const std::string csrf = csrf_field(send(request("GET", "/support/", cookie)).body);
+    const std::string csrf = csrf_field(send(form_request("GET", "/support/", cookie)).body);
     ASSERT_FALSE(csrf.empty());
-    EXPECT_EQ(send(request("POST", "/support/sign-out", cookie, "csrf=" + csrf)).status, 303);
-    EXPECT_EQ(send(request("GET", "/support/", cookie)).status, 303);
+    EXPECT_EQ(send(form_request("POST", "/support/sign-out", cookie, "csrf=" + csrf)).status, 303);
+    EXPECT_EQ(send(form_request("GET", "/support/", cookie)).status, 303);
 }
 
 } // namespace
