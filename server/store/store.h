@@ -130,6 +130,13 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A store that cannot be reached just now (a database server restarting, its connection lost): the same
+// call may well succeed a few seconds later.
+class StoreUnavailable : public StoreError {
+public:
+    using StoreError::StoreError;
+};
+
 // Safe to share between threads; every call is all or nothing (puts made at once may share a transaction).
 class Store {
 public:

@@ -1,6 +1,7 @@
 // tests/server/postgres_store_test.cpp: what only the PostgreSQL store has: raced schema steps, lost connections.
 #include "server/store/postgres/pg_migrations.h"
 #include "server/store/postgres/pg_pool.h"
+#include "server/store/postgres/pg_session.h"
 #include "server/store/postgres/postgres_store.h"
 
 #include "scratch_postgres.h"
@@ -12,6 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <future>
 #include <latch>
@@ -131,7 +133,8 @@ std::string store_backends(const ScratchPostgres& database, const std::string& s
 }
 
 TEST_F(PostgresStoreTest, AConnectionKilledFailsTheCallUnderWayAndTheStoreWorksOnWithoutRestarting) {
-    const std::unique_ptr<Store> store = open_postgres_store(database->url());
+    // No patience: the upload under way fails as soon as its connection is lost (see the next test).
+    const std::unique_ptr<Store> store = postgres::open_store(database->url(), postgres::default_pool_size, 0ms);
     const std::int64_t first = store->put_report(report("first"));
 
     // An upload whose bytes come through a pipe waits inside its transaction until the test writes them.
@@ -163,6 +166,35 @@ TEST_F(PostgresStoreTest, AConnectionKilledFailsTheCallUnderWayAndTheStoreWorksO
     for (const ReportInfo& info : store->list_reports({}))
         listed.push_back(info.id);
     EXPECT_EQ(listed, (std::vector<std::int64_t>{second, first})) << "the killed upload left something behind";
+}
+
+TEST_F(PostgresStoreTest, AnUploadWaitsOutADatabaseThatCannotBeReachedAndIsStoredOnce) {
+    const std::unique_ptr<Store> patient = postgres::open_store(database->url(), 2, 20s);
+    const std::unique_ptr<Store> impatient = postgres::open_store(database->url(), 2, 0ms);
+    // As while the database server restarts: new connections refused, the store's own lost.
+    // (A database cannot be closed from a connection to itself: the server's first database does it.)
+    postgres::Session server(std::getenv("LUMRESULTS_TEST_POSTGRES"), "the scratch server");
+    database->query_integer("SELECT 1"); // the test's own connection, made before the database is closed
+    const std::string quoted_name = "\"" + database->name() + "\"";
+    server.exec(("ALTER DATABASE " + quoted_name + " ALLOW_CONNECTIONS false").c_str(), "closing the database");
+    database->exec("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = '" + database->name() +
+                   "' AND application_name = 'lumresults'");
+    ASSERT_TRUE(
+        lum::testing_support::wait_until([&] { return database->query_integer(store_backends(*database, "")) == 0; }));
+
+    EXPECT_THROW(impatient->put_report(report("refused")), StoreUnavailable);
+    auto waiting = std::async(std::launch::async, [&] { return patient->put_report(report("waited")); });
+    // The database stays away until the test lets it back, so an upload that returned by now gave up.
+    EXPECT_EQ(waiting.wait_for(1s), std::future_status::timeout) << "the upload did not wait for the database";
+    server.exec(("ALTER DATABASE " + quoted_name + " ALLOW_CONNECTIONS true").c_str(), "opening the database");
+    const std::int64_t id = waiting.get();
+
+    const std::vector<ReportInfo> stored = patient->list_reports({});
+    ASSERT_EQ(stored.size(), 1u);
+    EXPECT_EQ(stored[0].id, id);
+    std::string bytes;
+    patient->read_report(id, [&](std::string_view piece) { bytes.append(piece); });
+    EXPECT_EQ(bytes, "waited");
 }
 
 } // namespace

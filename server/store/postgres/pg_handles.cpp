@@ -80,18 +80,27 @@ std::size_t rows_changed(const PGresult* result) {
     return static_cast<std::size_t>(std::stoull("0" + std::string(PQcmdTuples(const_cast<PGresult*>(result)))));
 }
 
-void fail(std::string_view where, std::string_view doing, std::string_view message) {
+void fail(std::string_view where, std::string_view doing, std::string_view message, bool unavailable) {
     std::string text = std::string(where) + ": " + std::string(doing) + ": " + std::string(message);
     while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
         text.pop_back();
+    if (unavailable) throw StoreUnavailable(text);
     throw StoreError(text);
 }
 
+bool lost(PGconn* connection, const PGresult* error) {
+    if (PQstatus(connection) != CONNECTION_OK) return true;
+    const char* state = error == nullptr ? nullptr : PQresultErrorField(error, PG_DIAG_SQLSTATE);
+    if (state == nullptr) return false;
+    const std::string_view code(state);
+    return code.starts_with("08") || code == "57P01" || code == "57P02" || code == "57P03";
+}
+
 Result checked(Result result, PGconn* connection, std::string_view where, std::string_view doing) {
-    if (!result) fail(where, doing, PQerrorMessage(connection));
+    if (!result) fail(where, doing, PQerrorMessage(connection), lost(connection, nullptr));
     const ExecStatusType status = PQresultStatus(result.get());
     if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK || status == PGRES_SINGLE_TUPLE) return result;
-    fail(where, doing, PQresultErrorMessage(result.get()));
+    fail(where, doing, PQresultErrorMessage(result.get()), lost(connection, result.get()));
 }
 
 } // namespace lumresults::postgres

@@ -68,8 +68,13 @@ std::optional<double> real_at(const PGresult* result, int row, int column);
 std::size_t rows_changed(const PGresult* result); // of an INSERT, UPDATE or DELETE
 
 // Throws StoreError: where (the database, never its password), what was being done, PostgreSQL's words.
-[[noreturn]] void fail(std::string_view where, std::string_view doing, std::string_view message);
-// Throws as fail() unless the result is a success; returns it otherwise.
+// StoreUnavailable instead when `unavailable`: the connection is lost, or the server cannot take it now.
+[[noreturn]] void fail(std::string_view where, std::string_view doing, std::string_view message,
+                       bool unavailable = false);
+// True when the connection has ended, or the error is the server's shutting down, starting up or losing
+// the connection (SQLSTATE class 08, 57P01 to 57P03): then nothing was done, and may be tried again.
+bool lost(PGconn* connection, const PGresult* error);
+// Throws as fail() (StoreUnavailable when lost()) unless the result is a success; returns it otherwise.
 Result checked(Result result, PGconn* connection, std::string_view where, std::string_view doing);
 
 } // namespace lumresults::postgres

@@ -18,7 +18,8 @@ Connection connect(const std::string& url, const std::string& where) {
     const std::array<const char*, 4> values{"5", "lumresults", url.c_str(), nullptr};
     Connection connection(PQconnectdbParams(keywords.data(), values.data(), 1));
     if (!connection) throw StoreError(where + ": cannot connect: out of memory");
-    if (PQstatus(connection.get()) != CONNECTION_OK) fail(where, "cannot connect", PQerrorMessage(connection.get()));
+    if (PQstatus(connection.get()) != CONNECTION_OK)
+        fail(where, "cannot connect", PQerrorMessage(connection.get()), true);
     return connection;
 }
 
@@ -60,7 +61,7 @@ std::size_t Session::for_each_row(std::string_view sql, const Params& params, st
     if (PQsendQueryPrepared(native(), name.c_str(), params.count(), params.values(), params.lengths(), params.formats(),
                             1) == 0 ||
         PQsetSingleRowMode(native()) == 0)
-        fail(where_, doing, PQerrorMessage(native()));
+        fail(where_, doing, PQerrorMessage(native()), lost(native(), nullptr));
     std::size_t rows = 0;
     std::optional<Result> failure;
     // Every result of the query is taken, up to the null that ends it, even after an error: only then is
@@ -77,7 +78,7 @@ std::size_t Session::for_each_row(std::string_view sql, const Params& params, st
         }
     }
     if (failure) checked(std::move(*failure), native(), where_, doing);
-    if (PQstatus(native()) != CONNECTION_OK) fail(where_, doing, PQerrorMessage(native()));
+    if (PQstatus(native()) != CONNECTION_OK) fail(where_, doing, PQerrorMessage(native()), true);
     return rows;
 }
 

@@ -12,10 +12,13 @@
 #include "server/store/postgres/pg_staff_tables.h"
 #include "server/store/postgres/postgres_store.h"
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <limits>
 #include <string>
+#include <thread>
 #include <type_traits>
 #include <vector>
 
@@ -63,7 +66,8 @@ void copy_content(Session& session, std::int64_t id, std::istream& file, const N
 
 class PostgresStore final : public Store {
 public:
-    PostgresStore(const std::string& url, std::size_t pool_size) : pool_(url, pool_size) {
+    PostgresStore(const std::string& url, std::size_t pool_size, std::chrono::milliseconds upload_patience)
+        : pool_(url, pool_size), upload_patience_(upload_patience) {
         const Pool::Lease session = pool_.lease();
         migrate(*session);
     }
@@ -157,6 +161,9 @@ public:
     }
 
 private:
+    std::int64_t put_report_once(const NewReport& report, bool& maybe_stored);
+    std::optional<std::int64_t> find_upload(const NewReport& report);
+
     // Runs a call on a session of its own, given back (or dropped, when found lost) after.
     template <typename Call> std::invoke_result_t<Call, Session&> on_session(Call call) {
         const Pool::Lease session = pool_.lease();
@@ -164,10 +171,32 @@ private:
     }
 
     Pool pool_;
+    const std::chrono::milliseconds upload_patience_;
 };
 
+// The program sends its report once and never again, so an upload that arrives while the database is
+// restarting (or its connection is lost) waits for it, up to upload_patience, instead of being refused
+// at once. Only a lost connection is tried again: nothing of the attempt was stored, unless the COMMIT
+// itself was under way; then the report is looked for before it is stored again, so it is never kept twice.
 std::int64_t PostgresStore::put_report(const NewReport& report) {
     check_length(report);
+    const auto give_up = std::chrono::steady_clock::now() + upload_patience_;
+    bool maybe_stored = false;
+    for (std::chrono::milliseconds pause(100);; pause = std::min(2 * pause, std::chrono::milliseconds(1000))) {
+        try {
+            if (maybe_stored) {
+                if (const std::optional<std::int64_t> id = find_upload(report)) return *id;
+                maybe_stored = false; // the COMMIT had not gone through: storing it again cannot make two
+            }
+            return put_report_once(report, maybe_stored);
+        } catch (const StoreUnavailable&) {
+            if (std::chrono::steady_clock::now() + pause > give_up) throw;
+        }
+        std::this_thread::sleep_for(pause);
+    }
+}
+
+std::int64_t PostgresStore::put_report_once(const NewReport& report, bool& maybe_stored) {
     std::ifstream file(report.content, std::ios::binary);
     if (!file) throw StoreError(report.content.string() + ": cannot open the report's content");
     return on_session([&](Session& session) {
@@ -177,8 +206,27 @@ std::int64_t PostgresStore::put_report(const NewReport& report) {
         copy_content(session, id, file, report);
         // Durable before acknowledged: with synchronous_commit on (every session sets it), COMMIT
         // returns only once the WAL holding the report is flushed to stable storage.
+        maybe_stored = true;
         transaction.commit();
         return id;
+    });
+}
+
+// The report an upload stored, found by what no other upload shares: the caller, the millisecond it
+// arrived, its digest, size and file name.
+std::optional<std::int64_t> PostgresStore::find_upload(const NewReport& report) {
+    return on_session([&](Session& session) -> std::optional<std::int64_t> {
+        const Result found = session.run("SELECT id FROM reports WHERE caller = $1 AND received_ms = $2 AND "
+                                         "sha256 = $3 AND size = $4 AND file_name = $5 ORDER BY id LIMIT 1",
+                                         Params()
+                                             .text(report.caller)
+                                             .time(report.received)
+                                             .text(report.sha256)
+                                             .integer(static_cast<std::int64_t>(report.size))
+                                             .bytes(report.file_name),
+                                         "looking for a report whose commit was cut off");
+        if (PQntuples(found.get()) == 0) return std::nullopt;
+        return integer_at(found.get(), 0, 0);
     });
 }
 
@@ -273,8 +321,9 @@ std::vector<std::int64_t> PostgresStore::reports_to_read(std::int32_t rules_vers
 
 } // namespace
 
-std::unique_ptr<Store> open_store(const std::string& url, std::size_t pool_size) {
-    return std::make_unique<PostgresStore>(url, pool_size);
+std::unique_ptr<Store> open_store(const std::string& url, std::size_t pool_size,
+                                  std::chrono::milliseconds upload_patience) {
+    return std::make_unique<PostgresStore>(url, pool_size, upload_patience);
 }
 
 } // namespace postgres

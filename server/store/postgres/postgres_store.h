@@ -3,6 +3,7 @@
 
 #include "server/store/store.h"
 
+#include <chrono>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -15,7 +16,12 @@ inline constexpr std::size_t default_pool_size = 8;
 // A report's bytes are kept in rows of report_content, this many bytes each but the last.
 inline constexpr std::size_t content_piece = 64 * 1024;
 
-// open_postgres_store with at most pool_size connections.
-std::unique_ptr<Store> open_store(const std::string& url, std::size_t pool_size);
+// How long an upload waits for a database that cannot be reached (a restart, a failover) before it is
+// refused: well within what the program and the balancer wait for an answer.
+inline constexpr std::chrono::milliseconds default_upload_patience{15000};
+
+// open_postgres_store with at most pool_size connections, uploads waiting up to upload_patience.
+std::unique_ptr<Store> open_store(const std::string& url, std::size_t pool_size,
+                                  std::chrono::milliseconds upload_patience = default_upload_patience);
 
 } // namespace lumresults::postgres
