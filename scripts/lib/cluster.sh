@@ -62,7 +62,7 @@ cluster_launch() {
   # Its private spool folder goes under DIR, so that a killed instance leaves nothing behind elsewhere.
   mkdir -p "$cluster_dir/instance-$1"
   before=$(grep -c 'listening on' "$log" 2>/dev/null || true)
-  TMPDIR=$cluster_dir/instance-$1 $CLUSTER_RUN "$cluster_lumresults" serve --listen "127.0.0.1:$2" \
+  TMPDIR=$cluster_dir/instance-$1 ${CLUSTER_RUN:-} "$cluster_lumresults" serve --listen "127.0.0.1:$2" \
     --database "$CLUSTER_DATABASE" --trusted-proxy 127.0.0.1 --max-upload "$cluster_max_upload" \
     ${CLUSTER_SERVE_OPTIONS:-} >>"$log" 2>&1 &
   eval "cluster_pid_$1=$!"
@@ -98,10 +98,10 @@ cluster_start_nginx() {
   sed -e "s|@LISTEN@|$cluster_listen|" -e "s|@MAX_BODY@|$((cluster_max_upload + 1048576))|" \
     -e "/^@SERVERS@\$/{r $conf.servers" -e 'd}' "$LUM_ROOT/tests/cluster/nginx.conf.in" >"$conf"
   set -- -p "$cluster_dir/nginx" -c "$conf" -e "$cluster_dir/nginx/error.log" -g 'daemon off;'
-  $CLUSTER_RUN nginx -t -q "$@" || { echo "cluster.sh: nginx refused $conf" >&2; return 1; }
-  $CLUSTER_RUN nginx "$@" &
+  ${CLUSTER_RUN:-} nginx -t -q "$@" || { echo "cluster.sh: nginx refused $conf" >&2; return 1; }
+  ${CLUSTER_RUN:-} nginx "$@" &
   cluster_nginx_pid=$!
-  until $CLUSTER_RUN ss -ltnH "sport = :$port" | grep -q .; do
+  until ${CLUSTER_RUN:-} ss -ltnH "sport = :$port" | grep -q .; do
     tries=$((tries + 1))
     if [ "$tries" -ge 600 ] || ! cluster_alive "$cluster_nginx_pid"; then
       echo "cluster.sh: nginx did not start:" >&2
