@@ -27,7 +27,7 @@ void check_one(const UploadRecord& upload, const std::vector<ReportInfo>& rows, 
             fault("refused with status " + std::to_string(upload.status) + ", not a 5xx: " + upload.answer);
         if (rows.size() == 1) ++result.refused_but_stored;
     }
-    if (rows.size() > 1) fault("stored " + std::to_string(rows.size()) + " times");
+    if (rows.size() > 1) return fault("stored " + std::to_string(rows.size()) + " times");
     if (rows.empty()) {
         if (upload.status == 200) fault("answered " + upload.answer + " but not stored");
         return;
