@@ -61,12 +61,13 @@ cluster_launch() {
   local log=$cluster_dir/instance-$1.log before tries=0
   # Its private spool folder goes under DIR, so that a killed instance leaves nothing behind elsewhere.
   mkdir -p "$cluster_dir/instance-$1"
-  before=$(grep -c 'listening on' "$log" 2>/dev/null || true)
+  touch "$log"
+  before=$(grep -c 'listening on' "$log" || true)
   TMPDIR=$cluster_dir/instance-$1 ${CLUSTER_RUN:-} "$cluster_lumresults" serve --listen "127.0.0.1:$2" \
     --database "$CLUSTER_DATABASE" --trusted-proxy 127.0.0.1 --max-upload "$cluster_max_upload" \
     ${CLUSTER_SERVE_OPTIONS:-} >>"$log" 2>&1 &
   eval "cluster_pid_$1=$!"
-  until [ "$(grep -c 'listening on' "$log")" -gt "${before:-0}" ]; do
+  until [ "$(grep -c 'listening on' "$log")" -gt "$before" ]; do
     tries=$((tries + 1))
     if [ "$tries" -ge 600 ] || ! cluster_alive "$(cluster_pid "$1")"; then
       echo "cluster.sh: lumresults instance $1 did not start:" >&2
