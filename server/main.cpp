@@ -9,6 +9,7 @@
 #include "server/account_commands.h"
 #include "server/report_commands.h"
 #include "server/serve.h"
+#include "server/store_commands.h"
 
 namespace {
 
@@ -27,6 +28,8 @@ constexpr std::string_view USAGE =
     "  lumresults user list STORE\n"
     "  lumresults token add|remove STORE NAME   (add prints the new token, once)\n"
     "  lumresults audit STORE [--limit N]\n"
+    "  lumresults migrate STORE                  (brings the schema up to date; serve does it too)\n"
+    "  lumresults copy --from DIR --to URL       (a SQLite store into PostgreSQL; again: only what is new)\n"
     "STORE is --data DIR (SQLite in DIR) or --database postgresql://... (PostgreSQL; serve may add\n"
     "--data DIR for its spool folder).\n";
 
@@ -215,6 +218,22 @@ int audit(Arguments arguments) {
     return audit_command(store, limit);
 }
 
+int copy(Arguments arguments) {
+    std::filesystem::path from;
+    std::string to;
+    while (!arguments.done()) {
+        const std::string_view option = arguments.take();
+        if (option == "--from")
+            from = arguments.value_of(option);
+        else if (option == "--to")
+            to = arguments.value_of(option);
+        else
+            throw UsageError{"copy: unknown option " + std::string(option)};
+    }
+    if (from.empty() || to.empty()) throw UsageError{"copy needs --from DIR and --to URL"};
+    return copy_command(from, to);
+}
+
 int run(int argc, char** argv) {
     if (argc < 2) throw UsageError{"no command"};
     const std::string_view command = argv[1];
@@ -228,6 +247,8 @@ int run(int argc, char** argv) {
     if (command == "user") return user(argc, argv);
     if (command == "token") return token(argc, argv);
     if (command == "audit") return audit(Arguments(argc, argv));
+    if (command == "migrate") return migrate_command(store_only(Arguments(argc, argv), "migrate"));
+    if (command == "copy") return copy(Arguments(argc, argv));
     if (command == "--help" || command == "help") {
         std::fputs(USAGE.data(), stdout);
         return 0;

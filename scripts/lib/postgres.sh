@@ -6,9 +6,9 @@
 
 # pg_bin PROGRAM: the newest installed PostgreSQL's PROGRAM (initdb, pg_ctl, psql, ...).
 pg_bin() {
-  bin=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n 1)
-  [ -n "$bin" ] || { echo "postgres.sh: PostgreSQL is not installed" >&2; return 1; }
-  echo "$bin/$1"
+  pg_bin_=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n 1)
+  [ -n "$pg_bin_" ] || { echo "postgres.sh: PostgreSQL is not installed" >&2; return 1; }
+  echo "$pg_bin_/$1"
 }
 
 # as_pg_owner COMMAND...: runs COMMAND as the scratch server's owner. PostgreSQL refuses to run as root,
@@ -21,21 +21,25 @@ as_pg_owner() {
   fi
 }
 
+# pg_launch_ DIR: starts the server made in DIR (an absolute path) and waits until it accepts connections;
+# enough of them for three instances' pools, the tests' own and the checks'.
+pg_launch_() {
+  as_pg_owner "$(pg_bin pg_ctl)" -D "$1/data" -l "$1/server.log" -w -t 60 \
+    -o "-k $1 -c listen_addresses= -c max_connections=200" start >/dev/null
+}
+
 # pg_start DIR: a new server in DIR (anything there before is removed), running once this returns;
 # exports LUMRESULTS_TEST_POSTGRES, the URL of its postgres database as the superuser. fsync stays on:
 # the tests that restart it rely on committed data surviving the way it would on a real server.
 pg_start() {
   rm -rf "$1"
   mkdir -p "$1"
-  dir=$(cd "$1" && pwd)
-  [ "$(id -u)" -ne 0 ] || chown postgres: "$dir"
-  as_pg_owner "$(pg_bin initdb)" -D "$dir/data" -A trust -U postgres -E UTF8 --locale=C.UTF-8 >"$dir/initdb.log" 2>&1 ||
-    { cat "$dir/initdb.log" >&2; return 1; }
-  # Enough connections for three instances' pools, the tests' own and the checks'.
-  as_pg_owner "$(pg_bin pg_ctl)" -D "$dir/data" -l "$dir/server.log" -w -t 60 \
-    -o "-k $dir -c listen_addresses= -c max_connections=200" start >/dev/null ||
-    { cat "$dir/server.log" >&2; return 1; }
-  LUMRESULTS_TEST_POSTGRES="postgresql:///postgres?host=$dir&user=postgres"
+  pg_dir_=$(cd "$1" && pwd)
+  [ "$(id -u)" -ne 0 ] || chown postgres: "$pg_dir_"
+  as_pg_owner "$(pg_bin initdb)" -D "$pg_dir_/data" -A trust -U postgres -E UTF8 --locale=C.UTF-8 >"$pg_dir_/initdb.log" 2>&1 ||
+    { cat "$pg_dir_/initdb.log" >&2; return 1; }
+  pg_launch_ "$pg_dir_" || { cat "$pg_dir_/server.log" >&2; return 1; }
+  LUMRESULTS_TEST_POSTGRES="postgresql:///postgres?host=$pg_dir_&user=postgres"
   export LUMRESULTS_TEST_POSTGRES
 }
 
@@ -43,9 +47,7 @@ pg_start() {
 # starts it again; returns once it accepts connections.
 pg_restart() {
   as_pg_owner "$(pg_bin pg_ctl)" -D "$1/data" -m immediate -w -t 60 stop >/dev/null
-  dir=$(cd "$1" && pwd)
-  as_pg_owner "$(pg_bin pg_ctl)" -D "$dir/data" -l "$dir/server.log" -w -t 60 \
-    -o "-k $dir -c listen_addresses= -c max_connections=200" start >/dev/null
+  pg_launch_ "$(cd "$1" && pwd)"
 }
 
 # pg_stop DIR: stops the server if it runs; harmless when it never started.

@@ -1,8 +1,9 @@
 // tests/server/accounts_test.cpp: staff passwords, sign-in throttling, session expiry, the gate and the
-// retention sweep, against a real SQLite store.
+// retention sweep, against each real store.
 #include "server/support/accounts.h"
 #include "server/support/retention.h"
 
+#include "store_backends.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +16,7 @@ using namespace lumresults;
 using namespace lumresults::support;
 using namespace std::chrono_literals;
 using lum::testing_support::ScratchFolder;
+using namespace lumresults::testing_support;
 
 namespace {
 
@@ -27,9 +29,15 @@ const std::string& password_hash() {
     return hash;
 }
 
-class AccountsTest : public ::testing::Test {
+// Over each store: SQLite and PostgreSQL.
+class AccountsTest : public ::testing::TestWithParam<Backend> {
 protected:
-    AccountsTest() { store_->add_user({"ana", password_hash()}); }
+    void SetUp() override {
+        LUMRESULTS_NEED_BACKEND(GetParam());
+        scratch_.emplace(GetParam(), folder_.path() / "data");
+        store_ = scratch_->open();
+        store_->add_user({"ana", password_hash()});
+    }
 
     std::vector<std::string> audit_actions() {
         std::vector<std::string> actions;
@@ -39,8 +47,11 @@ protected:
     }
 
     ScratchFolder folder_{"lumresults_accounts_"};
-    std::unique_ptr<Store> store_ = open_sqlite_store(folder_.path() / "data");
+    std::optional<ScratchStore> scratch_;
+    std::unique_ptr<Store> store_; // closed before its database goes
 };
+
+INSTANTIATE_TEST_SUITE_P(Backends, AccountsTest, every_backend, backend_name);
 
 TEST(PasswordsTest, OnlyTheSamePasswordMatchesItsHash) {
     const std::string& hash = password_hash();
@@ -54,7 +65,7 @@ TEST(PasswordsTest, OnlyTheSamePasswordMatchesItsHash) {
     EXPECT_FALSE(password_matches(std::string(1000, '$'), PASSWORD));
 }
 
-TEST_F(AccountsTest, RefusedSignInsHoldTheAccountEvenForTheRightPassword) {
+TEST_P(AccountsTest, RefusedSignInsHoldTheAccountEvenForTheRightPassword) {
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(sign_in(*store_, "ana", "guess", "192.0.2." + std::to_string(i), t0 + i * 1s).outcome,
                   SignInOutcome::Refused);
@@ -66,7 +77,7 @@ TEST_F(AccountsTest, RefusedSignInsHoldTheAccountEvenForTheRightPassword) {
     EXPECT_EQ(audit_actions(), expected);
 }
 
-TEST_F(AccountsTest, ThrottlingCountsRefusalsPerAccountAndPerAddressWithinTheWindow) {
+TEST_P(AccountsTest, ThrottlingCountsRefusalsPerAccountAndPerAddressWithinTheWindow) {
     const struct {
         const char* name;
         int refusals;
@@ -85,7 +96,8 @@ TEST_F(AccountsTest, ThrottlingCountsRefusalsPerAccountAndPerAddressWithinTheWin
     };
     for (const auto& c : cases) {
         ScratchFolder folder("lumresults_throttle_");
-        const std::unique_ptr<Store> store = open_sqlite_store(folder.path() / "data");
+        const ScratchStore scratch(GetParam(), folder.path() / "data");
+        const std::unique_ptr<Store> store = scratch.open();
         store->add_user({"ana", password_hash()});
         for (int i = 0; i < c.refusals; ++i)
             store->note_refused_sign_in(c.same_user ? "ana" : "user" + std::to_string(i),
@@ -94,7 +106,7 @@ TEST_F(AccountsTest, ThrottlingCountsRefusalsPerAccountAndPerAddressWithinTheWin
     }
 }
 
-TEST_F(AccountsTest, SessionsEndWhenIdleTooLongAndAfterTheirLifetime) {
+TEST_P(AccountsTest, SessionsEndWhenIdleTooLongAndAfterTheirLifetime) {
     const struct {
         const char* name;
         std::vector<std::chrono::minutes> uses; // minutes after sign-in
@@ -119,7 +131,7 @@ TEST_F(AccountsTest, SessionsEndWhenIdleTooLongAndAfterTheirLifetime) {
     EXPECT_FALSE(session_of(*store_, busy.cookie_value, t0 + 12h));
 }
 
-TEST_F(AccountsTest, EverySignInStartsANewSessionKeptOnlyAsAHash) {
+TEST_P(AccountsTest, EverySignInStartsANewSessionKeptOnlyAsAHash) {
     const SignInResult first = sign_in(*store_, "ana", PASSWORD, "192.0.2.1", t0);
     const SignInResult second = sign_in(*store_, "ana", PASSWORD, "192.0.2.1", t0 + 1s);
     ASSERT_EQ(second.outcome, SignInOutcome::SignedIn);
@@ -140,7 +152,7 @@ TEST_F(AccountsTest, EverySignInStartsANewSessionKeptOnlyAsAHash) {
     EXPECT_EQ(audit_actions(), (std::vector<std::string>{"sign-in", "sign-in", "sign-out"}));
 }
 
-TEST_F(AccountsTest, AnUnknownUserIsRefusedAndARemovedUsersSessionsEnd) {
+TEST_P(AccountsTest, AnUnknownUserIsRefusedAndARemovedUsersSessionsEnd) {
     EXPECT_EQ(sign_in(*store_, "bob", PASSWORD, "192.0.2.1", t0).outcome, SignInOutcome::Refused);
     const SignInResult signed_in = sign_in(*store_, "ana", PASSWORD, "192.0.2.1", t0);
     ASSERT_TRUE(store_->remove_user("ana"));
@@ -203,7 +215,7 @@ std::string header_of(const Response& response, std::string_view name) {
     return {};
 }
 
-TEST_F(AccountsTest, TheGateSendsPagesToSignInAndRefusesEverythingElse) {
+TEST_P(AccountsTest, TheGateSendsPagesToSignInAndRefusesEverythingElse) {
     const Gate gate = make_gate(*store_);
     Request page = request_of("GET", "/support/reports/7", {}, {{"ip", "10.0.0.1"}, {"match", "a&b c"}});
     std::optional<Response> refusal = gate(Access::Staff, page);
@@ -228,7 +240,7 @@ TEST_F(AccountsTest, TheGateSendsPagesToSignInAndRefusesEverythingElse) {
     EXPECT_EQ(live.principal->csrf, signed_in.principal.csrf);
 }
 
-TEST_F(AccountsTest, TheGateLetsInOnlyAKnownBearerToken) {
+TEST_P(AccountsTest, TheGateLetsInOnlyAKnownBearerToken) {
     const std::string token = random_token();
     ASSERT_TRUE(store_->add_token("billing", token_key(token)));
     std::string upper = token;
@@ -265,7 +277,7 @@ TEST_F(AccountsTest, TheGateLetsInOnlyAKnownBearerToken) {
     }
 }
 
-TEST_F(AccountsTest, TheSweepDeletesOldReportsAndSpeedTestsAndExpiredSessions) {
+TEST_P(AccountsTest, TheSweepDeletesOldReportsAndSpeedTestsAndExpiredSessions) {
     const auto report_at = [&](Clock::time_point received) {
         const auto content = folder_.path() / ("content" + std::to_string(received.time_since_epoch().count()));
         std::ofstream(content, std::ios::binary) << "report";

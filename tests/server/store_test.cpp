@@ -1,9 +1,10 @@
-// tests/server/store_test.cpp: the SQLite store keeps bytes exactly, all or nothing, lists, migrates and shares.
+// tests/server/store_test.cpp: both stores keep bytes exactly, all or nothing, list, search, migrate and share.
 #include "server/store/commit_queue.h"
 #include "server/store/sqlite/migrations.h"
 #include "server/store/sqlite/sqlite_handles.h"
 #include "server/store/store.h"
 
+#include "store_backends.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -27,6 +28,7 @@
 using namespace lumresults;
 using namespace std::chrono_literals;
 using lum::testing_support::ScratchFolder;
+using namespace lumresults::testing_support;
 
 namespace {
 
@@ -67,7 +69,25 @@ std::vector<std::int64_t> ids_of(const std::vector<ReportInfo>& reports) {
     return ids;
 }
 
-class StoreTest : public ::testing::Test {
+// The tests every back end must pass alike.
+class StoreTest : public ::testing::TestWithParam<Backend> {
+protected:
+    void SetUp() override {
+        LUMRESULTS_NEED_BACKEND(GetParam());
+        scratch.emplace(GetParam(), folder.path() / "data");
+        store = scratch->open();
+    }
+
+    ScratchFolder folder{"lumresults_store_"};
+    ContentFiles files{folder.path()};
+    std::optional<ScratchStore> scratch;
+    std::unique_ptr<Store> store; // closed before its database goes
+};
+
+INSTANTIATE_TEST_SUITE_P(Backends, StoreTest, every_backend, backend_name);
+
+// The SQLite store's own file and locking.
+class SqliteStoreTest : public ::testing::Test {
 protected:
     std::filesystem::path data_dir() const { return folder.path() / "data"; }
 
@@ -76,7 +96,7 @@ protected:
     std::unique_ptr<Store> store = open_sqlite_store(data_dir());
 };
 
-TEST_F(StoreTest, KeepsEveryByteAndTheDescriptionExactly) {
+TEST_P(StoreTest, KeepsEveryByteAndTheDescriptionExactly) {
     std::string every_byte;
     for (int byte = 0; byte < 256; ++byte)
         every_byte += static_cast<char>(byte);
@@ -108,7 +128,7 @@ TEST_F(StoreTest, KeepsEveryByteAndTheDescriptionExactly) {
     EXPECT_FALSE(store->read_report(99, [](std::string_view) { FAIL(); }));
 }
 
-TEST_F(StoreTest, AFailedPutOrReadLeavesNothingBehindAndTheStoreUsable) {
+TEST_P(StoreTest, AFailedPutOrReadLeavesNothingBehindAndTheStoreUsable) {
     NewReport shorter = files.report("12345");
     shorter.size = 6;
     NewReport longer = files.report(std::string(200'000, 'x')); // longer by one byte, past several pieces
@@ -129,7 +149,7 @@ TEST_F(StoreTest, AFailedPutOrReadLeavesNothingBehindAndTheStoreUsable) {
     EXPECT_EQ(read_back(*store, second).first, "later");
 }
 
-TEST_F(StoreTest, ListsNewestFirstFilteredByCallerAndDay) {
+TEST_P(StoreTest, ListsNewestFirstFilteredByCallerAndDay) {
     const std::string a = "192.0.2.1", b = "198.51.100.2";
     const std::int64_t id1 = store->put_report(files.report("1", a, t0));
     const std::int64_t id2 = store->put_report(files.report("2", b, t0 + 1s));
@@ -170,7 +190,7 @@ sqlite::Connection open_database(const std::filesystem::path& data_dir) {
 
 std::int64_t schema_version(sqlite3* db) { return sqlite::query_integer(db, "PRAGMA user_version"); }
 
-TEST_F(StoreTest, KeepsItsSchemaAcrossReopeningAndRefusesANewerOne) {
+TEST_F(SqliteStoreTest, KeepsItsSchemaAcrossReopeningAndRefusesANewerOne) {
     const std::int64_t id = store->put_report(files.report("kept"));
     store.reset();
     store = open_sqlite_store(data_dir()); // a step applied again would fail: its table exists
@@ -246,7 +266,7 @@ TEST(SqliteStoreSharing, OpensANewFileWhileAnotherConnectionWritesIt) {
     EXPECT_TRUE(opening.get()->list_reports({}).empty());
 }
 
-TEST_F(StoreTest, StoresEachOfManyConcurrentPutsOnce) {
+TEST_P(StoreTest, StoresEachOfManyConcurrentPutsOnce) {
     constexpr int threads = 8, per_thread = 25;
     std::mutex mutex;
     std::map<std::int64_t, std::string> stored; // id -> bytes
@@ -271,7 +291,7 @@ TEST_F(StoreTest, StoresEachOfManyConcurrentPutsOnce) {
 
 // Many threads put at once, so that reports share transactions; one report's file is shorter than its
 // size. That one must fail alone: the others in its transaction are stored, each once and byte-exact.
-TEST_F(StoreTest, ABadReportAmongManyPutAtOnceFailsAloneAndTheRestAreStoredOnce) {
+TEST_P(StoreTest, ABadReportAmongManyPutAtOnceFailsAloneAndTheRestAreStoredOnce) {
     constexpr int threads = 16, per_thread = 20, bad_thread = 5, bad_put = 10;
     std::latch start(threads);
     std::mutex mutex;
@@ -392,7 +412,7 @@ struct Descriptor {
     }
 };
 
-TEST_F(StoreTest, ReadsDoNotWaitForAWriteUnderWay) {
+TEST_F(SqliteStoreTest, ReadsDoNotWaitForAWriteUnderWay) {
     const std::int64_t first = store->put_report(files.report("first"));
     // The next upload's bytes come through a pipe, so that its put_report waits inside its transaction
     // until the test writes them.
@@ -439,7 +459,7 @@ std::vector<std::int64_t> ids_of(const std::vector<ReportSummary>& rows) {
 
 } // namespace
 
-TEST_F(StoreTest, SearchesByAddressTimeAndFailedTestAndPagesWithoutGapsOrRepeats) {
+TEST_P(StoreTest, SearchesByAddressTimeAndFailedTestAndPagesWithoutGapsOrRepeats) {
     // id: caller, received, failed tests (0: read, none failed; -1: not read)
     const std::vector<std::tuple<std::string, Clock::time_point, int>> made = {
         {"10.1.2.3", t0, 0},       {"10.1.2.30", t0 + 1h, 1 << 1}, {"10.1.20.3", t0 + 2h, 1 << 4},
@@ -488,7 +508,7 @@ TEST_F(StoreTest, SearchesByAddressTimeAndFailedTestAndPagesWithoutGapsOrRepeats
     EXPECT_EQ(first[0].reading->failed_tests, (1u << 1) | (1u << 4));
 }
 
-TEST_F(StoreTest, SpeedTestsAreSearchedByAddressAndTimeNewestFirstWithTheirFiguresKept) {
+TEST_P(StoreTest, SpeedTestsAreSearchedByAddressAndTimeNewestFirstWithTheirFiguresKept) {
     const std::vector<std::pair<std::string, Clock::time_point>> made = {
         {"10.1.2.3", t0}, {"10.1.2.30", t0 + 1h}, {"10.1.20.3", t0 + 2h}, {"10.1.2.3", t0 + 3h}, {"10.1.2.3", t0 + 3h},
     };
@@ -523,7 +543,7 @@ TEST_F(StoreTest, SpeedTestsAreSearchedByAddressAndTimeNewestFirstWithTheirFigur
     EXPECT_EQ(kept.jitter_ms, 0.75);
 }
 
-TEST_F(StoreTest, RetentionDeletesOlderReportsWithTheirReadingsOnly) {
+TEST_P(StoreTest, RetentionDeletesOlderReportsWithTheirReadingsOnly) {
     std::vector<std::int64_t> id;
     for (int day = 0; day < 3; ++day) {
         id.push_back(store->put_report(files.report("r", "192.0.2.1", t0 + day * 24h)));
@@ -539,7 +559,7 @@ TEST_F(StoreTest, RetentionDeletesOlderReportsWithTheirReadingsOnly) {
     EXPECT_GT(store->put_report(files.report("r")), id[2]);
 }
 
-TEST_F(StoreTest, KeepsStaffSessionsThrottlingAuditAndTokens) {
+TEST_P(StoreTest, KeepsStaffSessionsThrottlingAuditAndTokens) {
     EXPECT_TRUE(store->add_user({"ann", "hash-1"}));
     EXPECT_FALSE(store->add_user({"ann", "hash-2"}));
     EXPECT_EQ(store->find_user("ann")->password_hash, "hash-1");

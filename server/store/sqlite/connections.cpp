@@ -8,6 +8,8 @@
 #include <thread>
 
 namespace lumresults::sqlite {
+
+std::filesystem::path store_file(const std::filesystem::path& data_dir) { return data_dir / "lumresults.sqlite3"; }
 namespace {
 
 // The command line reads while the server writes, and several instances may write to one file: a

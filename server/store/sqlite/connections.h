@@ -11,6 +11,9 @@ namespace lumresults::sqlite {
 
 enum class Role { writer, reader };
 
+// The database file of the store kept in data_dir.
+std::filesystem::path store_file(const std::filesystem::path& data_dir);
+
 // Opens a connection to the store's database with the settings every connection needs; the writer also
 // puts the database in WAL mode (which the file keeps), so readers never wait for it.
 Connection open_store_connection(const std::filesystem::path& file, Role role);

@@ -113,23 +113,13 @@ constexpr std::array steps_of_this_build{
     Migration{4, speed_tests_v4},
 };
 
-constexpr bool numbered_without_gaps() {
-    for (std::size_t i = 0; i < steps_of_this_build.size(); ++i)
-        if (steps_of_this_build[i].version != static_cast<int>(i) + 1) return false;
-    return true;
-}
-static_assert(numbered_without_gaps(), "schema steps must be numbered 1, 2, 3, ...");
+static_assert(numbered_without_gaps(steps_of_this_build), "schema steps must be numbered 1, 2, 3, ...");
 
 int schema_version(sqlite3* db) { return static_cast<int>(query_integer(db, "PRAGMA user_version")); }
 
 // Refuses a database a newer build has changed; true when it is already up to date.
 bool is_current(sqlite3* db, int version, int latest) {
-    if (version > latest) {
-        const std::string file = sqlite3_db_filename(db, "main");
-        throw StoreError(file + ": the database's schema is version " + std::to_string(version) +
-                         ", newer than this lumresults knows (" + std::to_string(latest) + "); run a newer lumresults");
-    }
-    return version == latest;
+    return lumresults::is_current(sqlite3_db_filename(db, "main"), version, latest);
 }
 
 } // namespace
@@ -137,8 +127,7 @@ bool is_current(sqlite3* db, int version, int latest) {
 std::span<const Migration> migrations() { return steps_of_this_build; }
 
 void migrate(sqlite3* db, std::span<const Migration> steps) {
-    for (std::size_t i = 0; i < steps.size(); ++i)
-        if (steps[i].version != static_cast<int>(i) + 1) throw StoreError("schema steps are not numbered 1, 2, 3, ...");
+    check_numbering(steps);
     const int latest = static_cast<int>(steps.size());
     // Checked first without the write lock, so that opening an up-to-date database never waits for a writer.
     while (!is_current(db, schema_version(db), latest)) {

@@ -1,17 +1,15 @@
 // server/store/sqlite/migrations.h: the SQLite schema as numbered steps, and bringing a database up to date.
 #pragma once
 
+#include "server/store/schema_steps.h"
+
 #include <sqlite3.h>
 
 #include <span>
 
 namespace lumresults::sqlite {
 
-// One step of the schema: the SQL that takes a database from version - 1 to version.
-struct Migration {
-    int version;
-    const char* sql;
-};
+using lumresults::Migration;
 
 // This build's steps, numbered 1, 2, 3, ... without gaps.
 std::span<const Migration> migrations();

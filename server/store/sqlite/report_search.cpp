@@ -10,21 +10,12 @@ namespace {
 
 constexpr std::size_t delete_batch = 500;
 
-// The first text after every text that starts with prefix, or nothing when there is none (all 0xFF).
-std::optional<std::string> after_prefix(std::string prefix) {
-    while (!prefix.empty() && static_cast<unsigned char>(prefix.back()) == 0xFF)
-        prefix.pop_back();
-    if (prefix.empty()) return std::nullopt;
-    prefix.back() = static_cast<char>(static_cast<unsigned char>(prefix.back()) + 1);
-    return prefix;
-}
-
 // The statement's text: only the conditions asked for, each with its own fixed parameter number.
 std::string search_sql(const ReportSearch& search, const CallerAndTime& caller_and_time) {
     std::string sql = "SELECT r.id, r.caller, r.received_ms, r.file_name, r.content_type, r.size, r.sha256, "
                       "g.rules_version, g.finished, g.failed_tests, g.release FROM reports r "
                       "LEFT JOIN report_readings g ON g.report_id = r.id WHERE 1";
-    sql += caller_and_time.sql("r.");
+    sql += caller_and_time.sql("r.", '?');
     if (search.failed_any_of != 0) sql += " AND (g.failed_tests & ?5) <> 0";
     if (search.after) sql += " AND (r.received_ms < ?6 OR (r.received_ms = ?6 AND r.id < ?7))";
     return sql + " ORDER BY r.received_ms DESC, r.id DESC LIMIT ?8";
@@ -44,27 +35,11 @@ ReportSummary summary_at(sqlite3_stmt* row) {
 
 } // namespace
 
-CallerAndTime::CallerAndTime(const std::string& caller, bool prefix, std::optional<Clock::time_point> since,
-                             std::optional<Clock::time_point> until)
-    : caller_(caller), prefix_(prefix), bound_(prefix ? after_prefix(caller) : std::nullopt), since_(since),
-      until_(until) {}
-
-std::string CallerAndTime::sql(std::string_view table) const {
-    const std::string t(table);
-    std::string sql;
-    if (!caller_.empty() && !prefix_) sql += " AND " + t + "caller = ?1";
-    if (!caller_.empty() && prefix_) sql += " AND " + t + "caller >= ?1";
-    if (bound_) sql += " AND " + t + "caller < ?2";
-    if (since_) sql += " AND " + t + "received_ms >= ?3";
-    if (until_) sql += " AND " + t + "received_ms < ?4";
-    return sql;
-}
-
-void CallerAndTime::bind(sqlite3_stmt* statement) const {
-    if (!caller_.empty()) bind_text(statement, 1, caller_);
-    if (bound_) bind_text(statement, 2, *bound_);
-    if (since_) bind_integer(statement, 3, to_unix_ms(*since_));
-    if (until_) bind_integer(statement, 4, to_unix_ms(*until_));
+void bind(sqlite3_stmt* statement, const CallerAndTime& caller_and_time) {
+    if (!caller_and_time.caller().empty()) bind_text(statement, 1, caller_and_time.caller());
+    if (caller_and_time.bound()) bind_text(statement, 2, *caller_and_time.bound());
+    if (caller_and_time.since()) bind_integer(statement, 3, to_unix_ms(*caller_and_time.since()));
+    if (caller_and_time.until()) bind_integer(statement, 4, to_unix_ms(*caller_and_time.until()));
 }
 
 ReportInfo info_at(sqlite3_stmt* row) {
@@ -83,7 +58,7 @@ std::vector<ReportSummary> search_reports(sqlite3* db, const ReportSearch& searc
     const CallerAndTime caller_and_time(search.caller, search.caller_prefix, search.since, search.until);
     Statement query = prepare(db, search_sql(search, caller_and_time));
     sqlite3_stmt* statement = query.get();
-    caller_and_time.bind(statement);
+    bind(statement, caller_and_time);
     if (search.failed_any_of != 0) bind_integer(statement, 5, search.failed_any_of);
     if (search.after) {
         bind_integer(statement, 6, to_unix_ms(search.after->first));

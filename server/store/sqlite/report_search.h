@@ -1,6 +1,7 @@
 // server/store/sqlite/report_search.h: searching the reports with their readings, and deleting old ones.
 #pragma once
 
+#include "server/store/caller_and_time.h"
 #include "server/store/sqlite/sqlite_handles.h"
 #include "server/store/store.h"
 
@@ -17,23 +18,8 @@ inline constexpr const char* REPORT_INFO_COLUMNS =
 
 ReportInfo info_at(sqlite3_stmt* row);
 
-// The conditions every search has: the caller, whole or its start (a range, which a (caller, received)
-// index answers), and the time received. Their SQL uses the parameters ?1 to ?4.
-class CallerAndTime {
-public:
-    CallerAndTime(const std::string& caller, bool prefix, std::optional<Clock::time_point> since,
-                  std::optional<Clock::time_point> until);
-    // " AND ..." for each condition asked for, on the columns of `table` ("r." or "").
-    std::string sql(std::string_view table) const;
-    void bind(sqlite3_stmt* statement) const;
-
-private:
-    const std::string& caller_;
-    bool prefix_;
-    std::optional<std::string> bound_; // the first text after every one that starts with a prefix
-    std::optional<Clock::time_point> since_;
-    std::optional<Clock::time_point> until_;
-};
+// Binds a search's caller and time conditions to the parameters ?1 to ?4 its SQL names.
+void bind(sqlite3_stmt* statement, const CallerAndTime& caller_and_time);
 
 std::vector<ReportSummary> search_reports(sqlite3* db, const ReportSearch& search);
 

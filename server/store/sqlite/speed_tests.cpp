@@ -23,7 +23,7 @@ std::optional<double> figure_at(sqlite3_stmt* row, int column) {
 std::string search_sql(const CallerAndTime& caller_and_time) {
     return "SELECT id, caller, received_ms, user_agent, download_mbps, upload_mbps, latency_ms, jitter_ms "
            "FROM speed_tests WHERE 1" +
-           caller_and_time.sql("") + " ORDER BY received_ms DESC, id DESC LIMIT ?5";
+           caller_and_time.sql("", '?') + " ORDER BY received_ms DESC, id DESC LIMIT ?5";
 }
 
 SpeedTest speed_test_at(sqlite3_stmt* row) {
@@ -61,7 +61,7 @@ std::vector<SpeedTest> search_speed_tests(sqlite3* db, const SpeedTestSearch& se
     const CallerAndTime caller_and_time(search.caller, search.caller_prefix, search.since, search.until);
     Statement query = prepare(db, search_sql(caller_and_time));
     sqlite3_stmt* statement = query.get();
-    caller_and_time.bind(statement);
+    bind(statement, caller_and_time);
     bind_integer(statement, 5, static_cast<std::int64_t>(std::min<std::size_t>(search.limit, INT64_MAX)));
     std::vector<SpeedTest> rows;
     while (step(db, statement))

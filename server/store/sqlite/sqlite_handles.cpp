@@ -95,13 +95,4 @@ void Transaction::commit() {
     open_ = false;
 }
 
-std::int64_t to_unix_ms(std::chrono::system_clock::time_point time) {
-    return std::chrono::floor<std::chrono::milliseconds>(time.time_since_epoch()).count();
-}
-
-std::chrono::system_clock::time_point from_unix_ms(std::int64_t ms) {
-    return std::chrono::system_clock::time_point(
-        std::chrono::duration_cast<std::chrono::system_clock::duration>(std::chrono::milliseconds(ms)));
-}
-
 } // namespace lumresults::sqlite

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "runtime/common/unique_resource.h"
+#include "server/store/unix_ms.h"
 
 #include <sqlite3.h>
 
@@ -56,9 +57,6 @@ void bind_integer(sqlite3_stmt* statement, int index, std::int64_t value);
 void bind_text(sqlite3_stmt* statement, int index, std::string_view text);
 // A column's bytes (blob or text) as stored; empty for NULL.
 std::string column_bytes(sqlite3_stmt* statement, int column);
-// Times are kept as Unix milliseconds (UTC), by the server's clock.
-std::int64_t to_unix_ms(std::chrono::system_clock::time_point time);
-std::chrono::system_clock::time_point from_unix_ms(std::int64_t ms);
 
 // The single integer a query such as "PRAGMA user_version" answers.
 std::int64_t query_integer(sqlite3* db, const char* sql);

@@ -8,6 +8,7 @@
 // writer. Report bytes move in pieces of content_piece bytes through SQLite's incremental blob calls,
 // never whole in memory.
 #include "server/store/commit_queue.h"
+#include "server/store/content_pieces.h"
 #include "server/store/sqlite/connections.h"
 #include "server/store/sqlite/migrations.h"
 #include "server/store/sqlite/report_search.h"
@@ -58,23 +59,15 @@ Blob open_content(sqlite3* db, std::int64_t id, bool write) {
     return blob;
 }
 
-// Copies exactly report.size bytes from the content file into the new row; a file of any other length
-// is refused, since its bytes are not the ones the upload described.
+// Copies exactly report.size bytes from the content file into the new row (see read_in_pieces).
 void copy_content(sqlite3* db, std::int64_t id, std::istream& file, const NewReport& report) {
     Blob blob = open_content(db, id, true);
-    std::vector<char> buffer(content_piece);
-    const std::string size_text = std::to_string(report.size) + " bytes";
-    for (std::uint64_t done = 0; done < report.size;) {
-        const auto piece = static_cast<int>(std::min<std::uint64_t>(content_piece, report.size - done));
-        if (!file.read(buffer.data(), piece))
-            throw StoreError(report.content.string() + ": ends before the report's " + size_text + " or is unreadable");
-        // done < size, which SQLite's blob limit (below 2 GiB) has bounded when the row was inserted.
-        check(db, sqlite3_blob_write(blob.get(), buffer.data(), piece, static_cast<int>(done)),
+    read_in_pieces(file, report, content_piece, [&](std::string_view piece, std::uint64_t offset) {
+        // offset < size, which SQLite's blob limit (below 2 GiB) has bounded when the row was inserted.
+        check(db,
+              sqlite3_blob_write(blob.get(), piece.data(), static_cast<int>(piece.size()), static_cast<int>(offset)),
               "writing a report's bytes");
-        done += static_cast<std::uint64_t>(piece);
-    }
-    if (file.peek() != std::ifstream::traits_type::eof())
-        throw StoreError(report.content.string() + ": longer than the report's " + size_text);
+    });
     check(db, sqlite3_blob_close(blob.release()), "writing a report's bytes");
 }
 
@@ -332,7 +325,7 @@ std::unique_ptr<Store> open_sqlite_store(const std::filesystem::path& data_dir) 
     std::error_code error;
     std::filesystem::create_directories(data_dir, error);
     if (error) throw StoreError(data_dir.string() + ": cannot create the data folder: " + error.message());
-    return std::make_unique<SqliteStore>(data_dir / "lumresults.sqlite3");
+    return std::make_unique<SqliteStore>(store_file(data_dir));
 }
 
 } // namespace lumresults
