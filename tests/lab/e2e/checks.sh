@@ -67,11 +67,23 @@ expect_report() {
 # server's own tests.
 lumresults_command() { ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0" "$LAB_RESULTS_SERVER" "$@"; }
 
-# The reports lumresults stored in the lab's STATE/results during this run, as JSON: when several runs
-# share the folder (LAB_RESULTS_DATA), those listed in STATE/earlier-reports are left out.
+# lumresults COMMAND STATE ARGUMENT...: a command on the lab's store, the balanced lab's database
+# (LAB_RESULTS_DATABASE) when it has one, else STATE/results.
+lab_store_command() {
+  local command=$1 state=$2
+  shift 2
+  if [ -n "${LAB_RESULTS_DATABASE:-}" ]; then
+    lumresults_command "$command" --database "$LAB_RESULTS_DATABASE" "$@"
+  else
+    lumresults_command "$command" --data "$state/results" "$@"
+  fi
+}
+
+# The reports lumresults stored in the lab's store during this run, as JSON: when several runs share the
+# folder (LAB_RESULTS_DATA), those listed in STATE/earlier-reports are left out.
 stored_reports() {
   local listing
-  listing=$(lumresults_command reports --data "$1/results" --json 2>/dev/null) || return 0
+  listing=$(lab_store_command reports "$1" --json 2>/dev/null) || return 0
   if [ ! -f "$1/earlier-reports" ] || [ -z "$listing" ]; then
     printf '%s\n' "$listing"
     return 0
@@ -103,7 +115,7 @@ expect_upload() {
               foreach ($want as $k => $v) if ($r[0][$k] !== $v) { echo "$k is ", $r[0][$k], ", not $v\n"; exit(1); }
               if ($r[0]["sha256"] !== hash_file("sha256", $argv[2])) { echo "the stored digest is not the report\x27s\n"; exit(1); }
               echo $r[0]["id"];' "$5" "$2" <<<"$listing" >"$1/stored-id" || fail "stored upload: $(cat "$1/stored-id")"
-      lumresults_command report --data "$1/results" "$(cat "$1/stored-id")" >"$1/stored-report" ||
+      lab_store_command report "$1" "$(cat "$1/stored-id")" >"$1/stored-report" ||
         fail "lumresults report could not read the stored report back"
       cmp -s "$1/stored-report" "$2" || fail "the stored report differs from the program's report file" ;;
     disk-full) ;; # the upload body did not fit either
