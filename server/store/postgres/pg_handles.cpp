@@ -90,8 +90,11 @@ void fail(std::string_view where, std::string_view doing, std::string_view messa
 
 bool lost(PGconn* connection, const PGresult* error) {
     if (PQstatus(connection) != CONNECTION_OK) return true;
-    const char* state = error == nullptr ? nullptr : PQresultErrorField(error, PG_DIAG_SQLSTATE);
-    if (state == nullptr) return false;
+    if (error == nullptr) return false;
+    // Errors libpq makes itself (the server gone mid-answer, say) carry no SQLSTATE: every error the
+    // server sends does.
+    const char* state = PQresultErrorField(error, PG_DIAG_SQLSTATE);
+    if (state == nullptr) return true;
     const std::string_view code(state);
     return code.starts_with("08") || code == "57P01" || code == "57P02" || code == "57P03";
 }

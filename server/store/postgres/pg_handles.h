@@ -71,8 +71,9 @@ std::size_t rows_changed(const PGresult* result); // of an INSERT, UPDATE or DEL
 // StoreUnavailable instead when `unavailable`: the connection is lost, or the server cannot take it now.
 [[noreturn]] void fail(std::string_view where, std::string_view doing, std::string_view message,
                        bool unavailable = false);
-// True when the connection has ended, or the error is the server's shutting down, starting up or losing
-// the connection (SQLSTATE class 08, 57P01 to 57P03): then nothing was done, and may be tried again.
+// True when the connection has ended, the error is libpq's own (no SQLSTATE: the server went away), or
+// the server's shutting down, starting up or losing the connection (SQLSTATE class 08, 57P01 to 57P03):
+// what was asked may be tried again once the server is back.
 bool lost(PGconn* connection, const PGresult* error);
 // Throws as fail() (StoreUnavailable when lost()) unless the result is a success; returns it otherwise.
 Result checked(Result result, PGconn* connection, std::string_view where, std::string_view doing);

@@ -40,10 +40,11 @@ void check_length(const NewReport& report) {
                          std::to_string(report.size));
 }
 
-std::int64_t insert_row(Session& session, const NewReport& report) {
+// Inserts the report's row; returns its id and the transaction's (for commit_outcome).
+std::pair<std::int64_t, std::int64_t> insert_row(Session& session, const NewReport& report) {
     const Result inserted =
         session.run("INSERT INTO reports (caller, received_ms, file_name, content_type, size, sha256) "
-                    "VALUES ($1, $2, $3, $4, $5, $6) RETURNING id",
+                    "VALUES ($1, $2, $3, $4, $5, $6) RETURNING id, pg_current_xact_id()::text::bigint",
                     Params()
                         .text(report.caller)
                         .time(report.received)
@@ -52,7 +53,7 @@ std::int64_t insert_row(Session& session, const NewReport& report) {
                         .integer(static_cast<std::int64_t>(report.size))
                         .text(report.sha256),
                     "storing a report");
-    return integer_at(inserted.get(), 0, 0);
+    return {integer_at(inserted.get(), 0, 0), integer_at(inserted.get(), 0, 1)};
 }
 
 // Copies exactly report.size bytes from the content file into the report's pieces (see read_in_pieces).
@@ -161,8 +162,14 @@ public:
     }
 
 private:
-    std::int64_t put_report_once(const NewReport& report, bool& maybe_stored);
-    std::optional<std::int64_t> find_upload(const NewReport& report);
+    // An upload's last try: whether its COMMIT was sent, the report's id and its transaction's.
+    struct Attempt {
+        bool committing = false;
+        std::int64_t id = 0;
+        std::int64_t transaction = 0;
+    };
+    std::int64_t put_report_once(const NewReport& report, Attempt& attempt);
+    std::string commit_outcome(std::int64_t transaction_id);
 
     // Runs a call on a session of its own, given back (or dropped, when found lost) after.
     template <typename Call> std::invoke_result_t<Call, Session&> on_session(Call call) {
@@ -176,19 +183,23 @@ private:
 
 // The program sends its report once and never again, so an upload that arrives while the database is
 // restarting (or its connection is lost) waits for it, up to upload_patience, instead of being refused
-// at once. Only a lost connection is tried again: nothing of the attempt was stored, unless the COMMIT
-// itself was under way; then the report is looked for before it is stored again, so it is never kept twice.
+// at once. Only a lost connection is tried again: nothing of the attempt was stored, unless its COMMIT was
+// under way. Then the transaction's fate is asked of the database first (see commit_outcome), so that
+// a report is never kept twice nor acknowledged without being kept.
 std::int64_t PostgresStore::put_report(const NewReport& report) {
     check_length(report);
     const auto give_up = std::chrono::steady_clock::now() + upload_patience_;
-    bool maybe_stored = false;
+    Attempt attempt;
     for (std::chrono::milliseconds pause(100);; pause = std::min(2 * pause, std::chrono::milliseconds(1000))) {
         try {
-            if (maybe_stored) {
-                if (const std::optional<std::int64_t> id = find_upload(report)) return *id;
-                maybe_stored = false; // the COMMIT had not gone through: storing it again cannot make two
+            if (attempt.committing) {
+                const std::string outcome = commit_outcome(attempt.transaction);
+                if (outcome == "committed") return attempt.id;
+                if (outcome != "aborted")
+                    throw StoreUnavailable("the commit of report " + std::to_string(attempt.id) + " is " + outcome);
+                attempt = {}; // it was rolled back: storing the report again cannot make two
             }
-            return put_report_once(report, maybe_stored);
+            return put_report_once(report, attempt);
         } catch (const StoreUnavailable&) {
             if (std::chrono::steady_clock::now() + pause > give_up) throw;
         }
@@ -196,37 +207,30 @@ std::int64_t PostgresStore::put_report(const NewReport& report) {
     }
 }
 
-std::int64_t PostgresStore::put_report_once(const NewReport& report, bool& maybe_stored) {
+std::int64_t PostgresStore::put_report_once(const NewReport& report, Attempt& attempt) {
     std::ifstream file(report.content, std::ios::binary);
     if (!file) throw StoreError(report.content.string() + ": cannot open the report's content");
     return on_session([&](Session& session) {
         // Row and bytes in one transaction: a failure anywhere rolls both back, nothing is half stored.
         Transaction transaction(session);
-        const std::int64_t id = insert_row(session, report);
+        const auto [id, transaction_id] = insert_row(session, report);
         copy_content(session, id, file, report);
         // Durable before acknowledged: with synchronous_commit on (every session sets it), COMMIT
         // returns only once the WAL holding the report is flushed to stable storage.
-        maybe_stored = true;
+        attempt = {true, id, transaction_id};
         transaction.commit();
         return id;
     });
 }
 
-// The report an upload stored, found by what no other upload shares: the caller, the millisecond it
-// arrived, its digest, size and file name.
-std::optional<std::int64_t> PostgresStore::find_upload(const NewReport& report) {
-    return on_session([&](Session& session) -> std::optional<std::int64_t> {
-        const Result found = session.run("SELECT id FROM reports WHERE caller = $1 AND received_ms = $2 AND "
-                                         "sha256 = $3 AND size = $4 AND file_name = $5 ORDER BY id LIMIT 1",
-                                         Params()
-                                             .text(report.caller)
-                                             .time(report.received)
-                                             .text(report.sha256)
-                                             .integer(static_cast<std::int64_t>(report.size))
-                                             .bytes(report.file_name),
-                                         "looking for a report whose commit was cut off");
-        if (PQntuples(found.get()) == 0) return std::nullopt;
-        return integer_at(found.get(), 0, 0);
+// "committed", "aborted" or "in progress": what the database says of a transaction whose COMMIT lost its
+// connection. A server that crashed answers only after its recovery, which has settled every such
+// transaction; one that still runs it says "in progress" until it has finished, and the upload waits.
+std::string PostgresStore::commit_outcome(std::int64_t transaction_id) {
+    return on_session([&](Session& session) {
+        const Result status = session.run("SELECT pg_xact_status($1::text::xid8)", Params().integer(transaction_id),
+                                          "asking whether a cut-off commit went through");
+        return is_null(status.get(), 0, 0) ? std::string("forgotten") : bytes_at(status.get(), 0, 0);
     });
 }
 
