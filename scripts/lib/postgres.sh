@@ -25,7 +25,17 @@ as_pg_owner() {
 # enough of them for three instances' pools, the tests' own and the checks'.
 pg_launch_() {
   as_pg_owner "$(pg_bin pg_ctl)" -D "$1/data" -l "$1/server.log" -w -t 60 \
-    -o "-k $1 -c listen_addresses= -c max_connections=200" start >/dev/null
+    -o "-k $(cat "$1/socket-dir") -c listen_addresses= -c max_connections=200" start >/dev/null
+}
+
+# pg_socket_dir_ DIR: where the server's socket goes: DIR itself, unless the socket's path would be longer
+# than the system allows (107 bytes), as under a deep checkout; then a folder of its own in /tmp.
+pg_socket_dir_() {
+  if [ ${#1} -le 90 ]; then
+    echo "$1"
+  else
+    mktemp -d /tmp/lumresults-pg.XXXXXX
+  fi
 }
 
 # pg_start DIR: a new server in DIR (anything there before is removed), running once this returns;
@@ -35,11 +45,12 @@ pg_start() {
   rm -rf "$1"
   mkdir -p "$1"
   pg_dir_=$(cd "$1" && pwd)
-  [ "$(id -u)" -ne 0 ] || chown postgres: "$pg_dir_"
+  pg_socket_dir_ "$pg_dir_" >"$pg_dir_/socket-dir"
+  [ "$(id -u)" -ne 0 ] || chown postgres: "$pg_dir_" "$(cat "$pg_dir_/socket-dir")"
   as_pg_owner "$(pg_bin initdb)" -D "$pg_dir_/data" -A trust -U postgres -E UTF8 --locale=C.UTF-8 >"$pg_dir_/initdb.log" 2>&1 ||
     { cat "$pg_dir_/initdb.log" >&2; return 1; }
   pg_launch_ "$pg_dir_" || { cat "$pg_dir_/server.log" >&2; return 1; }
-  LUMRESULTS_TEST_POSTGRES="postgresql:///postgres?host=$pg_dir_&user=postgres"
+  LUMRESULTS_TEST_POSTGRES="postgresql:///postgres?host=$(cat "$pg_dir_/socket-dir")&user=postgres"
   export LUMRESULTS_TEST_POSTGRES
 }
 
@@ -54,4 +65,7 @@ pg_restart() {
 pg_stop() {
   [ -f "$1/data/postmaster.pid" ] || return 0
   as_pg_owner "$(pg_bin pg_ctl)" -D "$1/data" -m fast -w -t 60 stop >/dev/null 2>&1 || true
+  case "$(cat "$1/socket-dir" 2>/dev/null)" in
+    /tmp/lumresults-pg.*) rm -rf "$(cat "$1/socket-dir")" ;;
+  esac
 }
