@@ -47,11 +47,14 @@ CLUSTER_PACKAGES="postgresql nginx-light"
 BENCH_PACKAGES="wrk nginx-light"
 # The fuzz targets (clang's libFuzzer) and the whole runs under Valgrind.
 HARDENING_PACKAGES="clang libclang-rt-14-dev valgrind"
+# Wine, 64-bit and 32-bit, the same for every script: a Wine prefix belongs to the Wine installation that
+# made it, so a script that installed less than another would have the other remake its prefixes.
+WINE_PACKAGES="wine wine64 wine32:i386"
 # Packages of the Windows cross-build and of running its tests under Wine; the window tests need a
 # display (Xvfb) and take and check a screenshot (ImageMagick).
-WINDOWS_PACKAGES="g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 xvfb imagemagick fonts-liberation"
-# The 32-bit build: its compilers, and the 32-bit Wine that runs it.
-X86_PACKAGES="g++-mingw-w64-i686-posix binutils-mingw-w64-i686 wine32:i386"
+WINDOWS_PACKAGES="g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 $WINE_PACKAGES xvfb imagemagick fonts-liberation"
+# The 32-bit build's compilers (the 32-bit Wine that runs it is in WINE_PACKAGES).
+X86_PACKAGES="g++-mingw-w64-i686-posix binutils-mingw-w64-i686"
 # The release: both builds' compilers, the export of the commit, the zip, and signing.
 RELEASE_PACKAGES="cmake ninja-build git g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 g++-mingw-w64-i686-posix binutils-mingw-w64-i686 zip osslsigncode openssl"
 # Checking a release: its zips opened.
