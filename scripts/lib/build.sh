@@ -5,7 +5,9 @@
 # cache, and CMake refuses to use it: such a folder is removed first, saying so in one line.
 configure_preset() {
   build_dir_=build/$1
-  build_made_in_=$(sed -n 's/^CMAKE_CACHEFILE_DIR:INTERNAL=//p' "$build_dir_/CMakeCache.txt" 2>/dev/null)
+  build_made_in_=
+  [ -f "$build_dir_/CMakeCache.txt" ] &&
+    build_made_in_=$(sed -n 's/^CMAKE_CACHEFILE_DIR:INTERNAL=//p' "$build_dir_/CMakeCache.txt")
   if [ -n "$build_made_in_" ] &&
      [ "$(cd "$build_made_in_" 2>/dev/null && pwd -P)" != "$(cd "$build_dir_" && pwd -P)" ]; then
     echo "Remaking $build_dir_: it was configured in $build_made_in_"
