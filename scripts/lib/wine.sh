@@ -32,11 +32,16 @@ make_wine_prefix_once_() {
     wine_installation >"$WINEPREFIX/made-for"
 }
 
+# use_wine_prefix_ DIR: the prefix every later Wine command of the caller runs in, quietly.
+use_wine_prefix_() {
+  export WINEPREFIX="$1" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+}
+
 # make_wine_prefix DIR LOG: a fresh prefix in DIR (anything there before is removed), Wine's own output in
 # LOG; exports WINEPREFIX and the quiet settings. One Wine start in about seventy fails before it runs
 # anything: a second try.
 make_wine_prefix() {
-  export WINEPREFIX="$1" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  use_wine_prefix_ "$1"
   mkdir -p "$(dirname "$2")"
   make_wine_prefix_once_ >"$2" 2>&1 || make_wine_prefix_once_ >>"$2" 2>&1 || {
     echo "wine.sh: could not make the Wine prefix $1:" >&2
@@ -48,7 +53,7 @@ make_wine_prefix() {
 # ensure_wine_prefix DIR LOG: the prefix in DIR as it is when it was made for the Wine installed now;
 # made anew otherwise (as make_wine_prefix does), saying why in one line.
 ensure_wine_prefix() {
-  export WINEPREFIX="$1" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  use_wine_prefix_ "$1"
   wine_now_=$(wine_installation)
   if [ -f "$1/made-for" ]; then
     [ "$(cat "$1/made-for")" = "$wine_now_" ] && return 0
