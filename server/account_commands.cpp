@@ -8,7 +8,7 @@
 
 #include "server/store/report_listing.h"
 #include "server/store/store.h"
-#include "server/support/accounts.h"
+#include "server/dashboard/accounts.h"
 
 namespace lumresults {
 namespace {
@@ -45,7 +45,7 @@ void note(Store& store, std::string_view name, std::string_view action) {
 int set_user(Store& store, UserAction action, const std::string& name) {
     const std::optional<std::string> password = password_from_input();
     if (!password) return failed("the password (the first line of standard input) is empty");
-    const std::string hash = support::hash_password(*password);
+    const std::string hash = dashboard::hash_password(*password);
     if (action == UserAction::Add) {
         if (!store.add_user({name, hash})) return failed("user " + name + " exists already");
         note(store, name, "user added");
@@ -78,8 +78,8 @@ int run_token_action(Store& store, TokenAction action, const std::string& name) 
         note(store, name, "token removed");
         return 0;
     }
-    const std::string token = support::random_token();
-    if (!store.add_token(name, support::token_key(token))) return failed("token " + name + " exists already");
+    const std::string token = dashboard::random_token();
+    if (!store.add_token(name, dashboard::token_key(token))) return failed("token " + name + " exists already");
     note(store, name, "token added");
     std::printf("%s\n", token.c_str());
     return std::fflush(stdout) == 0 ? 0 : 1;

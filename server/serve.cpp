@@ -9,8 +9,8 @@
 
 #include "server/http/access_log.h"
 #include "server/site/results_site.h"
-#include "server/support/accounts.h"
-#include "server/support/retention.h"
+#include "server/dashboard/accounts.h"
+#include "server/dashboard/retention.h"
 
 namespace lumresults {
 namespace {
@@ -64,10 +64,10 @@ int serve_until_signal(const ServeOptions& options, const sigset_t& stops) {
     const SpoolFolder spool(options.store.data_dir);
     Metrics metrics;
     Site site{*store, metrics, {options.max_upload, spool.path()}, make_download_body()};
-    HttpServer server(options.http, results_routes(site), metrics, support::make_gate(*store));
+    HttpServer server(options.http, results_routes(site), metrics, dashboard::make_gate(*store));
     write_log_line("lumresults: listening on " + server.bound_address());
     // Started after the listening line, which must be the log's first (it names the chosen port).
-    const support::RetentionThread retention(*store, {options.keep_days, {}});
+    const dashboard::RetentionThread retention(*store, {options.keep_days, {}});
     int signal = 0;
     sigwait(&stops, &signal);
     write_log_line(std::string("lumresults: ") + (signal == SIGTERM ? "SIGTERM" : "SIGINT") +

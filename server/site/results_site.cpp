@@ -59,7 +59,7 @@ std::vector<Route> results_routes(Site& site) {
          Access::Monitoring,
          [&site](const Request&) { return Response::text(200, site.metrics.render(), "text/plain; version=0.0.4"); },
          {}});
-    for (Route& route : support::support_routes(site.support_site))
+    for (Route& route : dashboard::dashboard_routes(site.dashboard_site))
         routes.push_back(std::move(route));
     return routes;
 }

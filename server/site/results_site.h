@@ -10,7 +10,7 @@
 #include "server/http/shared_body.h"
 #include "server/speedtest/speedtest_routes.h"
 #include "server/store/store.h"
-#include "server/support/support_routes.h"
+#include "server/dashboard/dashboard_routes.h"
 #include "server/upload/report_upload.h"
 
 namespace lumresults {
@@ -27,8 +27,8 @@ struct Site {
     Metrics& metrics;
     UploadSettings upload;
     std::shared_ptr<SharedBody> download;
-    support::AccountPolicy accounts;                      // the dashboard's sign-in and session rules
-    support::SupportSite support_site{store, accounts};   // the dashboard's handlers share this
+    dashboard::AccountPolicy accounts;                      // the dashboard's sign-in and session rules
+    dashboard::DashboardSite dashboard_site{store, accounts};   // the dashboard's handlers share this
     speedtest::SpeedTestSite speed_test{store, download}; // the speed test's downloads send the download file's bytes
 };
 

@@ -7,17 +7,17 @@
 
 #include "server/http/form_body.h"
 #include "server/speedtest/handlers.h"
-#include "server/support/display_text.h"
-#include "server/support/page_response.h"
-#include "server/support/search_query.h"
-#include "server/support/utc_time.h"
+#include "server/dashboard/display_text.h"
+#include "server/dashboard/page_response.h"
+#include "server/dashboard/search_query.h"
+#include "server/dashboard/utc_time.h"
 
 namespace lumresults::speedtest {
 namespace {
 
 using nlohmann::json;
-using support::json_error;
-using support::json_response;
+using dashboard::json_error;
+using dashboard::json_response;
 
 constexpr std::size_t MOST_RESULT_BYTES = 4 * 1024;
 constexpr std::size_t MOST_USER_AGENT_BYTES = 512;
@@ -53,16 +53,16 @@ Response store_result(SpeedTestSite& site, const Request& request, std::string_v
     // Durable before acknowledged: put_speed_test returns once the row is on stable storage.
     const std::int64_t id = site.store.put_speed_test(test);
     return json_response(
-        200, json{{"id", id}, {"address", test.caller}, {"received", support::utc_time_iso(test.received)}}.dump());
+        200, json{{"id", id}, {"address", test.caller}, {"received", dashboard::utc_time_iso(test.received)}}.dump());
 }
 
 json figure_json(const std::optional<double>& figure) { return figure ? json(*figure) : json(nullptr); }
 
 json speed_test_json(const SpeedTest& test) {
     return json{{"id", test.id},
-                {"received", support::utc_time_iso(test.received)},
+                {"received", dashboard::utc_time_iso(test.received)},
                 {"caller", test.caller},
-                {"user_agent", support::utf8_text(test.user_agent)},
+                {"user_agent", dashboard::utf8_text(test.user_agent)},
                 {"download_mbps", figure_json(test.download_mbps)},
                 {"upload_mbps", figure_json(test.upload_mbps)},
                 {"latency_ms", figure_json(test.latency_ms)},
@@ -79,11 +79,11 @@ std::unique_ptr<BodyReceiver> receive_result(SpeedTestSite& site, const Request&
 
 // The reports API's query (ip, match, from, to, limit); its paging and test filter have no meaning here.
 Response api_speed_tests(SpeedTestSite& site, const Request& request) {
-    const std::optional<std::size_t> limit = support::read_api_limit(request);
+    const std::optional<std::size_t> limit = dashboard::read_api_limit(request);
     if (!limit) return json_error(400, "limit must be a number from 1 to 1000");
     if (request.query_value("failed") || request.query_value("after"))
         return json_error(400, "speed tests are searched by ip, match, from, to and limit only");
-    const support::SearchQuery query = support::read_search_query(request, *limit);
+    const dashboard::SearchQuery query = dashboard::read_search_query(request, *limit);
     if (!query.error.empty()) return json_error(400, query.error);
     const SpeedTestSearch search{query.search.caller, query.search.caller_prefix, query.search.since,
                                  query.search.until, *limit};

@@ -4,7 +4,7 @@
 #include <regex>
 
 #include "server/store/store.h"
-#include "server/support/accounts.h"
+#include "server/dashboard/accounts.h"
 #include "server_child.h"
 #include "test_support.h"
 
@@ -12,7 +12,7 @@ namespace {
 
 using namespace lum::server_testing;
 using lum::testing_support::ScratchFolder;
-namespace support = lumresults::support;
+namespace dashboard = lumresults::dashboard;
 
 class AccountCommandsTest : public ::testing::Test {
 protected:
@@ -48,7 +48,7 @@ TEST_F(AccountCommandsTest, UsersAreAddedWithAPasswordFromInputChangedAndRemoved
     EXPECT_EQ(run({"user", "list"}).output, "ana\n");
     const std::optional<lumresults::StaffUser> ana = store()->find_user("ana");
     ASSERT_TRUE(ana);
-    EXPECT_TRUE(support::password_matches(ana->password_hash, "second password"));
+    EXPECT_TRUE(dashboard::password_matches(ana->password_hash, "second password"));
     EXPECT_EQ(run({"user", "list", "extra"}).exit_code, 2);
 }
 
@@ -57,11 +57,11 @@ TEST_F(AccountCommandsTest, ATokenIsShownOnceAndOnlyItsHashIsKept) {
     ASSERT_EQ(added.exit_code, 0);
     ASSERT_TRUE(std::regex_match(added.output, std::regex("[0-9a-f]{64}\n"))) << added.output;
     const std::string token = added.output.substr(0, 64);
-    EXPECT_EQ(store()->token_name(support::token_key(token)), "billing");
+    EXPECT_EQ(store()->token_name(dashboard::token_key(token)), "billing");
     EXPECT_EQ(lum::testing_support::file_contents(data_ / "lumresults.sqlite3").find(token), std::string::npos);
     EXPECT_EQ(run({"token", "add", "billing"}).exit_code, 1) << "name taken";
     EXPECT_EQ(run({"token", "remove", "billing"}).exit_code, 0);
-    EXPECT_FALSE(store()->token_name(support::token_key(token)));
+    EXPECT_FALSE(store()->token_name(dashboard::token_key(token)));
     EXPECT_EQ(run({"token", "remove", "billing"}).exit_code, 1);
 }
 

@@ -1,7 +1,7 @@
 // tests/server/accounts_test.cpp: staff passwords, sign-in throttling, session expiry, the gate and the
 // retention sweep, against each real store.
-#include "server/support/accounts.h"
-#include "server/support/retention.h"
+#include "server/dashboard/accounts.h"
+#include "server/dashboard/retention.h"
 
 #include "store_backends.h"
 #include "test_support.h"
@@ -13,7 +13,7 @@
 #include <map>
 
 using namespace lumresults;
-using namespace lumresults::support;
+using namespace lumresults::dashboard;
 using namespace std::chrono_literals;
 using lum::testing_support::ScratchFolder;
 using namespace lumresults::testing_support;

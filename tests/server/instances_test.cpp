@@ -7,7 +7,7 @@
 
 #include "scratch_postgres.h"
 #include "server/store/store.h"
-#include "server/support/accounts.h"
+#include "server/dashboard/accounts.h"
 #include "server_child.h"
 #include "staff_client.h"
 #include "test_support.h"
@@ -27,7 +27,7 @@ protected:
         LUMRESULTS_NEED_POSTGRES();
         database_.emplace();
         lumresults::open_postgres_store(database_->url())
-            ->add_user({"ana", lumresults::support::hash_password(PASSWORD)});
+            ->add_user({"ana", lumresults::dashboard::hash_password(PASSWORD)});
         for (const char* name : {"a", "b"})
             instances_.emplace_back(folder_.path() / name, std::vector<std::string>{"--database", database_->url()},
                                     folder_.path() / (std::string(name) + ".log"));

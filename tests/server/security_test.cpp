@@ -6,7 +6,7 @@
 
 #include "raw_http.h"
 #include "server/site/results_site.h"
-#include "server/support/accounts.h"
+#include "server/dashboard/accounts.h"
 #include "server_child.h"
 #include "staff_client.h"
 #include "test_support.h"
@@ -38,7 +38,7 @@ class SecurityTest : public ::testing::Test {
 protected:
     SecurityTest() {
         const auto store = lumresults::open_sqlite_store(folder_.path() / "data");
-        store->add_user({"ana", lumresults::support::hash_password(PASSWORD)});
+        store->add_user({"ana", lumresults::dashboard::hash_password(PASSWORD)});
     }
 
     HttpResponse send(const std::string& text, bool to_head = false) {

@@ -16,7 +16,7 @@
 
 #include "raw_http.h"
 #include "server/store/store.h"
-#include "server/support/accounts.h"
+#include "server/dashboard/accounts.h"
 #include "server_child.h"
 #include "test_support.h"
 
@@ -53,11 +53,11 @@ struct Credentials {
 
 Credentials prepare_store(const fs::path& data) {
     const auto store = lumresults::open_sqlite_store(data);
-    store->add_user({"ann", lumresults::support::hash_password("pass phrase")});
+    store->add_user({"ann", lumresults::dashboard::hash_password("pass phrase")});
     const auto signed_in =
-        lumresults::support::sign_in(*store, "ann", "pass phrase", "127.0.0.1", lumresults::Clock::now());
-    const std::string token = lumresults::support::random_token();
-    store->add_token("robot", lumresults::support::token_key(token));
+        lumresults::dashboard::sign_in(*store, "ann", "pass phrase", "127.0.0.1", lumresults::Clock::now());
+    const std::string token = lumresults::dashboard::random_token();
+    store->add_token("robot", lumresults::dashboard::token_key(token));
     return {"Cookie: lumresults_session=" + signed_in.cookie_value + "\r\n", token};
 }
 

@@ -1,0 +1,175 @@
+// server/dashboard/accounts.cpp: staff passwords (argon2id), sessions, sign-in throttling and the audit of them.
+#include "server/dashboard/accounts.h"
+
+#include <sodium.h>
+
+#include <stdexcept>
+
+#include "server/common/sha256.h"
+
+namespace lumresults::dashboard {
+namespace {
+
+using std::chrono::minutes;
+
+// libsodium's interactive cost (2 passes over 64 MiB, about a tenth of a second) rather than the moderate
+// one (256 MiB): every sign-in hashes in a server thread, and a burst of concurrent sign-ins, the
+// throttle's allowance from many addresses, must not be able to take gigabytes of memory. The cost is
+// kept in each hash, so it can be raised later without invalidating stored passwords.
+constexpr unsigned long long HASH_PASSES = crypto_pwhash_OPSLIMIT_INTERACTIVE;
+constexpr std::size_t HASH_MEMORY = crypto_pwhash_MEMLIMIT_INTERACTIVE;
+
+// A session's last use is written at most this often: a busy page would otherwise write on every request.
+constexpr minutes TOUCH_INTERVAL{1};
+
+void ensure_sodium() {
+    static const bool ready = sodium_init() >= 0;
+    if (!ready) throw std::runtime_error("libsodium cannot start");
+}
+
+// Verified against for an unknown user, so that a refusal takes as long whether or not the name exists.
+const std::string& dummy_hash() {
+    static const std::string hash = hash_password(random_token());
+    return hash;
+}
+
+void audit(Store& store, Clock::time_point now, std::string_view user, std::string_view address,
+           std::string_view action, std::string_view detail = {}) {
+    store.append_audit({now, std::string(user), std::string(address), std::string(action), std::string(detail)});
+}
+
+// Why a sign-in may not even be tried now: "account" or "address" held, or nothing.
+std::string_view throttled_by(Store& store, std::string_view user, std::string_view address, Clock::time_point now,
+                              const AccountPolicy& policy) {
+    const Clock::time_point since = now - policy.throttle_window;
+    if (store.refused_sign_ins_of_user(user, since) >= policy.refusals_per_user) return "account";
+    if (store.refused_sign_ins_from(address, since) >= policy.refusals_per_address) return "address";
+    return {};
+}
+
+// The stored user whose password this is, else nothing, with the same work done either way.
+std::optional<StaffUser> checked_user(Store& store, std::string_view user, std::string_view password) {
+    std::optional<StaffUser> found = store.find_user(user);
+    const bool matches = password_matches(found ? found->password_hash : dummy_hash(), password);
+    if (!found || !matches) return std::nullopt;
+    return found;
+}
+
+} // namespace
+
+std::string hash_password(std::string_view password) {
+    ensure_sodium();
+    char hash[crypto_pwhash_STRBYTES];
+    if (crypto_pwhash_str_alg(hash, password.data(), password.size(), HASH_PASSES, HASH_MEMORY,
+                              crypto_pwhash_ALG_ARGON2ID13) != 0)
+        throw std::runtime_error("not enough memory to hash a password");
+    return hash;
+}
+
+bool password_matches(std::string_view password_hash, std::string_view password) {
+    ensure_sodium();
+    if (password_hash.size() >= crypto_pwhash_STRBYTES) return false;
+    const std::string terminated(password_hash); // the encoded hash is read up to its NUL
+    return crypto_pwhash_str_verify(terminated.c_str(), password.data(), password.size()) == 0;
+}
+
+std::string random_token() {
+    ensure_sodium();
+    unsigned char bytes[32];
+    randombytes_buf(bytes, sizeof bytes);
+    char hex[2 * sizeof bytes + 1];
+    sodium_bin2hex(hex, sizeof hex, bytes, sizeof bytes);
+    sodium_memzero(bytes, sizeof bytes);
+    return hex;
+}
+
+bool is_token_text(std::string_view text) {
+    if (text.size() != 64) return false;
+    for (const char c : text)
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+    return true;
+}
+
+std::string token_key(std::string_view token) {
+    Sha256 digest;
+    digest.update(token);
+    return digest.finish_hex();
+}
+
+SignInResult sign_in(Store& store, std::string_view user, std::string_view password, std::string_view address,
+                     Clock::time_point now, const AccountPolicy& policy) {
+    SignInResult result;
+    if (const std::string_view held = throttled_by(store, user, address, now, policy); !held.empty()) {
+        audit(store, now, user, address, "sign-in throttled", std::string(held) + " held");
+        result.outcome = SignInOutcome::Throttled;
+        return result;
+    }
+    const std::optional<StaffUser> staff = checked_user(store, user, password);
+    if (!staff) {
+        store.note_refused_sign_in(user, address, now);
+        audit(store, now, user, address, "sign-in refused");
+        return result;
+    }
+    // A new session every time, never one the browser already had, so a session id planted before
+    // sign-in is worth nothing after it.
+    result.cookie_value = random_token();
+    const StaffSession session{token_key(result.cookie_value), staff->name, random_token(), now, now};
+    store.put_session(session);
+    audit(store, now, staff->name, address, "sign-in");
+    result.outcome = SignInOutcome::SignedIn;
+    result.principal = {session.user, session.key, session.csrf};
+    return result;
+}
+
+std::optional<Principal> session_of(Store& store, std::string_view cookie_value, Clock::time_point now,
+                                    const AccountPolicy& policy) {
+    if (!is_token_text(cookie_value)) return std::nullopt;
+    const std::string key = token_key(cookie_value);
+    const std::optional<StaffSession> session = store.find_session(key);
+    if (!session) return std::nullopt;
+    if (now - session->last_seen >= policy.idle_expiry || now - session->created >= policy.session_lifetime) {
+        store.delete_session(key);
+        return std::nullopt;
+    }
+    if (now - session->last_seen >= TOUCH_INTERVAL) store.touch_session(key, now);
+    return Principal{session->user, key, session->csrf};
+}
+
+void sign_out(Store& store, const Principal& principal, std::string_view address, Clock::time_point now) {
+    store.delete_session(principal.session_key);
+    audit(store, now, principal.name, address, "sign-out");
+}
+
+bool csrf_matches(const Principal& principal, std::string_view given) {
+    const std::string& expected = principal.csrf;
+    if (expected.empty() || given.size() != expected.size()) return false;
+    return sodium_memcmp(expected.data(), given.data(), expected.size()) == 0;
+}
+
+std::string session_cookie(std::string_view cookie_value, bool secure) {
+    return std::string(SESSION_COOKIE) + "=" + std::string(cookie_value) +
+           "; Path=/support/; HttpOnly; SameSite=Strict" + (secure ? "; Secure" : "");
+}
+
+std::string ended_session_cookie(bool secure) {
+    return std::string(SESSION_COOKIE) + "=; Path=/support/; Max-Age=0; HttpOnly; SameSite=Strict" +
+           (secure ? "; Secure" : "");
+}
+
+std::optional<std::string> cookie_value(std::string_view cookie_header, std::string_view name) {
+    while (!cookie_header.empty()) {
+        const std::size_t end = cookie_header.find(';');
+        std::string_view pair = cookie_header.substr(0, end);
+        cookie_header = end == std::string_view::npos ? std::string_view{} : cookie_header.substr(end + 1);
+        while (!pair.empty() && (pair.front() == ' ' || pair.front() == '\t'))
+            pair.remove_prefix(1);
+        while (!pair.empty() && (pair.back() == ' ' || pair.back() == '\t'))
+            pair.remove_suffix(1);
+        const std::size_t equals = pair.find('=');
+        if (equals != std::string_view::npos && pair.substr(0, equals) == name)
+            return std::string(pair.substr(equals + 1));
+    }
+    return std::nullopt;
+}
+
+} // namespace lumresults::dashboard

@@ -1,0 +1,78 @@
+// server/dashboard/accounts.h: who may read reports: staff passwords, sessions, sign-in throttling, API tokens.
+//
+// Everything two instances must agree on (sessions, refused sign-ins, tokens) is kept in the store, so
+// any instance behind a load balancer answers the same.
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "server/http/exchange.h"
+#include "server/http/routes.h"
+#include "server/store/store.h"
+
+namespace lumresults::dashboard {
+
+// The session cookie's name.
+inline constexpr std::string_view SESSION_COOKIE = "lumresults_session";
+// Where a request without a session is sent.
+inline constexpr std::string_view SIGN_IN_PATH = "/support/sign-in";
+
+struct AccountPolicy {
+    std::chrono::seconds idle_expiry{30 * 60};           // a session unused this long is over
+    std::chrono::seconds session_lifetime{12 * 60 * 60}; // and any session after this long
+    std::chrono::seconds throttle_window{15 * 60};       // refused sign-ins counted over this span
+    std::size_t refusals_per_user = 5;                   // then that account is held for the window
+    std::size_t refusals_per_address = 20;               // then that address is held for the window
+};
+
+// argon2id, in libsodium's encoded form (salt and parameters included). Throws std::runtime_error when
+// the hashing cannot get its memory.
+std::string hash_password(std::string_view password);
+bool password_matches(std::string_view password_hash, std::string_view password);
+
+// 32 random bytes as 64 hex digits: session cookies, CSRF tokens and API tokens.
+std::string random_token();
+// Whether text has the form random_token() gives (64 lower-case hex digits): anything else is refused
+// before the store is asked.
+bool is_token_text(std::string_view text);
+// What the store keeps of a session cookie or an API token: its hex SHA-256.
+std::string token_key(std::string_view token);
+
+enum class SignInOutcome { SignedIn, Refused, Throttled };
+
+struct SignInResult {
+    SignInOutcome outcome = SignInOutcome::Refused;
+    std::string cookie_value; // SignedIn: the new session's cookie value (a new one at every sign-in)
+    Principal principal;      // SignedIn: who, and the session's CSRF token
+};
+
+// Checks the password (as long for an unknown user as for a known one), throttles per account and per
+// address, starts a new session and writes the audit log.
+SignInResult sign_in(Store& store, std::string_view user, std::string_view password, std::string_view address,
+                     Clock::time_point now, const AccountPolicy& policy = {});
+
+// The session a cookie names, if it is still live (it is marked as seen now).
+std::optional<Principal> session_of(Store& store, std::string_view cookie_value, Clock::time_point now,
+                                    const AccountPolicy& policy = {});
+
+void sign_out(Store& store, const Principal& principal, std::string_view address, Clock::time_point now);
+
+// A form's CSRF token, compared in constant time with the session's.
+bool csrf_matches(const Principal& principal, std::string_view given);
+
+// Set-Cookie values: the session's (HttpOnly, SameSite=Strict, Path=/support/, Secure over TLS), and
+// one that ends it.
+std::string session_cookie(std::string_view cookie_value, bool secure);
+std::string ended_session_cookie(bool secure);
+
+// The value of a cookie in a Cookie header, if there.
+std::optional<std::string> cookie_value(std::string_view cookie_header, std::string_view name);
+
+// The server's gate: Staff routes need a live session (a GET without one is sent to sign in with the
+// page to come back to; anything else gets 401), Token routes a known bearer token (401 otherwise).
+Gate make_gate(Store& store, AccountPolicy policy = {});
+
+} // namespace lumresults::dashboard

@@ -1,0 +1,124 @@
+// server/dashboard/display_text.cpp: one walk over the bytes, deciding for each sequence whether it is shown
+// as text or as bytes.
+#include "server/dashboard/display_text.h"
+
+#include <cstdint>
+
+namespace lumresults::dashboard {
+namespace {
+
+// Characters that are valid UTF-8 yet would hide or reorder what a line holds.
+bool hidden_character(std::uint32_t code) {
+    return code < 0x20 || code == 0x7F || (code >= 0x80 && code <= 0x9F) || code == 0x2028 || code == 0x2029 ||
+           (code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069) || code == 0xFEFF;
+}
+
+// The length of the valid UTF-8 sequence at `at`; 0 for a byte that does not start one.
+std::size_t sequence_length(std::string_view bytes, std::size_t at, std::uint32_t& code) {
+    const auto lead = static_cast<unsigned char>(bytes[at]);
+    std::size_t length = 0;
+    std::uint32_t least = 0;
+    if (lead < 0x80) {
+        code = lead;
+        return 1;
+    }
+    if ((lead & 0xE0) == 0xC0)
+        length = 2, least = 0x80, code = lead & 0x1F;
+    else if ((lead & 0xF0) == 0xE0)
+        length = 3, least = 0x800, code = lead & 0x0F;
+    else if ((lead & 0xF8) == 0xF0)
+        length = 4, least = 0x10000, code = lead & 0x07;
+    else
+        return 0;
+    if (bytes.size() - at < length) return 0;
+    for (std::size_t i = 1; i < length; ++i) {
+        const auto next = static_cast<unsigned char>(bytes[at + i]);
+        if ((next & 0xC0) != 0x80) return 0;
+        code = code << 6 | (next & 0x3F);
+    }
+    // Over-long forms, surrogates and code points past Unicode's end are not text.
+    if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
+    return length;
+}
+
+void append_byte(std::string& out, char byte, bool in_span) {
+    static constexpr char DIGITS[] = "0123456789ABCDEF";
+    const auto value = static_cast<unsigned char>(byte);
+    if (in_span) out += "<span class=\"byte\">";
+    out += "\\x";
+    out += DIGITS[value >> 4];
+    out += DIGITS[value & 0x0F];
+    if (in_span) out += "</span>";
+}
+
+void append_character(std::string& out, char c) {
+    switch (c) {
+    case '&': out += "&amp;"; break;
+    case '<': out += "&lt;"; break;
+    case '>': out += "&gt;"; break;
+    case '"': out += "&quot;"; break;
+    case '\'': out += "&#39;"; break;
+    default: out += c;
+    }
+}
+
+void append_html(std::string& out, std::string_view bytes, bool byte_spans) {
+    for (std::size_t at = 0; at < bytes.size();) {
+        std::uint32_t code = 0;
+        const std::size_t length = sequence_length(bytes, at, code);
+        if (length == 0 || (hidden_character(code) && code != '\t')) {
+            append_byte(out, bytes[at++], byte_spans); // a hidden character's bytes are shown one by one
+        } else if (length == 1) {
+            append_character(out, bytes[at++]);
+        } else {
+            out.append(bytes.substr(at, length));
+            at += length;
+        }
+    }
+}
+
+} // namespace
+
+std::string html_text(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    append_html(out, bytes, false);
+    return out;
+}
+
+std::string raw_lines_html(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 8);
+    for (std::size_t at = 0; at < bytes.size();) {
+        const std::size_t end = bytes.find_first_of("\r\n", at);
+        append_html(out, bytes.substr(at, end - at), true);
+        if (end == std::string_view::npos) break;
+        if (bytes.substr(end, 2) == "\r\n") {
+            at = end + 2;
+        } else {
+            append_byte(out, bytes[end], true);
+            at = end + 1;
+        }
+        out += '\n';
+    }
+    return out;
+}
+
+std::string utf8_text(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    for (std::size_t at = 0; at < bytes.size();) {
+        std::uint32_t code = 0;
+        const std::size_t length = sequence_length(bytes, at, code);
+        if (length == 0) {
+            out += "\xEF\xBF\xBD";
+            ++at;
+        } else {
+            out.append(bytes.substr(at, length));
+            at += length;
+        }
+    }
+    return out;
+}
+
+} // namespace lumresults::dashboard

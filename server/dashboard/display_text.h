@@ -1,0 +1,26 @@
+// server/dashboard/display_text.h: report and caller bytes made safe to show: as HTML text, or as UTF-8 for
+// JSON and CSV.
+//
+// A report is in the console's code page, not UTF-8, and anything a caller sends is bytes. Pages show
+// what is valid UTF-8 as text and every other byte as \xNN, so nothing is guessed and nothing is lost;
+// control characters (other than tab) and the characters that reorder text are shown as bytes as well,
+// so a line can never look other than it is.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace lumresults::dashboard {
+
+// For HTML text and attribute values: & < > " ' as entities, bytes shown as the text "\xNN".
+std::string html_text(std::string_view bytes);
+
+// A report's lines for a <pre>: as html_text, but each shown byte in <span class="byte"> and each line on
+// a line of its own. CR LF ends a line unseen; a lone CR or LF ends one too, and is shown as a byte.
+std::string raw_lines_html(std::string_view bytes);
+
+// Valid UTF-8 kept, every byte that is not replaced by U+FFFD (for the JSON and CSV of the API, whose
+// readers expect text; the exact bytes are a download away).
+std::string utf8_text(std::string_view bytes);
+
+} // namespace lumresults::dashboard

@@ -1,0 +1,225 @@
+// server/dashboard/report_page.cpp: one report as the subscriber's window showed it, then what lies behind the
+// rows: the figures, the network configuration and every line, and the download of the stored bytes.
+#include <chrono>
+#include <cstdio>
+
+#include "server/reports/report_reading.h"
+#include "server/dashboard/display_text.h"
+#include "server/dashboard/found_rows.h"
+#include "server/dashboard/handlers.h"
+#include "server/dashboard/page_response.h"
+#include "server/dashboard/row_colors.h"
+#include "server/dashboard/search_query.h"
+#include "server/dashboard/utc_time.h"
+
+namespace lumresults::dashboard {
+namespace {
+
+using lum::reports::ReadReport;
+using lum::reports::TestReading;
+using lum::reports::Verdict;
+
+constexpr std::size_t OTHER_REPORTS = 20;
+constexpr std::size_t SPEED_TESTS_SHOWN = 10;
+constexpr std::chrono::hours SPEED_TEST_SPAN{24};
+
+std::string lines_text(std::size_t count) { return std::to_string(count) + (count == 1 ? " line" : " lines"); }
+
+PageData row_data(const TestReading& test) {
+    PageData row;
+    row.set("n", std::to_string(test.number));
+    row.set("derived", test.derived);
+    if (!test.row_text.empty()) {
+        row.set("class", color_class(test.row_color));
+        row.set("text", test.row_text);
+        return row;
+    }
+    // The window had no row here; say why, in words that cannot be taken for the window's own.
+    row.set("class", "no-row");
+    row.set("text", "Test " + std::to_string(test.number) +
+                        (test.verdict == Verdict::Skip ? ": skipped, no row shown" : ": not reached, no row shown"));
+    return row;
+}
+
+void add_figure(PageList& figures, const TestReading& test, const char* name, std::string value) {
+    PageData figure;
+    figure.set("test", "Test " + std::to_string(test.number));
+    figure.set("name", name);
+    figure.set("value", std::move(value));
+    figures.push_back(std::move(figure));
+}
+
+PageList figures_data(const ReadReport& reading) {
+    PageList figures;
+    for (const TestReading& test : reading.tests) {
+        if (!test.ran) continue;
+        const auto& f = test.figures;
+        if (test.number == 2 || test.number == 5)
+            add_figure(figures, test, "Lost echoes", std::to_string(f.lost_echoes));
+        if (test.number == 4) {
+            add_figure(figures, test, "Lost probes", std::to_string(f.lost_probes));
+            if (f.average_ms) add_figure(figures, test, "Average round trip", std::to_string(*f.average_ms) + " ms");
+            add_figure(figures, test, "Too slow for multicast", f.too_slow_for_multicast ? "yes" : "no");
+        }
+        if (test.number == 6) {
+            add_figure(figures, test, "Rate (download tool)", f.rate_text.empty() ? "none" : f.rate_text);
+            if (f.mbps) {
+                char text[32];
+                std::snprintf(text, sizeof text, "%.0f Mbps", *f.mbps);
+                add_figure(figures, test, "Speed (as the row shows it)", text);
+            }
+        }
+        if (test.number == 7) add_figure(figures, test, "Packets received", std::to_string(f.packets_received));
+    }
+    return figures;
+}
+
+std::string joined(const std::vector<std::string>& items) {
+    std::string text;
+    for (const std::string& item : items)
+        text += (text.empty() ? "" : ", ") + item;
+    return text;
+}
+
+PageList adapters_data(const ReadReport& reading) {
+    PageList adapters;
+    for (const auto& adapter : reading.adapters) {
+        PageData item;
+        item.set("name", adapter.name);
+        item.set("ipv4", joined(adapter.ipv4));
+        item.set("mac", adapter.mac);
+        item.set("gateways", joined(adapter.gateways));
+        item.set("dns", joined(adapter.dns_servers));
+        adapters.push_back(std::move(item));
+    }
+    return adapters;
+}
+
+PageList sections_data(const ReadReport& reading, std::string_view bytes) {
+    PageList sections;
+    for (const TestReading& test : reading.tests) {
+        PageData section;
+        section.set("n", std::to_string(test.number));
+        section.set("line_count", lines_text(test.lines.count));
+        section.set("open", test.verdict == Verdict::Failed || test.derived);
+        const std::size_t end = std::min(test.bytes.end, bytes.size());
+        section.set("lines_html", raw_lines_html(bytes.substr(std::min(test.bytes.begin, end),
+                                                              end - std::min(test.bytes.begin, end))));
+        sections.push_back(std::move(section));
+    }
+    return sections;
+}
+
+PageData header_data(const ReportInfo& info, const ReadReport& reading) {
+    PageData data;
+    data.set("id", std::to_string(info.id));
+    data.set("title", "Report " + std::to_string(info.id) + " from " + info.caller);
+    data.set("received", utc_time_text(info.received));
+    data.set("caller", info.caller);
+    data.set("size", std::to_string(info.size));
+    data.set("sha256", info.sha256);
+    data.set("release", reading.release.empty() ? std::string("none") : reading.release);
+    data.set("start_time", reading.start_time.empty() ? std::string("none") : reading.start_time);
+    data.set("end_time", reading.finished ? reading.end_time : std::string("the report ends before the run did"));
+    data.set("line_count", lines_text(reading.line_count));
+    return data;
+}
+
+PageList other_reports(Store& store, const ReportInfo& info) {
+    ReportSearch search;
+    search.caller = info.caller;
+    search.limit = OTHER_REPORTS + 1;
+    FoundPage found = find_reports(store, search);
+    std::erase_if(found.reports, [&info](const FoundReport& report) { return report.info.id == info.id; });
+    if (found.reports.size() > OTHER_REPORTS) found.reports.resize(OTHER_REPORTS);
+    return found_rows(found);
+}
+
+std::string figure_text(const std::optional<double>& figure, const char* unit) {
+    if (!figure) return "none";
+    char text[48];
+    std::snprintf(text, sizeof text, "%.1f %s", *figure, unit);
+    return text;
+}
+
+// The subscriber's speed tests within a day either side of the report: a line slow in the browser too, or
+// only in the program, tells support where to look.
+PageList speed_tests_near(Store& store, const ReportInfo& info) {
+    SpeedTestSearch search;
+    search.caller = info.caller;
+    search.since = info.received - SPEED_TEST_SPAN;
+    search.until = info.received + SPEED_TEST_SPAN;
+    search.limit = SPEED_TESTS_SHOWN;
+    PageList tests;
+    for (const SpeedTest& test : store.search_speed_tests(search)) {
+        PageData row;
+        row.set("time", utc_time_text(test.received));
+        row.set("download", figure_text(test.download_mbps, "Mbit/s"));
+        row.set("upload", figure_text(test.upload_mbps, "Mbit/s"));
+        row.set("latency", figure_text(test.latency_ms, "ms"));
+        row.set("jitter", figure_text(test.jitter_ms, "ms"));
+        row.set("browser", test.user_agent.empty() ? std::string("not named") : test.user_agent);
+        tests.push_back(std::move(row));
+    }
+    return tests;
+}
+
+std::string stored_bytes(Store& store, const ReportInfo& info) {
+    std::string bytes;
+    bytes.reserve(info.size); // bounded by the upload limit
+    store.read_report(info.id, [&bytes](std::string_view piece) { bytes += piece; });
+    return bytes;
+}
+
+Response report_page(DashboardSite& site, const Request& request, const ReportInfo& info) {
+    const std::string bytes = stored_bytes(site.store, info);
+    const ReadReport reading = lum::reports::read_report(bytes, info.caller);
+    PageData data = header_data(info, reading);
+    PageList rows;
+    for (const TestReading& test : reading.tests)
+        rows.push_back(row_data(test));
+    data.set("rows", rows);
+    const PageList figures = figures_data(reading);
+    data.set("figures", figures);
+    data.set("no_figures", figures.empty());
+    data.set("adapters", adapters_data(reading));
+    data.set("no_adapters", reading.adapters.empty());
+    data.set("sections", sections_data(reading, bytes));
+    data.set("whole_html", raw_lines_html(bytes));
+    const PageList others = other_reports(site.store, info);
+    data.set("reports", others);
+    data.set("no_others", others.empty());
+    data.set("table_id", "other-reports-table");
+    data.set("caption", "Other reports from the same address, newest first");
+    const PageList speed_tests = speed_tests_near(site.store, info);
+    data.set("speed_tests", speed_tests);
+    data.set("no_speed_tests", speed_tests.empty());
+    // A HEAD shows nobody anything.
+    if (request.method == "GET") audit_report(site.store, request, "report viewed", info.id);
+    return page(200, "report", std::move(data), request);
+}
+
+} // namespace
+
+void audit_report(Store& store, const Request& request, std::string_view action, std::int64_t id) {
+    store.append_audit({Clock::now(), request.principal ? request.principal->name : std::string(),
+                        format_address(request.caller), std::string(action), std::to_string(id)});
+}
+
+Response report_download(Store& store, const Request& request, const ReportInfo& info) {
+    if (request.method == "GET") audit_report(store, request, "report downloaded", info.id);
+    return attachment(stored_bytes(store, info), "application/octet-stream",
+                      "lumtest-" + std::to_string(info.id) + ".log");
+}
+
+Response report_path(DashboardSite& site, const Request& request) {
+    std::string_view rest = std::string_view(request.path).substr(std::string_view("/support/reports/").size());
+    const bool wants_download = rest.ends_with("/download");
+    if (wants_download) rest.remove_suffix(std::string_view("/download").size());
+    const std::optional<std::int64_t> id = parse_report_id(rest);
+    const std::optional<ReportInfo> info = id ? site.store.find_report(*id) : std::nullopt;
+    if (!info) return message_page(404, "No such report", "There is no report at this address.", request);
+    return wants_download ? report_download(site.store, request, *info) : report_page(site, request, *info);
+}
+
+} // namespace lumresults::dashboard

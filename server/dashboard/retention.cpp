@@ -1,0 +1,57 @@
+// server/dashboard/retention.cpp: the daily sweep of old reports, expired sessions and old refused sign-ins.
+#include "server/dashboard/retention.h"
+
+#include <exception>
+#include <string>
+
+#include "server/http/access_log.h"
+
+namespace lumresults::dashboard {
+
+SweepCounts sweep_expired(Store& store, const RetentionSettings& settings, Clock::time_point now) {
+    SweepCounts counts;
+    // Speed tests hold the subscriber's address as reports do, and are kept as long.
+    if (settings.keep_days > 0) {
+        counts.reports = store.delete_reports_before(now - std::chrono::days(settings.keep_days));
+        counts.speed_tests = store.delete_speed_tests_before(now - std::chrono::days(settings.keep_days));
+    }
+    // A session idle this long can no longer be used (session_of refuses it), so nothing is lost.
+    counts.sessions = store.delete_sessions_idle_since(now - settings.policy.idle_expiry);
+    store.forget_refused_sign_ins_before(now - settings.policy.throttle_window);
+    return counts;
+}
+
+RetentionThread::RetentionThread(Store& store, RetentionSettings settings, std::chrono::steady_clock::duration interval)
+    : store_(store), settings_(settings), interval_(interval), thread_([this] { run(); }) {}
+
+RetentionThread::~RetentionThread() {
+    {
+        const std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_all();
+    thread_.join();
+}
+
+void RetentionThread::run() {
+    std::unique_lock lock(mutex_);
+    while (!stopping_) {
+        lock.unlock();
+        try {
+            const SweepCounts counts = sweep_expired(store_, settings_, Clock::now());
+            const std::string kept = settings_.keep_days == 0
+                                         ? std::string("reports kept for ever")
+                                         : "deleted " + std::to_string(counts.reports) + " report(s) and " +
+                                               std::to_string(counts.speed_tests) + " speed test(s) older than " +
+                                               std::to_string(settings_.keep_days) + " days";
+            write_log_line("lumresults: retention: " + kept + ", " + std::to_string(counts.sessions) +
+                           " expired session(s)");
+        } catch (const std::exception& error) {
+            write_log_line(std::string("lumresults: retention: ") + error.what());
+        }
+        lock.lock();
+        wake_.wait_for(lock, interval_, [this] { return stopping_; });
+    }
+}
+
+} // namespace lumresults::dashboard

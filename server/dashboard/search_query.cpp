@@ -1,0 +1,187 @@
+// server/dashboard/search_query.cpp: each query field checked on its own, the first fault named.
+#include "server/dashboard/search_query.h"
+
+#include <charconv>
+#include <chrono>
+
+#include "server/http/caller_address.h"
+
+namespace lumresults::dashboard {
+namespace {
+
+std::string trimmed(std::string_view text) {
+    const std::size_t first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) return {};
+    return std::string(text.substr(first, text.find_last_not_of(" \t") - first + 1));
+}
+
+// A run of decimal digits, exactly `size` long when size is given.
+template <typename Number> std::optional<Number> digits(std::string_view text, std::size_t size = 0) {
+    if (text.empty() || (size != 0 && text.size() != size)) return std::nullopt;
+    Number value{};
+    const auto [end, fault] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (fault != std::errc{} || end != text.data() + text.size() || text.front() == '-') return std::nullopt;
+    return value;
+}
+
+// YYYY-MM-DD or YYYY-MM-DDTHH:MM, UTC; with `to_end`, the end of that day or minute (the first instant
+// after it), so that a "to" date includes its whole day.
+std::optional<Clock::time_point> parse_time(std::string_view text, bool to_end) {
+    using namespace std::chrono;
+    if (text.size() != 10 && text.size() != 16) return std::nullopt;
+    if (text[4] != '-' || text[7] != '-') return std::nullopt;
+    const auto y = digits<int>(text.substr(0, 4), 4);
+    const auto m = digits<unsigned>(text.substr(5, 2), 2);
+    const auto d = digits<unsigned>(text.substr(8, 2), 2);
+    if (!y || !m || !d || *y < 1970) return std::nullopt;
+    const year_month_day date{year{*y}, month{*m}, day{*d}};
+    if (!date.ok()) return std::nullopt;
+    sys_seconds time = sys_days{date};
+    if (text.size() == 10) return to_end ? time + days{1} : time;
+    if (text[10] != 'T' || text[13] != ':') return std::nullopt;
+    const auto h = digits<int>(text.substr(11, 2), 2);
+    const auto min = digits<int>(text.substr(14, 2), 2);
+    if (!h || !min || *h > 23 || *min > 59) return std::nullopt;
+    time += hours{*h} + minutes{*min};
+    return to_end ? time + minutes{1} : time;
+}
+
+bool prefix_character(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F') || c == '.' || c == ':';
+}
+
+// Exact addresses are compared in the store's spelling, so "::ffff:10.1.2.3" finds "10.1.2.3".
+std::string read_address(SearchQuery& query) {
+    const std::string& ip = query.form.ip;
+    if (query.form.match != "exact" && query.form.match != "prefix") return "Match must be exact or prefix.";
+    query.search.caller_prefix = query.form.match == "prefix";
+    if (ip.empty()) return {};
+    if (query.search.caller_prefix) {
+        for (const char c : ip)
+            if (!prefix_character(c)) return "The address start may hold only digits, a to f, dots and colons.";
+        query.search.caller = ip;
+        for (char& c : query.search.caller)
+            if (c >= 'A' && c <= 'F') c = static_cast<char>(c - 'A' + 'a');
+        return {};
+    }
+    const std::optional<IpAddress> address = parse_address(ip);
+    if (!address)
+        return "\"" + ip + "\" is not an IPv4 or IPv6 address (choose \"starts with\" to search by its start).";
+    query.search.caller = format_address(*address);
+    return {};
+}
+
+std::string read_times(SearchQuery& query) {
+    const char* const USE = ": use YYYY-MM-DD or YYYY-MM-DDTHH:MM (UTC).";
+    if (!query.form.from.empty()) {
+        query.search.since = parse_time(query.form.from, false);
+        if (!query.search.since) return "From \"" + query.form.from + "\" is not a date" + USE;
+    }
+    if (!query.form.to.empty()) {
+        query.search.until = parse_time(query.form.to, true);
+        if (!query.search.until) return "To \"" + query.form.to + "\" is not a date" + USE;
+    }
+    if (query.search.since && query.search.until && *query.search.since >= *query.search.until)
+        return "From is after To.";
+    return {};
+}
+
+std::string read_failed(SearchQuery& query) {
+    const std::string& failed = query.form.failed;
+    if (failed.empty()) return {};
+    if (failed == "any") {
+        query.search.failed_any_of = 0x7F;
+        return {};
+    }
+    const std::optional<unsigned> test = digits<unsigned>(failed, 1);
+    if (!test || *test < 1 || *test > 7) return "Failed test must be any or a test number from 1 to 7.";
+    query.search.failed_any_of = 1u << (*test - 1);
+    return {};
+}
+
+std::string read_cursor(SearchQuery& query) {
+    if (query.form.after.empty()) return {};
+    query.search.after = parse_page_cursor(query.form.after);
+    return query.search.after ? std::string() : "The page link is damaged; search again.";
+}
+
+void append_field(std::string& out, std::string_view name, std::string_view value) {
+    static constexpr char DIGITS[] = "0123456789ABCDEF";
+    if (value.empty()) return;
+    if (!out.empty()) out += '&';
+    out.append(name) += '=';
+    for (const char c : value) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '-' || c == '.' ||
+            c == '_' || c == '~' || c == ':') {
+            out += c;
+        } else {
+            out += '%';
+            out += DIGITS[byte >> 4];
+            out += DIGITS[byte & 0x0F];
+        }
+    }
+}
+
+} // namespace
+
+SearchQuery read_search_query(const Request& request, std::size_t page_size) {
+    SearchQuery query;
+    query.search.limit = page_size;
+    const auto field = [&request](std::string_view name) { return trimmed(request.query_value(name).value_or("")); };
+    query.form.ip = field("ip");
+    if (const std::string match = field("match"); !match.empty()) query.form.match = match;
+    query.form.from = field("from");
+    query.form.to = field("to");
+    query.form.failed = field("failed");
+    query.form.after = field("after");
+    for (auto* read : {&read_address, &read_times, &read_failed, &read_cursor}) {
+        query.error = read(query);
+        if (!query.error.empty()) break;
+    }
+    return query;
+}
+
+std::optional<std::size_t> read_api_limit(const Request& request) {
+    constexpr std::size_t DEFAULT_LIMIT = 100;
+    constexpr std::size_t MOST_LIMIT = 1000;
+    const std::optional<std::string> text = request.query_value("limit");
+    if (!text) return DEFAULT_LIMIT;
+    const std::optional<std::size_t> limit = digits<std::size_t>(*text);
+    if (!limit || *limit < 1 || *limit > MOST_LIMIT) return std::nullopt;
+    return limit;
+}
+
+std::string page_cursor(const ReportInfo& last_shown) {
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(last_shown.received.time_since_epoch());
+    return std::to_string(ms.count()) + "-" + std::to_string(last_shown.id);
+}
+
+std::optional<std::pair<Clock::time_point, std::int64_t>> parse_page_cursor(std::string_view text) {
+    const std::size_t dash = text.find('-');
+    if (dash == std::string_view::npos) return std::nullopt;
+    const auto ms = digits<std::int64_t>(text.substr(0, dash));
+    const auto id = digits<std::int64_t>(text.substr(dash + 1));
+    // Beyond the year 9999 is no time a report was received, and would overflow the clock.
+    if (!ms || !id || *ms > 253402300799999) return std::nullopt;
+    return std::pair{Clock::time_point(std::chrono::milliseconds(*ms)), *id};
+}
+
+std::string search_query_string(const SearchForm& form, std::string_view after) {
+    std::string out;
+    append_field(out, "ip", form.ip);
+    if (form.match != "exact") append_field(out, "match", form.match);
+    append_field(out, "from", form.from);
+    append_field(out, "to", form.to);
+    append_field(out, "failed", form.failed);
+    append_field(out, "after", after);
+    return out;
+}
+
+std::optional<std::int64_t> parse_report_id(std::string_view text) {
+    const auto id = text.size() <= 18 ? digits<std::int64_t>(text) : std::nullopt;
+    if (!id || *id < 1) return std::nullopt;
+    return id;
+}
+
+} // namespace lumresults::dashboard

@@ -1,0 +1,48 @@
+// server/dashboard/search_query.h: the search form's query (and the API's) read into a store search, with
+// a plain message for what cannot be read, and written back into links.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "server/http/exchange.h"
+#include "server/store/store.h"
+
+namespace lumresults::dashboard {
+
+// The query as given, to fill the form again and to carry into the next page's link.
+struct SearchForm {
+    std::string ip;
+    std::string match = "exact"; // or "prefix"
+    std::string from;            // YYYY-MM-DD or YYYY-MM-DDTHH:MM, UTC
+    std::string to;              // the same; a date includes its whole day, a time its whole minute
+    std::string failed;          // "", "any", or "1".."7"
+    std::string after;           // the page cursor, "MS-ID"
+};
+
+struct SearchQuery {
+    SearchForm form;
+    ReportSearch search;
+    std::string error; // empty when the whole query was read; else what to correct, for people
+};
+
+// Reads ip, match, from, to, failed and after; search.limit is page_size.
+SearchQuery read_search_query(const Request& request, std::size_t page_size);
+
+// The API's `limit`: 100 when absent, else a number from 1 to 1000; nothing for anything else.
+std::optional<std::size_t> read_api_limit(const Request& request);
+
+// The cursor of the page after this row: "MS-ID" (received, milliseconds since 1970, and id).
+std::string page_cursor(const ReportInfo& last_shown);
+std::optional<std::pair<Clock::time_point, std::int64_t>> parse_page_cursor(std::string_view text);
+
+// The form as a query string ("ip=10.1.2.3&match=prefix"), the fields left empty omitted; `after` replaces
+// the form's cursor.
+std::string search_query_string(const SearchForm& form, std::string_view after);
+
+// A report id from a path piece: decimal digits, no sign, at least 1.
+std::optional<std::int64_t> parse_report_id(std::string_view text);
+
+} // namespace lumresults::dashboard

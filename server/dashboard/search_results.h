@@ -1,0 +1,41 @@
+// server/dashboard/search_results.h: a page of reports found, each with its seven verdicts, as the search page,
+// the CSV and the JSON API list them.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "server/store/store.h"
+
+namespace lumresults::dashboard {
+
+// "OK", "Failed", "Skip", "not reached", as the reading names them; "not read" before there is a reading.
+using Verdicts = std::array<std::string, 7>;
+
+struct FoundReport {
+    ReportInfo info;
+    bool read = false; // a reading exists; without it, release and finished are unknown
+    bool finished = false;
+    std::string release; // bytes, as the report wrote it
+    std::uint32_t failed_tests = 0;
+    Verdicts verdicts;
+};
+
+struct FoundPage {
+    std::vector<FoundReport> reports;
+    std::optional<std::string> next; // the cursor of the page after, when there may be one
+};
+
+// Runs the search (one row more than its limit, to know whether a next page exists) and reads each row's
+// verdicts from its stored reading.
+FoundPage find_reports(Store& store, ReportSearch search);
+
+// The seven verdicts of a reading's JSON; all "not read" when it cannot be parsed.
+Verdicts verdicts_of_reading(std::string_view reading_json);
+
+// The CSS class of a verdict's cell: v-ok, v-failed, v-skip or v-none.
+const char* verdict_class(std::string_view verdict);
+
+} // namespace lumresults::dashboard

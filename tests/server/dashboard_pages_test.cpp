@@ -1,0 +1,196 @@
+// tests/server/dashboard_pages_test.cpp: the support dashboard and the reports API against a running lumresults:
+// reports uploaded as the program sends them, a staff member signed in through the form, the report page's
+// rows as the window showed them, hostile bytes shown as text, the exact bytes downloaded, and the API.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <regex>
+
+#include "raw_http.h"
+#include "scenario_files.h"
+#include "server/store/store.h"
+#include "server/dashboard/accounts.h"
+#include "server_child.h"
+#include "test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace lum::server_testing;
+using lum::testing_support::ScratchFolder;
+
+const fs::path SCENARIOS = LUM_LAB_SCENARIOS;
+const std::string PASSWORD = "correct horse battery";
+
+// A report whose lines carry markup, quotes and bytes that are not UTF-8.
+const std::string HOSTILE =
+    "Lumora Network Test v1.4\r\n\r\n<script>alert(\"x\")</script>\r\n\r\n=== TEST START === 2026-03-09 08:05:07\r\n"
+    "\r\nTest 1: Network Config\r\n   \"quoted\" & <b>bold</b> \x8F\xE0\xAE\x01\r\n";
+
+struct Scenario {
+    std::string report;
+    std::string public_ip;
+    std::vector<lum::lab::ExpectedRow> rows;
+};
+
+Scenario scenario(const std::string& name, const fs::path& scratch) {
+    lum::lab::merge_scenario(SCENARIOS / "base", SCENARIOS / name, scratch / name);
+    Scenario read{{},
+                  lum::lab::read_settings(SCENARIOS / name / "scenario.txt").public_ip,
+                  lum::lab::read_rows(SCENARIOS / name / "rows.txt")};
+    for (const std::string& line : lum::lab::expected_report(SCENARIOS / name / "report.txt", scratch / name))
+        read.report += line + "\r\n";
+    return read;
+}
+
+// A staff member and an API token, put in the store before the server opens it.
+std::string prepare_store(const fs::path& data) {
+    const auto store = lumresults::open_sqlite_store(data);
+    store->add_user({"ann", lumresults::dashboard::hash_password(PASSWORD)});
+    const std::string token = lumresults::dashboard::random_token();
+    store->add_token("robot", lumresults::dashboard::token_key(token));
+    return token;
+}
+
+std::string escaped(std::string text) {
+    std::string out;
+    for (const char c : text)
+        out += c == '&' ? "&amp;" : c == '<' ? "&lt;" : c == '>' ? "&gt;" : c == '"' ? "&quot;" : std::string(1, c);
+    return out;
+}
+
+class SupportPagesTest : public ::testing::Test {
+protected:
+    HttpResponse send(const std::string& request) {
+        std::optional<HttpResponse> response = exchange(server_.port(), request);
+        EXPECT_TRUE(response) << request;
+        return response.value_or(HttpResponse{});
+    }
+    HttpResponse get(std::string_view target, std::string_view headers = "") {
+        return send("GET " + std::string(target) + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n" +
+                    std::string(headers) + "\r\n");
+    }
+    HttpResponse post_form(std::string_view target, std::string_view body, std::string_view headers) {
+        return send("POST " + std::string(target) +
+                    " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n"
+                    "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
+                    std::to_string(body.size()) + "\r\n" + std::string(headers) + "\r\n" + std::string(body));
+    }
+    long long upload(const std::string& report, const std::string& caller) {
+        std::string request = upload_request(program_upload_body(report));
+        request.insert(request.find("Accept:"), "X-Forwarded-For: " + caller + "\r\n");
+        const std::optional<long long> id = acknowledged_id(send(request));
+        EXPECT_TRUE(id);
+        return id.value_or(0);
+    }
+    // Signs in through the form as a browser would; the session's Cookie header.
+    std::string sign_in() {
+        const HttpResponse form = get("/support/sign-in?next=/support/");
+        std::smatch csrf;
+        EXPECT_TRUE(std::regex_search(form.body, csrf, std::regex("name=\"csrf\" value=\"([0-9a-f]{64})\"")));
+        const std::string cookie = "Cookie: lumresults_signin=" + csrf[1].str() + "\r\n";
+        const HttpResponse wrong =
+            post_form("/support/sign-in", "csrf=" + csrf[1].str() + "&user=ann&password=x", cookie);
+        EXPECT_EQ(wrong.status, 401);
+        EXPECT_NE(wrong.body.find("<p class=\"error\" id=\"sign-in-error\">Wrong user name or password.</p>"),
+                  std::string::npos);
+        const HttpResponse forged = post_form(
+            "/support/sign-in", "csrf=" + std::string(64, 'a') + "&user=ann&password=correct+horse+battery", cookie);
+        EXPECT_EQ(forged.status, 403);
+        const HttpResponse signed_in =
+            post_form("/support/sign-in",
+                      "csrf=" + csrf[1].str() + "&user=ann&password=correct+horse+battery&next=/support/", cookie);
+        EXPECT_EQ(signed_in.status, 303);
+        for (const auto& [name, value] : signed_in.headers)
+            if (value.starts_with("lumresults_session=")) return "Cookie: " + value.substr(0, value.find(';')) + "\r\n";
+        ADD_FAILURE() << "no session cookie";
+        return {};
+    }
+
+    ScratchFolder folder_{"lumresults_support_"};
+    std::string token_ = prepare_store(folder_.path() / "data");
+    ServerChild server_{folder_.path() / "data", {"--trusted-proxy", "127.0.0.1"}, folder_.path() / "serve.log"};
+};
+
+TEST_F(SupportPagesTest, AReportShowsTheWindowsRowsItsLinesAsTextAndDownloadsExactly) {
+    const Scenario cyrillic = scenario("code-page-866", folder_.path());
+    const long long id = upload(cyrillic.report, cyrillic.public_ip);
+    const long long hostile = upload(HOSTILE, cyrillic.public_ip);
+    EXPECT_EQ(get("/support/reports/" + std::to_string(id)).status, 303); // no session: sent to sign in
+    const std::string session = sign_in();
+
+    const HttpResponse page = get("/support/reports/" + std::to_string(id), session);
+    ASSERT_EQ(page.status, 200);
+    EXPECT_EQ(page.header("Content-Security-Policy").value_or("").find("default-src 'none'"), 0u);
+    EXPECT_EQ(page.header("Cache-Control"), "no-store");
+    const std::regex row("<div class=\"row ([^\"]+)\" data-test=\"([1-7])\">([^<]*)");
+    std::vector<std::string> shown;
+    for (auto it = std::sregex_iterator(page.body.begin(), page.body.end(), row); it != std::sregex_iterator(); ++it)
+        shown.push_back((*it)[2].str() + " " + (*it)[1].str() + " " + (*it)[3].str());
+    std::vector<std::string> expected;
+    for (const auto& r : cyrillic.rows) {
+        const char* rgb = r.color == 0x008000 ? "rgb-008000" : r.color == 0x000080 ? "rgb-800000" : "rgb-000080";
+        expected.push_back(std::to_string(r.row) + " " +
+                           (r.present ? rgb + (" " + escaped(r.text))
+                                      : "no-row Test " + std::to_string(r.row) + ": skipped, no row shown"));
+    }
+    EXPECT_EQ(shown, expected);
+    EXPECT_NE(page.body.find("<span class=\"byte\">\\x8F</span>"), std::string::npos); // code page 866 bytes
+
+    const HttpResponse attack = get("/support/reports/" + std::to_string(hostile), session);
+    EXPECT_EQ(attack.body.find("<script>alert"), std::string::npos);
+    EXPECT_EQ(attack.body.find("<b>bold"), std::string::npos);
+    EXPECT_NE(attack.body.find("<dd id=\"release\">&lt;script&gt;alert(&quot;x&quot;)&lt;/script&gt;</dd>"),
+              std::string::npos);
+    EXPECT_NE(attack.body.find("   &quot;quoted&quot; &amp; &lt;b&gt;bold&lt;/b&gt; <span class=\"byte\">\\x8F</span>"),
+              std::string::npos);
+
+    const HttpResponse download = get("/support/reports/" + std::to_string(hostile) + "/download", session);
+    EXPECT_EQ(download.body, HOSTILE);
+    EXPECT_EQ(download.header("Content-Type"), "application/octet-stream");
+    EXPECT_EQ(download.header("Content-Disposition"),
+              "attachment; filename=\"lumtest-" + std::to_string(hostile) + ".log\"");
+    const CommandResult audit = run_lumresults({"audit", "--data", (folder_.path() / "data").string()});
+    EXPECT_NE(audit.output.find("report viewed"), std::string::npos) << audit.output;
+    EXPECT_NE(audit.output.find("report downloaded"), std::string::npos) << audit.output;
+}
+
+TEST_F(SupportPagesTest, SearchPageAndApiListTheNewestFirstWithTheirVerdicts) {
+    const Scenario passed = scenario("all-pass", folder_.path());
+    const long long older = upload(HOSTILE, "10.20.30.40");
+    const long long newer = upload(passed.report, "10.20.30.40");
+    upload(passed.report, "10.20.31.1");
+    const std::string session = sign_in();
+
+    const HttpResponse search = get("/support/?ip=10.20.30.40", session);
+    ASSERT_EQ(search.status, 200);
+    const std::size_t first = search.body.find("data-id=\"" + std::to_string(newer) + "\"");
+    EXPECT_LT(first, search.body.find("data-id=\"" + std::to_string(older) + "\""));
+    EXPECT_EQ(search.body.find("10.20.31.1"), std::string::npos);
+    EXPECT_EQ(get("/support/?ip=10.20.30", session).status, 400);
+
+    const HttpResponse unauthorised = get("/api/v1/reports");
+    EXPECT_EQ(unauthorised.status, 401);
+    const std::string bearer = "Authorization: Bearer " + token_ + "\r\n";
+    const HttpResponse listing = get("/api/v1/reports?ip=10.20.&match=prefix&limit=2", bearer);
+    ASSERT_EQ(listing.status, 200);
+    const nlohmann::json json = nlohmann::json::parse(listing.body);
+    ASSERT_EQ(json["reports"].size(), 2u);
+    EXPECT_EQ(json["reports"][1]["id"], newer);
+    EXPECT_EQ(json["reports"][1]["verdicts"], nlohmann::json(std::vector<std::string>(7, "OK")));
+    ASSERT_TRUE(json["next"].is_string());
+    const HttpResponse rest =
+        get("/api/v1/reports?ip=10.20.&match=prefix&after=" + json["next"].get<std::string>(), bearer);
+    EXPECT_EQ(nlohmann::json::parse(rest.body)["reports"][0]["id"], older);
+    EXPECT_EQ(get("/api/v1/reports?from=yesterday", bearer).status, 400);
+
+    const HttpResponse csv = get("/api/v1/reports?ip=10.20.30.40&format=csv", bearer);
+    EXPECT_EQ(csv.body.substr(csv.body.find("\r\n") + 2, std::to_string(newer).size() + 1),
+              std::to_string(newer) + ",");
+    EXPECT_NE(csv.body.find(",\"<script>alert(\"\"x\"\")</script>\","), std::string::npos) << csv.body;
+    const HttpResponse content = get("/api/v1/reports/" + std::to_string(older) + "/content", bearer);
+    EXPECT_EQ(content.body, HOSTILE);
+}
+
+} // namespace

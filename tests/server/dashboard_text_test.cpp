@@ -1,0 +1,156 @@
+// tests/server/dashboard_text_test.cpp: what the dashboard makes of outside bytes and queries: report lines shown
+// exactly and harmlessly, CSV a spreadsheet cannot run, and search queries read or plainly refused.
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "server/dashboard/display_text.h"
+#include "server/dashboard/report_export.h"
+#include "server/dashboard/search_query.h"
+
+namespace lumresults::dashboard {
+namespace {
+
+using namespace std::chrono;
+
+std::string span(const char* hex) { return std::string("<span class=\"byte\">\\x") + hex + "</span>"; }
+
+TEST(DisplayText, RawLinesShowTextAsTextAndEveryOtherByteAsItsValue) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"Pinging 8.8.8.8 with 32 bytes of data:\r\n", "Pinging 8.8.8.8 with 32 bytes of data:\n"},
+        {"  leading blanks\tand a tab\r\n", "  leading blanks\tand a tab\n"},
+        {"<script>alert(\"x\")</script> & 'q'", "&lt;script&gt;alert(&quot;x&quot;)&lt;/script&gt; &amp; &#39;q&#39;"},
+        {"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80", "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80"}, // valid UTF-8
+        {"\x8F\xE0\xAE", span("8F") + span("E0") + span("AE")},                  // code page 866, not UTF-8
+        {"\xC3", span("C3")},                                                    // cut short at the end
+        {"\xC0\xAF", span("C0") + span("AF")},                                   // over-long "/"
+        {"\xED\xA0\x80", span("ED") + span("A0") + span("80")},                  // a surrogate
+        {"\xF4\x90\x80\x80", span("F4") + span("90") + span("80") + span("80")}, // past U+10FFFF
+        {std::string("a\0b\x1B[31m\x7F", 9), "a" + span("00") + "b" + span("1B") + "[31m" + span("7F")},
+        {"\xC2\x85", span("C2") + span("85")}, // C1 control, valid UTF-8
+        {"ab\xE2\x80\xAE"
+         "cd",
+         "ab" + span("E2") + span("80") + span("AE") + "cd"}, // right-to-left override
+        {"one\ntwo\rthree\r\n", "one" + span("0A") + "\ntwo" + span("0D") + "\nthree\n"},
+        {"\r\n\r\nlast without end", "\n\nlast without end"},
+        {"", ""},
+    };
+    for (const auto& [bytes, html] : cases)
+        EXPECT_EQ(raw_lines_html(bytes), html) << bytes;
+}
+
+TEST(DisplayText, TextForTemplatesShowsBytesWithoutMarkupAndJsonTextIsUtf8) {
+    EXPECT_EQ(html_text("Test 6 <b>\"x\"</b> \xFF\r\n"), "Test 6 &lt;b&gt;&quot;x&quot;&lt;/b&gt; \\xFF\\x0D\\x0A");
+    EXPECT_EQ(utf8_text("ok \xC3\xA9 \xFF\xC3"), "ok \xC3\xA9 \xEF\xBF\xBD\xEF\xBF\xBD");
+}
+
+TEST(ReportCsv, FieldsAreQuotedAsRfc4180AndFormulasAreDisarmed) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"Windows 7", "Windows 7"},
+        {"a,b", "\"a,b\""},
+        {"say \"hi\"", "\"say \"\"hi\"\"\""},
+        {"two\r\nlines", "\"two\r\nlines\""},
+        {"=HYPERLINK(\"http://x\")", "\"'=HYPERLINK(\"\"http://x\"\")\""},
+        {"+1", "'+1"},
+        {"-2+3", "'-2+3"},
+        {"@SUM(A1)", "'@SUM(A1)"},
+        {"\t=1", "'\t=1"},
+        {"", ""},
+    };
+    for (const auto& [text, field] : cases)
+        EXPECT_EQ(csv_field(text), field) << text;
+}
+
+TEST(ReportCsv, ARowPerReportWithItsVerdicts) {
+    FoundPage page;
+    FoundReport report;
+    report.info.id = 7;
+    report.info.caller = "10.1.2.3";
+    report.info.received = Clock::time_point(seconds(1773043507)); // 2026-03-09 08:05:07
+    report.info.size = 12;
+    report.info.sha256 = "ab";
+    report.read = true;
+    report.release = "=cmd|' /C calc'!A0";
+    report.verdicts = {"OK", "Failed", "Skip", "not reached", "OK", "OK", "OK"};
+    page.reports.push_back(report);
+    EXPECT_EQ(reports_csv(page),
+              "id,received,caller,release,finished,test1,test2,test3,test4,test5,test6,test7,size,sha256\r\n"
+              "7,2026-03-09T08:05:07Z,10.1.2.3,'=cmd|' /C calc'!A0,no,OK,Failed,Skip,not reached,OK,OK,OK,12,ab\r\n");
+}
+
+struct QueryCase {
+    std::vector<std::pair<std::string, std::string>> query;
+    std::string error; // a part of the message; empty when the query must be read
+};
+
+Request request_with(std::vector<std::pair<std::string, std::string>> query) {
+    Request request;
+    request.query = std::move(query);
+    return request;
+}
+
+TEST(SearchQuery, BadFieldsAreRefusedWithAMessageThatNamesThem) {
+    const std::vector<QueryCase> cases = {
+        {{{"ip", "10.1.2"}}, "not an IPv4 or IPv6 address"},
+        {{{"ip", "10.1.2.3; drop"}, {"match", "prefix"}}, "only digits"},
+        {{{"match", "fuzzy"}}, "exact or prefix"},
+        {{{"from", "2026-02-30"}}, "From \"2026-02-30\" is not a date"},
+        {{{"from", "2026-3-9"}}, "is not a date"},
+        {{{"to", "2026-03-09T24:00"}}, "To \"2026-03-09T24:00\""},
+        {{{"to", "2026-03-09 08:00"}}, "is not a date"},
+        {{{"from", "2026-03-10"}, {"to", "2026-03-09"}}, "From is after To"},
+        {{{"failed", "8"}}, "1 to 7"},
+        {{{"failed", "all"}}, "1 to 7"},
+        {{{"after", "123"}}, "page link"},
+        {{{"after", "-5-3"}}, "page link"},
+        {{{"after", "99999999999999999999-3"}}, "page link"},
+        {{{"ip", " 10.1.2.3 "}, {"from", "2026-03-09"}, {"to", "2026-03-09T08:05"}, {"failed", "any"}}, ""},
+    };
+    for (const QueryCase& one : cases) {
+        const SearchQuery query = read_search_query(request_with(one.query), 50);
+        if (one.error.empty())
+            EXPECT_EQ(query.error, "") << one.query.front().second;
+        else
+            EXPECT_NE(query.error.find(one.error), std::string::npos) << query.error;
+    }
+}
+
+TEST(SearchQuery, FieldsBecomeTheStoreSearchAndTheCursorComesBackInLinks) {
+    const SearchQuery exact = read_search_query(
+        request_with({{"ip", "::ffff:10.1.2.3"}, {"from", "2026-03-09T08:05"}, {"to", "2026-03-09"}, {"failed", "3"}}),
+        50);
+    ASSERT_EQ(exact.error, "");
+    EXPECT_EQ(exact.search.caller, "10.1.2.3"); // as the store spells callers
+    EXPECT_FALSE(exact.search.caller_prefix);
+    EXPECT_EQ(exact.search.since, Clock::time_point(sys_days{2026y / 3 / 9} + 8h + 5min));
+    EXPECT_EQ(exact.search.until, Clock::time_point(sys_days{2026y / 3 / 10})); // the whole day
+    EXPECT_EQ(exact.search.failed_any_of, 1u << 2);
+    EXPECT_EQ(exact.search.limit, 50u);
+    EXPECT_FALSE(exact.search.after);
+
+    const SearchQuery prefix = read_search_query(request_with({{"ip", "2001:DB8:"},
+                                                               {"match", "prefix"},
+                                                               {"to", "2026-03-09T08:05"},
+                                                               {"failed", "any"},
+                                                               {"after", "1773043507123-42"}}),
+                                                 50);
+    ASSERT_EQ(prefix.error, "");
+    EXPECT_EQ(prefix.search.caller, "2001:db8:");
+    EXPECT_TRUE(prefix.search.caller_prefix);
+    EXPECT_EQ(prefix.search.until, Clock::time_point(sys_days{2026y / 3 / 9} + 8h + 6min)); // the whole minute
+    EXPECT_EQ(prefix.search.failed_any_of, 0x7Fu);
+    ASSERT_TRUE(prefix.search.after);
+    EXPECT_EQ(prefix.search.after->first, Clock::time_point(milliseconds(1773043507123)));
+    EXPECT_EQ(prefix.search.after->second, 42);
+
+    ReportInfo last;
+    last.id = 42;
+    last.received = Clock::time_point(milliseconds(1773043507123));
+    EXPECT_EQ(page_cursor(last), "1773043507123-42");
+    EXPECT_EQ(search_query_string(prefix.form, page_cursor(last)),
+              "ip=2001:DB8:&match=prefix&to=2026-03-09T08:05&failed=any&after=1773043507123-42");
+    EXPECT_EQ(search_query_string(SearchForm{"a b&c=d", "exact", "", "", "", ""}, ""), "ip=a%20b%26c%3Dd");
+}
+
+} // namespace
+} // namespace lumresults::dashboard
