@@ -6,7 +6,7 @@
 #include <iostream>
 #include <optional>
 
-#include "server/store/report_listing.h"
+#include "server/report_listing.h"
 #include "server/store/store.h"
 #include "server/dashboard/accounts.h"
 

@@ -5,7 +5,7 @@
 #include <exception>
 
 #include "server/reports/reading_record.h"
-#include "server/store/report_listing.h"
+#include "server/report_listing.h"
 #include "server/store/store.h"
 
 namespace lumresults {

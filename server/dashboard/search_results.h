@@ -12,7 +12,7 @@
 namespace lumresults::dashboard {
 
 // "OK", "Failed", "Skip", "not reached", as the reading names them; "not read" before there is a reading.
-using Verdicts = std::array<std::string, 7>;
+using Verdicts = std::array<std::string, READING_TESTS>;
 
 struct FoundReport {
     ReportInfo info;
@@ -28,12 +28,8 @@ struct FoundPage {
     std::optional<std::string> next; // the cursor of the page after, when there may be one
 };
 
-// Runs the search (one row more than its limit, to know whether a next page exists) and reads each row's
-// verdicts from its stored reading.
-FoundPage find_reports(Store& store, ReportSearch search);
-
-// The seven verdicts of a reading's JSON; all "not read" when it cannot be parsed.
-Verdicts verdicts_of_reading(std::string_view reading_json);
+// Runs the search (one row more than its limit, to know whether a next page exists): one statement.
+FoundPage find_reports(ReportStore& store, ReportSearch search);
 
 // The CSS class of a verdict's cell: v-ok, v-failed, v-skip or v-none.
 const char* verdict_class(std::string_view verdict);

@@ -52,6 +52,29 @@ nlohmann::json adapters_json(const std::vector<lum::reports::Adapter>& adapters)
     return list;
 }
 
+TestVerdict column_verdict(Verdict verdict) {
+    switch (verdict) {
+    case Verdict::Ok: return TestVerdict::ok;
+    case Verdict::Failed: return TestVerdict::failed;
+    case Verdict::Skip: return TestVerdict::skipped;
+    case Verdict::NotReached: break;
+    }
+    return TestVerdict::not_reached;
+}
+
+// A figure of a test whose tools ran; nothing for one that did not run.
+template <typename Figure>
+std::optional<Figure> if_ran(const lum::reports::TestReading& test, std::optional<Figure> figure) {
+    return test.ran ? figure : std::nullopt;
+}
+
+ReadingFigures figures_of(const lum::reports::ReadReport& reading) {
+    const auto& t = reading.tests;
+    return {if_ran(t[1], std::optional(t[1].figures.lost_echoes)), if_ran(t[3], std::optional(t[3].figures.lost_probes)),
+            if_ran(t[3], t[3].figures.average_ms),                 if_ran(t[4], std::optional(t[4].figures.lost_echoes)),
+            if_ran(t[5], t[5].figures.mbps),                       if_ran(t[6], std::optional(t[6].figures.packets_received))};
+}
+
 } // namespace
 
 ReportReading reading_record(const lum::reports::ReadReport& reading) {
@@ -59,7 +82,10 @@ ReportReading reading_record(const lum::reports::ReadReport& reading) {
     ReportReading record;
     for (const auto& test : reading.tests) {
         tests.push_back(test_json(test));
-        if (test.verdict == Verdict::Failed) record.failed_tests |= 1u << (test.number - 1);
+        const auto at = static_cast<std::size_t>(test.number - 1);
+        record.verdicts[at] = column_verdict(test.verdict);
+        if (test.verdict == Verdict::Failed) record.failed_tests |= 1u << at;
+        if (test.derived) record.derived_tests |= 1u << at;
     }
     const nlohmann::json whole = {{"rules_version", reading.rules_version},
                                   {"has_header", reading.has_header},
@@ -72,7 +98,9 @@ ReportReading reading_record(const lum::reports::ReadReport& reading) {
                                   {"adapters", adapters_json(reading.adapters)}};
     record.rules_version = reading.rules_version;
     record.finished = reading.finished;
-    record.release = reading.release;
+    record.release = reading.release.substr(0, READING_RELEASE_BYTES);
+    record.release_cut = reading.release.size() > READING_RELEASE_BYTES;
+    record.figures = figures_of(reading);
     record.json = whole.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
     return record;
 }

@@ -14,8 +14,9 @@
 namespace lum::reports {
 
 // Stored with every result read from a report, so that results read under older rules can be told apart
-// and read again when the rules change.
-inline constexpr std::int32_t REPORT_RULES_VERSION = 1;
+// and read again when the rules change (or what a reading keeps: version 2 keeps the verdicts and figures
+// as columns of their own).
+inline constexpr std::int32_t REPORT_RULES_VERSION = 2;
 
 // NotReached: the report ends (or stops reading like one the program wrote) before the test's place.
 enum class Verdict { NotReached, Ok, Failed, Skip };

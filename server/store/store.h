@@ -1,6 +1,7 @@
 // server/store/store.h: the one interface to where reports are kept, on SQLite or PostgreSQL.
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -45,14 +46,44 @@ struct ReportFilter {
     std::size_t limit = 1000;               // newest first (the higher id first at equal times)
 };
 
-// What the server read back from a report: the rows and figures (as JSON), and the few facts a search
-// filters on. Derived data: it can always be made again from the report's bytes.
+// A test's verdict as a reading keeps it: one small number per test, which SQL can filter and count by.
+enum class TestVerdict : std::uint8_t { not_reached = 0, ok = 1, failed = 2, skipped = 3 };
+
+// The tests a reading keeps a verdict for: the program's seven.
+inline constexpr std::size_t READING_TESTS = 7;
+
+// The figures behind the rows, each absent when its test did not run (or its tool's text held none).
+struct ReadingFigures {
+    std::optional<std::int32_t> lost_echoes;       // Test 2
+    std::optional<std::int32_t> lost_probes;       // Test 4
+    std::optional<std::int64_t> average_ms;        // Test 4: fping's average round trip
+    std::optional<std::int32_t> large_lost_echoes; // Test 5
+    std::optional<double> download_mbps;           // Test 6: the row's rate
+    std::optional<std::int32_t> packets_received;  // Test 7
+};
+
+// The release line as a reading keeps it: at most this many bytes (a report may hold any line there).
+inline constexpr std::size_t READING_RELEASE_BYTES = 256;
+
+// What the server read back from a report: what searches, listings and counts need, as typed columns,
+// and the whole reading (as JSON) for the report's own page. Derived data: it can always be made again
+// from the report's bytes.
 struct ReportReading {
+    ReportReading() = default;
+    // A reading with only its summary and JSON (the verdicts and figures as not reached and absent).
+    ReportReading(std::int32_t rules, bool whole, std::uint32_t failed, std::string release_line, std::string all)
+        : rules_version(rules), finished(whole), failed_tests(failed), release(std::move(release_line)),
+          json(std::move(all)) {}
+
     std::int32_t rules_version = 0; // the rules that made it; older ones are read again after an upgrade
     bool finished = false;          // the report's footer is there
     std::uint32_t failed_tests = 0; // bit n-1 set when Test n failed
-    std::string release;            // the report's release line
-    std::string json;               // the whole reading
+    std::string release;            // the report's release line, its first READING_RELEASE_BYTES bytes
+    std::string json;               // the whole reading; a search leaves it empty
+    std::array<TestVerdict, READING_TESTS> verdicts{};
+    std::uint32_t derived_tests = 0; // bit n-1 set when Test n's verdict is the closest the report allows
+    bool release_cut = false;        // the release line was longer
+    ReadingFigures figures;
 };
 
 // The dashboard's and the API's search: newest first, a page at a time. Every condition set must hold.
@@ -67,7 +98,8 @@ struct ReportSearch {
     std::size_t limit = 50;
 };
 
-// A search's row: the report's description and, once it has been read, its reading without the JSON.
+// A search's row: the report's description and, once it has been read (under the current columns), its
+// reading without the JSON.
 struct ReportSummary {
     ReportInfo info;
     std::optional<ReportReading> reading; // json left empty
@@ -137,10 +169,13 @@ public:
     using StoreError::StoreError;
 };
 
-// Safe to share between threads; every call is all or nothing (puts made at once may share a transaction).
-class Store {
+// The parts below are safe to share between threads; every call is all or nothing (puts made at once may
+// share a transaction). Each caller takes the part it uses.
+
+// The reports, their bytes and their readings.
+class ReportStore {
 public:
-    virtual ~Store() = default;
+    virtual ~ReportStore() = default;
 
     // Stores the report in one transaction that has reached stable storage when this returns: the caller
     // may acknowledge the upload then, and not before. Returns the new report's id, never given before.
@@ -162,12 +197,19 @@ public:
     virtual std::vector<std::int64_t> reports_to_read(std::int32_t rules_version, std::int64_t after_id,
                                                       std::size_t limit) = 0;
 
+    // One statement, whatever the page's length.
     virtual std::vector<ReportSummary> search_reports(const ReportSearch& search) = 0;
     // Deletes every report received before `before` with its reading; returns how many.
     virtual std::size_t delete_reports_before(Clock::time_point before) = 0;
+};
 
-    // Staff users. add_user returns false (and changes nothing) when the name is taken; remove_user also
-    // ends the user's sessions.
+// Who may read the reports: staff users, their sessions, refused sign-ins, the audit log and API tokens.
+class StaffStore {
+public:
+    virtual ~StaffStore() = default;
+
+    // add_user returns false (and changes nothing) when the name is taken; remove_user also ends the
+    // user's sessions, and so does set_password.
     virtual bool add_user(const StaffUser& user) = 0;
     virtual bool set_password(std::string_view name, std::string_view password_hash) = 0;
     virtual bool remove_user(std::string_view name) = 0;
@@ -194,6 +236,12 @@ public:
     virtual bool add_token(std::string_view name, std::string_view token_hash) = 0; // false: name taken
     virtual bool remove_token(std::string_view name) = 0;
     virtual std::optional<std::string> token_name(std::string_view token_hash) = 0;
+};
+
+// The speed-test page's results.
+class SpeedTestStore {
+public:
+    virtual ~SpeedTestStore() = default;
 
     // Stores a speed test's result; it has reached stable storage when this returns. Returns its new id.
     virtual std::int64_t put_speed_test(const NewSpeedTest& test) = 0;
@@ -201,6 +249,10 @@ public:
     // Deletes every speed test received before `before`; returns how many.
     virtual std::size_t delete_speed_tests_before(Clock::time_point before) = 0;
 };
+
+// The whole store, as opening it gives it. The parts are virtual bases, so that each back end's store is
+// made of one implementation per part (see store/sql/) rather than of forwarding calls.
+class Store : public virtual ReportStore, public virtual StaffStore, public virtual SpeedTestStore {};
 
 // Where the store is: a PostgreSQL database when `database` names one, else the SQLite file in data_dir.
 struct StoreLocation {

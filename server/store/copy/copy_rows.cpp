@@ -39,7 +39,9 @@ std::string same_row_sql(const TableColumns& table) {
 
 void add_param(postgres::Params& params, Kind kind, sqlite3_stmt* row, int index) {
     switch (kind) {
-    case Kind::integer: params.integer(sqlite3_column_int64(row, index)); break;
+    case Kind::integer: // NULL where a reading has no such figure
+        sqlite3_column_type(row, index) == SQLITE_NULL ? params.unused() : params.integer(sqlite3_column_int64(row, index));
+        break;
     case Kind::boolean: params.boolean(sqlite3_column_int64(row, index) != 0); break;
     case Kind::text: params.text(sqlite::column_bytes(row, index)); break;
     case Kind::bytes: params.bytes(sqlite::column_bytes(row, index)); break;

@@ -12,7 +12,8 @@
 
 namespace lumresults::copy {
 
-// How a column is kept: both stores name it alike; SQLite's integers may be PostgreSQL's booleans.
+// How a column is kept: both stores name it alike; SQLite's integers may be PostgreSQL's booleans, and an
+// integer may be NULL (a figure a reading does not have).
 enum class Kind { integer, boolean, text, bytes, real };
 
 struct Column {

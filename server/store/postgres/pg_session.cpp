@@ -1,6 +1,9 @@
 // server/store/postgres/pg_session.cpp: connecting, preparing each statement once, and rows one at a time.
 #include "server/store/postgres/pg_session.h"
 
+#include <type_traits>
+#include <variant>
+
 #include "server/store/store.h"
 
 #include <poll.h>
@@ -42,6 +45,54 @@ const std::string& Session::prepared(std::string_view sql, const Params& params,
     checked(Result(PQprepare(native(), name.c_str(), text.c_str(), params.count(), params.types())), native(), where_,
             doing);
     return statements_.emplace(text, name).first->second;
+}
+
+namespace {
+
+class ResultRow final : public sql::Row {
+public:
+    ResultRow(const PGresult* result, int row) : result_(result), row_(row) {}
+
+    bool is_null(int column) const override { return postgres::is_null(result_, row_, column); }
+    std::string bytes(int column) const override { return bytes_at(result_, row_, column); }
+    std::int64_t integer(int column) const override { return integer_at(result_, row_, column); }
+    std::optional<double> real(int column) const override { return real_at(result_, row_, column); }
+
+private:
+    const PGresult* result_;
+    int row_;
+};
+
+Params binary(const sql::Params& params) {
+    Params binary;
+    for (const sql::Value& value : params.values()) {
+        std::visit(
+            [&](const auto& v) {
+                using V = std::decay_t<decltype(v)>;
+                if constexpr (std::is_same_v<V, sql::Text>) binary.text(v.value);
+                else if constexpr (std::is_same_v<V, sql::Bytes>) binary.bytes(v.value);
+                else if constexpr (std::is_same_v<V, bool>) binary.boolean(v);
+                else if constexpr (std::is_same_v<V, sql::Integer>) v.value ? binary.integer(*v.value) : binary.unused();
+                else binary.real(v.value);
+            },
+            value);
+    }
+    return binary;
+}
+
+} // namespace
+
+std::size_t Session::query(std::string_view sql, const sql::Params& params, std::string_view doing,
+                           const sql::RowHandler& row) {
+    const Result result = run(sql, binary(params), doing);
+    const int rows = PQntuples(result.get());
+    for (int at = 0; at < rows; ++at)
+        row(ResultRow(result.get(), at));
+    return static_cast<std::size_t>(rows);
+}
+
+std::size_t Session::execute(std::string_view sql, const sql::Params& params, std::string_view doing) {
+    return rows_changed(run(sql, binary(params), doing).get());
 }
 
 Result Session::run(std::string_view sql, const Params& params, std::string_view doing) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "server/store/postgres/pg_handles.h"
+#include "server/store/sql/database.h"
 
 #include <functional>
 #include <string>
@@ -12,7 +13,7 @@ namespace lumresults::postgres {
 
 // A connection as the store uses it: set up alike (durable commits), each statement text prepared on it
 // once, at its first use, and run by name after that. Used by one thread at a time.
-class Session {
+class Session final : public sql::Session {
 public:
     // Connects; where names the database in errors (host and database only, never a password).
     Session(const std::string& url, std::string where);
@@ -22,6 +23,10 @@ public:
 
     // Runs a statement and returns its whole result (in binary). Throws StoreError.
     Result run(std::string_view sql, const Params& params, std::string_view doing);
+    // The store's statements (see sql::Session), their parameters sent in binary as run() sends them.
+    std::size_t query(std::string_view sql, const sql::Params& params, std::string_view doing,
+                      const sql::RowHandler& row) override;
+    std::size_t execute(std::string_view sql, const sql::Params& params, std::string_view doing) override;
     // Runs statements without parameters or rows: BEGIN, COMMIT, a schema step. Throws StoreError.
     void exec(const char* sql, std::string_view doing);
     // Runs a query whose rows come one at a time to `row` (libpq's single-row mode), so that a large

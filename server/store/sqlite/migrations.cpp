@@ -106,11 +106,34 @@ CREATE INDEX speed_tests_by_caller ON speed_tests (caller, received_ms, id);
 CREATE INDEX speed_tests_by_received ON speed_tests (received_ms, id);
 )sql";
 
+// Version 5: what searches, listings and counts need of a reading, as columns of their own, so that a page
+// of results is one statement that never reads the JSON: each test's verdict (0 not reached, 1 OK,
+// 2 failed, 3 skipped), the tests whose verdict is derived, the figures, and the release line cut to a
+// bounded length. NULL in readings made before: `lumresults reanalyse` reads those reports again.
+constexpr const char* reading_columns_v5 = R"sql(
+ALTER TABLE report_readings ADD COLUMN derived_tests INTEGER NOT NULL DEFAULT 0;
+ALTER TABLE report_readings ADD COLUMN release_cut INTEGER NOT NULL DEFAULT 0;
+ALTER TABLE report_readings ADD COLUMN verdict_1 INTEGER;
+ALTER TABLE report_readings ADD COLUMN verdict_2 INTEGER;
+ALTER TABLE report_readings ADD COLUMN verdict_3 INTEGER;
+ALTER TABLE report_readings ADD COLUMN verdict_4 INTEGER;
+ALTER TABLE report_readings ADD COLUMN verdict_5 INTEGER;
+ALTER TABLE report_readings ADD COLUMN verdict_6 INTEGER;
+ALTER TABLE report_readings ADD COLUMN verdict_7 INTEGER;
+ALTER TABLE report_readings ADD COLUMN lost_echoes INTEGER;
+ALTER TABLE report_readings ADD COLUMN lost_probes INTEGER;
+ALTER TABLE report_readings ADD COLUMN average_ms INTEGER;
+ALTER TABLE report_readings ADD COLUMN large_lost_echoes INTEGER;
+ALTER TABLE report_readings ADD COLUMN download_mbps REAL;
+ALTER TABLE report_readings ADD COLUMN packets_received INTEGER;
+)sql";
+
 constexpr std::array steps_of_this_build{
     Migration{1, reports_v1},
     Migration{2, readings_v2},
     Migration{3, staff_v3},
     Migration{4, speed_tests_v4},
+    Migration{5, reading_columns_v5},
 };
 
 static_assert(numbered_without_gaps(steps_of_this_build), "schema steps must be numbered 1, 2, 3, ...");

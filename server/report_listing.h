@@ -1,4 +1,4 @@
-// server/store/report_listing.h: the command line's list of reports, as lines for people or JSON for programs.
+// server/report_listing.h: the command line's list of reports, as lines for people or JSON for programs.
 #pragma once
 
 #include "server/store/store.h"

@@ -1,5 +1,5 @@
-// server/store/report_listing.cpp: reports listed for the command line, and the day its --since names.
-#include "server/store/report_listing.h"
+// server/report_listing.cpp: reports listed for the command line, and the day its --since names.
+#include "server/report_listing.h"
 
 #include <nlohmann/json.hpp>
 
