@@ -38,11 +38,11 @@ int failed(const std::string& message) {
     return 1;
 }
 
-void note(Store& store, std::string_view name, std::string_view action) {
+void note(StaffStore& store, std::string_view name, std::string_view action) {
     store.append_audit({Clock::now(), std::string(name), std::string(COMMAND_LINE), std::string(action), {}});
 }
 
-int set_user(Store& store, UserAction action, const std::string& name) {
+int set_user(StaffStore& store, UserAction action, const std::string& name) {
     const std::optional<std::string> password = password_from_input();
     if (!password) return failed("the password (the first line of standard input) is empty");
     const std::string hash = dashboard::hash_password(*password);
@@ -56,7 +56,7 @@ int set_user(Store& store, UserAction action, const std::string& name) {
     return 0;
 }
 
-int run_user_action(Store& store, UserAction action, const std::string& name) {
+int run_user_action(StaffStore& store, UserAction action, const std::string& name) {
     switch (action) {
     case UserAction::Add:
     case UserAction::Passwd: return set_user(store, action, name);
@@ -72,7 +72,7 @@ int run_user_action(Store& store, UserAction action, const std::string& name) {
     return 1;
 }
 
-int run_token_action(Store& store, TokenAction action, const std::string& name) {
+int run_token_action(StaffStore& store, TokenAction action, const std::string& name) {
     if (action == TokenAction::Remove) {
         if (!store.remove_token(name)) return failed("no token " + name);
         note(store, name, "token removed");

@@ -33,13 +33,13 @@ const std::string& dummy_hash() {
     return hash;
 }
 
-void audit(Store& store, Clock::time_point now, std::string_view user, std::string_view address,
+void audit(StaffStore& store, Clock::time_point now, std::string_view user, std::string_view address,
            std::string_view action, std::string_view detail = {}) {
     store.append_audit({now, std::string(user), std::string(address), std::string(action), std::string(detail)});
 }
 
 // Why a sign-in may not even be tried now: "account" or "address" held, or nothing.
-std::string_view throttled_by(Store& store, std::string_view user, std::string_view address, Clock::time_point now,
+std::string_view throttled_by(StaffStore& store, std::string_view user, std::string_view address, Clock::time_point now,
                               const AccountPolicy& policy) {
     const Clock::time_point since = now - policy.throttle_window;
     if (store.refused_sign_ins_of_user(user, since) >= policy.refusals_per_user) return "account";
@@ -48,7 +48,7 @@ std::string_view throttled_by(Store& store, std::string_view user, std::string_v
 }
 
 // The stored user whose password this is, else nothing, with the same work done either way.
-std::optional<StaffUser> checked_user(Store& store, std::string_view user, std::string_view password) {
+std::optional<StaffUser> checked_user(StaffStore& store, std::string_view user, std::string_view password) {
     std::optional<StaffUser> found = store.find_user(user);
     const bool matches = password_matches(found ? found->password_hash : dummy_hash(), password);
     if (!found || !matches) return std::nullopt;
@@ -96,7 +96,7 @@ std::string token_key(std::string_view token) {
     return digest.finish_hex();
 }
 
-SignInResult sign_in(Store& store, std::string_view user, std::string_view password, std::string_view address,
+SignInResult sign_in(StaffStore& store, std::string_view user, std::string_view password, std::string_view address,
                      Clock::time_point now, const AccountPolicy& policy) {
     SignInResult result;
     if (const std::string_view held = throttled_by(store, user, address, now, policy); !held.empty()) {
@@ -121,7 +121,7 @@ SignInResult sign_in(Store& store, std::string_view user, std::string_view passw
     return result;
 }
 
-std::optional<Principal> session_of(Store& store, std::string_view cookie_value, Clock::time_point now,
+std::optional<Principal> session_of(StaffStore& store, std::string_view cookie_value, Clock::time_point now,
                                     const AccountPolicy& policy) {
     if (!is_token_text(cookie_value)) return std::nullopt;
     const std::string key = token_key(cookie_value);
@@ -135,7 +135,7 @@ std::optional<Principal> session_of(Store& store, std::string_view cookie_value,
     return Principal{session->user, key, session->csrf};
 }
 
-void sign_out(Store& store, const Principal& principal, std::string_view address, Clock::time_point now) {
+void sign_out(StaffStore& store, const Principal& principal, std::string_view address, Clock::time_point now) {
     store.delete_session(principal.session_key);
     audit(store, now, principal.name, address, "sign-out");
 }

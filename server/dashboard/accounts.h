@@ -51,14 +51,14 @@ struct SignInResult {
 
 // Checks the password (as long for an unknown user as for a known one), throttles per account and per
 // address, starts a new session and writes the audit log.
-SignInResult sign_in(Store& store, std::string_view user, std::string_view password, std::string_view address,
+SignInResult sign_in(StaffStore& store, std::string_view user, std::string_view password, std::string_view address,
                      Clock::time_point now, const AccountPolicy& policy = {});
 
 // The session a cookie names, if it is still live (it is marked as seen now).
-std::optional<Principal> session_of(Store& store, std::string_view cookie_value, Clock::time_point now,
+std::optional<Principal> session_of(StaffStore& store, std::string_view cookie_value, Clock::time_point now,
                                     const AccountPolicy& policy = {});
 
-void sign_out(Store& store, const Principal& principal, std::string_view address, Clock::time_point now);
+void sign_out(StaffStore& store, const Principal& principal, std::string_view address, Clock::time_point now);
 
 // A form's CSRF token, compared in constant time with the session's.
 bool csrf_matches(const Principal& principal, std::string_view given);
@@ -73,6 +73,6 @@ std::optional<std::string> cookie_value(std::string_view cookie_header, std::str
 
 // The server's gate: Staff routes need a live session (a GET without one is sent to sign in with the
 // page to come back to; anything else gets 401), Token routes a known bearer token (401 otherwise).
-Gate make_gate(Store& store, AccountPolicy policy = {});
+Gate make_gate(StaffStore& store, AccountPolicy policy = {});
 
 } // namespace lumresults::dashboard

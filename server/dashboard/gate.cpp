@@ -68,7 +68,7 @@ Response refused(std::string body) {
     return response;
 }
 
-std::optional<Response> staff_gate(Store& store, const AccountPolicy& policy, Request& request) {
+std::optional<Response> staff_gate(StaffStore& store, const AccountPolicy& policy, Request& request) {
     const std::optional<std::string> cookies = request.header ? request.header("Cookie") : std::nullopt;
     const std::optional<std::string> cookie = cookies ? cookie_value(*cookies, SESSION_COOKIE) : std::nullopt;
     if (cookie) {
@@ -81,7 +81,7 @@ std::optional<Response> staff_gate(Store& store, const AccountPolicy& policy, Re
     return refused("sign in first\n");
 }
 
-std::optional<Response> token_gate(Store& store, Request& request) {
+std::optional<Response> token_gate(StaffStore& store, Request& request) {
     if (const std::optional<std::string> token = bearer_token(request)) {
         if (std::optional<std::string> name = store.token_name(token_key(*token))) {
             request.principal = Principal{std::move(*name), {}, {}};
@@ -93,7 +93,7 @@ std::optional<Response> token_gate(Store& store, Request& request) {
     return response;
 }
 
-std::optional<Response> decide(Store& store, const AccountPolicy& policy, Access access, Request& request) {
+std::optional<Response> decide(StaffStore& store, const AccountPolicy& policy, Access access, Request& request) {
     try {
         if (access == Access::Staff) return staff_gate(store, policy, request);
         if (access == Access::Token) return token_gate(store, request);
@@ -107,7 +107,7 @@ std::optional<Response> decide(Store& store, const AccountPolicy& policy, Access
 
 } // namespace
 
-Gate make_gate(Store& store, AccountPolicy policy) {
+Gate make_gate(StaffStore& store, AccountPolicy policy) {
     return [&store, policy](Access access, Request& request) -> std::optional<Response> {
         std::optional<Response> refusal = decide(store, policy, access, request);
         if (refusal) add_page_headers(*refusal);

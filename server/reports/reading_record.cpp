@@ -105,7 +105,7 @@ ReportReading reading_record(const lum::reports::ReadReport& reading) {
     return record;
 }
 
-bool read_stored_report(Store& store, std::int64_t id) {
+bool read_stored_report(ReportStore& store, std::int64_t id) {
     const std::optional<ReportInfo> info = store.find_report(id);
     if (!info) return false;
     // Whole in memory for the reading: a report is at most the upload limit, read once, then let go.
@@ -116,7 +116,7 @@ bool read_stored_report(Store& store, std::int64_t id) {
     return true;
 }
 
-std::size_t read_stored_reports_again(Store& store) {
+std::size_t read_stored_reports_again(ReportStore& store) {
     std::size_t read = 0;
     std::int64_t after = 0;
     for (;;) {

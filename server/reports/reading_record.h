@@ -16,9 +16,9 @@ ReportReading reading_record(const lum::reports::ReadReport& reading);
 
 // Reads stored report `id` (from the store's bytes, the caller's address deciding Test 7's exclusions)
 // and keeps the reading. False when there is no such report; throws StoreError.
-bool read_stored_report(Store& store, std::int64_t id);
+bool read_stored_report(ReportStore& store, std::int64_t id);
 
 // Reads again every report without a reading under the current rules; returns how many were read.
-std::size_t read_stored_reports_again(Store& store);
+std::size_t read_stored_reports_again(ReportStore& store);
 
 } // namespace lumresults

@@ -39,8 +39,7 @@ CREATE TABLE report_content (
 );
 )sql";
 
-// Version 2: what the server read back from each report, with the rules that read it. Derived: it goes
-// with its report, and `lumresults reanalyse` makes it again.
+// Version 2: the readings (derived: they go with their reports; `lumresults reanalyse` makes them again).
 constexpr const char* readings_v2 = R"sql(
 CREATE TABLE report_readings (
     report_id     bigint  PRIMARY KEY REFERENCES reports (id) ON DELETE CASCADE,
@@ -110,10 +109,8 @@ CREATE INDEX speed_tests_by_caller ON speed_tests (caller, received_ms, id);
 CREATE INDEX speed_tests_by_received ON speed_tests (received_ms, id);
 )sql";
 
-// Version 5: what searches, listings and counts need of a reading, as columns of their own, so that a page
-// of results is one statement that never reads the JSON: each test's verdict (0 not reached, 1 OK,
-// 2 failed, 3 skipped), the tests whose verdict is derived, the figures, and the release line cut to a
-// bounded length. NULL in readings made before: `lumresults reanalyse` reads those reports again.
+// Version 5: the reading's verdicts, derived tests, figures and bounded release as columns of their own,
+// as in the SQLite store (see its step 5): NULL in readings made before, which reanalyse reads again.
 constexpr const char* reading_columns_v5 = R"sql(
 ALTER TABLE report_readings
     ADD COLUMN derived_tests bigint NOT NULL DEFAULT 0,
