@@ -109,23 +109,38 @@ CREATE INDEX speed_tests_by_received ON speed_tests (received_ms, id);
 // Version 5: what searches, listings and counts need of a reading, as columns of their own, so that a page
 // of results is one statement that never reads the JSON: each test's verdict (0 not reached, 1 OK,
 // 2 failed, 3 skipped), the tests whose verdict is derived, the figures, and the release line cut to a
-// bounded length. NULL in readings made before: `lumresults reanalyse` reads those reports again.
+// bounded length. They are NULL in readings made before: `lumresults reanalyse` reads those reports again.
+// The table is made anew with the JSON last, where it was added columns would follow it, and every row
+// that a search reads would be walked through the JSON's overflow pages to reach them.
 constexpr const char* reading_columns_v5 = R"sql(
-ALTER TABLE report_readings ADD COLUMN derived_tests INTEGER NOT NULL DEFAULT 0;
-ALTER TABLE report_readings ADD COLUMN release_cut INTEGER NOT NULL DEFAULT 0;
-ALTER TABLE report_readings ADD COLUMN verdict_1 INTEGER;
-ALTER TABLE report_readings ADD COLUMN verdict_2 INTEGER;
-ALTER TABLE report_readings ADD COLUMN verdict_3 INTEGER;
-ALTER TABLE report_readings ADD COLUMN verdict_4 INTEGER;
-ALTER TABLE report_readings ADD COLUMN verdict_5 INTEGER;
-ALTER TABLE report_readings ADD COLUMN verdict_6 INTEGER;
-ALTER TABLE report_readings ADD COLUMN verdict_7 INTEGER;
-ALTER TABLE report_readings ADD COLUMN lost_echoes INTEGER;
-ALTER TABLE report_readings ADD COLUMN lost_probes INTEGER;
-ALTER TABLE report_readings ADD COLUMN average_ms INTEGER;
-ALTER TABLE report_readings ADD COLUMN large_lost_echoes INTEGER;
-ALTER TABLE report_readings ADD COLUMN download_mbps REAL;
-ALTER TABLE report_readings ADD COLUMN packets_received INTEGER;
+CREATE TABLE report_readings_v5 (
+    report_id         INTEGER PRIMARY KEY REFERENCES reports (id) ON DELETE CASCADE,
+    rules_version     INTEGER NOT NULL,
+    finished          INTEGER NOT NULL,
+    failed_tests      INTEGER NOT NULL, -- bit n-1 set when Test n failed
+    derived_tests     INTEGER NOT NULL DEFAULT 0, -- bit n-1 set when Test n's verdict is derived
+    release           BLOB    NOT NULL,
+    release_cut       INTEGER NOT NULL DEFAULT 0,
+    verdict_1         INTEGER,
+    verdict_2         INTEGER,
+    verdict_3         INTEGER,
+    verdict_4         INTEGER,
+    verdict_5         INTEGER,
+    verdict_6         INTEGER,
+    verdict_7         INTEGER,
+    lost_echoes       INTEGER,
+    lost_probes       INTEGER,
+    average_ms        INTEGER,
+    large_lost_echoes INTEGER,
+    download_mbps     REAL,
+    packets_received  INTEGER,
+    reading           TEXT    NOT NULL  -- JSON
+);
+INSERT INTO report_readings_v5 (report_id, rules_version, finished, failed_tests, release, reading)
+    SELECT report_id, rules_version, finished, failed_tests, release, reading FROM report_readings;
+DROP TABLE report_readings;
+ALTER TABLE report_readings_v5 RENAME TO report_readings;
+CREATE INDEX report_readings_by_rules ON report_readings (rules_version, report_id);
 )sql";
 
 constexpr std::array steps_of_this_build{
