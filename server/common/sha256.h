@@ -1,29 +1,23 @@
-// server/common/sha256.h: SHA-256 (FIPS 180-4) over bytes that arrive in pieces.
+// server/common/sha256.h: SHA-256 over bytes that arrive in pieces, as the hex digits the store keeps.
 #pragma once
 
-#include <array>
-#include <cstdint>
+#include <sodium.h>
+
 #include <string>
 #include <string_view>
 
 namespace lumresults {
 
+// libsodium's SHA-256, fed piece by piece so that a report's digest is ready when its last byte arrives.
 class Sha256 {
 public:
     Sha256();
     void update(std::string_view bytes);
-    // The digest of everything given so far; the object must not be updated afterwards.
-    std::array<std::uint8_t, 32> finish();
-    // finish() as 64 lower-case hex digits.
+    // The digest of everything given so far as 64 lower-case hex digits; the object must not be used afterwards.
     std::string finish_hex();
 
 private:
-    void compress(const std::uint8_t* block);
-
-    std::array<std::uint32_t, 8> state_;
-    std::array<std::uint8_t, 64> block_{};
-    std::size_t block_used_ = 0;
-    std::uint64_t total_bytes_ = 0;
+    crypto_hash_sha256_state state_;
 };
 
 } // namespace lumresults

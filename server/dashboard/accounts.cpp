@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "server/common/sha256.h"
+#include "server/common/sodium_start.h"
 
 namespace lumresults::dashboard {
 namespace {
@@ -21,11 +22,6 @@ constexpr std::size_t HASH_MEMORY = crypto_pwhash_MEMLIMIT_INTERACTIVE;
 
 // A session's last use is written at most this often: a busy page would otherwise write on every request.
 constexpr minutes TOUCH_INTERVAL{1};
-
-void ensure_sodium() {
-    static const bool ready = sodium_init() >= 0;
-    if (!ready) throw std::runtime_error("libsodium cannot start");
-}
 
 // Verified against for an unknown user, so that a refusal takes as long whether or not the name exists.
 const std::string& dummy_hash() {

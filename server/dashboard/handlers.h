@@ -3,7 +3,9 @@
 
 #include <memory>
 
-#include "server/http/exchange.h"
+#include "server/http/body_receiver.h"
+#include "server/http/request.h"
+#include "server/http/response.h"
 #include "server/dashboard/dashboard_routes.h"
 
 namespace lumresults::dashboard {

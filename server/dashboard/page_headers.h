@@ -2,7 +2,7 @@
 // at what a dashboard or API answer shows.
 #pragma once
 
-#include "server/http/exchange.h"
+#include "server/http/response.h"
 
 namespace lumresults::dashboard {
 

@@ -5,7 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "server/http/exchange.h"
+#include "server/http/request.h"
+#include "server/http/response.h"
 #include "server/dashboard/page_headers.h"
 #include "server/dashboard/render.h"
 

@@ -4,16 +4,11 @@
 #include <charconv>
 #include <chrono>
 
+#include "server/common/blanks.h"
 #include "server/http/caller_address.h"
 
 namespace lumresults::dashboard {
 namespace {
-
-std::string trimmed(std::string_view text) {
-    const std::size_t first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos) return {};
-    return std::string(text.substr(first, text.find_last_not_of(" \t") - first + 1));
-}
 
 // A run of decimal digits, exactly `size` long when size is given.
 template <typename Number> std::optional<Number> digits(std::string_view text, std::size_t size = 0) {
@@ -128,7 +123,9 @@ void append_field(std::string& out, std::string_view name, std::string_view valu
 SearchQuery read_search_query(const Request& request, std::size_t page_size) {
     SearchQuery query;
     query.search.limit = page_size;
-    const auto field = [&request](std::string_view name) { return trimmed(request.query_value(name).value_or("")); };
+    const auto field = [&request](std::string_view name) {
+        return std::string(trim_blanks(request.query_value(name).value_or("")));
+    };
     query.form.ip = field("ip");
     if (const std::string match = field("match"); !match.empty()) query.form.match = match;
     query.form.from = field("from");

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "server/http/exchange.h"
+#include "server/http/request.h"
 #include "server/store/store.h"
 
 namespace lumresults::dashboard {

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "server/http/exchange.h"
+#include "server/http/request.h"
 
 namespace lumresults {
 

@@ -9,11 +9,12 @@
 #include <algorithm>
 #include <cstring>
 
+#include "server/common/blanks.h"
+
 namespace lumresults {
 namespace {
 
 constexpr std::array<std::uint8_t, 12> V4_MAPPED_PREFIX = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xff, 0xff};
-constexpr std::string_view BLANKS = " \t";
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
@@ -142,12 +143,6 @@ std::string format_v6(const IpAddress& address) {
         }
     }
     return text;
-}
-
-std::string_view trim_blanks(std::string_view text) {
-    const std::size_t first = text.find_first_not_of(BLANKS);
-    if (first == std::string_view::npos) return {};
-    return text.substr(first, text.find_last_not_of(BLANKS) - first + 1);
 }
 
 bool is_port(std::string_view text) { return parse_decimal(text, 5, 65535).has_value(); }

@@ -10,7 +10,9 @@
 #include <utility>
 #include <vector>
 
-#include "server/http/exchange.h"
+#include "server/http/body_receiver.h"
+#include "server/http/request.h"
+#include "server/http/response.h"
 
 namespace lumresults {
 

@@ -31,27 +31,6 @@ std::string allowed_methods(const Route& route) {
 
 } // namespace
 
-Response Response::text(unsigned status, std::string body, std::string content_type) {
-    Response response;
-    response.status = status;
-    response.headers.emplace_back("Content-Type", std::move(content_type));
-    response.body = std::move(body);
-    return response;
-}
-
-Response Response::redirect(std::string location, unsigned status) {
-    Response response = text(status, "see " + location + "\n");
-    response.headers.emplace_back("Location", std::move(location));
-    response.headers.emplace_back("Cache-Control", "no-store");
-    return response;
-}
-
-std::optional<std::string> Request::query_value(std::string_view name) const {
-    for (const auto& [key, value] : query)
-        if (key == name) return value;
-    return std::nullopt;
-}
-
 // The first route whose path, query and method fit decides: the more particular routes come first in the
 // table. One path may have several routes, one per method (a form's page and its POST); when none allows
 // the method, the first that fits the path names the refusal and Allow lists every fitting route's methods.

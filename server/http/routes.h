@@ -9,7 +9,9 @@
 #include <string_view>
 #include <vector>
 
-#include "server/http/exchange.h"
+#include "server/http/body_receiver.h"
+#include "server/http/request.h"
+#include "server/http/response.h"
 
 namespace lumresults {
 

@@ -3,10 +3,11 @@
 
 #include <algorithm>
 
+#include "server/common/blanks.h"
+
 namespace lumresults {
 namespace {
 
-constexpr std::string_view BLANKS = " \t";
 constexpr std::size_t BOUNDARY_LIMIT = 70;
 
 char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -16,12 +17,6 @@ std::string lower_text(std::string_view text) {
     for (char& c : result)
         c = lower(c);
     return result;
-}
-
-std::string_view trim_blanks(std::string_view text) {
-    const std::size_t first = text.find_first_not_of(BLANKS);
-    if (first == std::string_view::npos) return {};
-    return text.substr(first, text.find_last_not_of(BLANKS) - first + 1);
 }
 
 void skip_blanks(std::string_view& text) {

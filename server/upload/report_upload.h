@@ -6,7 +6,8 @@
 #include <filesystem>
 #include <memory>
 
-#include "server/http/exchange.h"
+#include "server/http/body_receiver.h"
+#include "server/http/request.h"
 #include "server/http/metrics.h"
 #include "server/store/store.h"
 
