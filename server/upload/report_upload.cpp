@@ -51,7 +51,7 @@ private:
 
 class ReportUpload final : public BodyReceiver, private FormPartHandler {
 public:
-    ReportUpload(const Request& request, Store& store, Metrics& metrics, const UploadSettings& settings)
+    ReportUpload(const Request& request, ReportStore& store, Metrics& metrics, const UploadSettings& settings)
         : store_(store), metrics_(metrics), settings_(settings), spool_(settings.spool_dir),
           caller_(format_address(request.caller)), content_length_(request.content_length) {
         const std::optional<std::string> boundary = form_boundary(request.header("Content-Type").value_or(""));
@@ -137,7 +137,7 @@ private:
         }
     }
 
-    Store& store_;
+    ReportStore& store_;
     Metrics& metrics_;
     const UploadSettings& settings_;
     SpoolFile spool_;
@@ -159,7 +159,7 @@ void clear_spool(const std::filesystem::path& spool_dir) {
         std::filesystem::remove(entry.path());
 }
 
-std::unique_ptr<BodyReceiver> receive_report(const Request& request, Store& store, Metrics& metrics,
+std::unique_ptr<BodyReceiver> receive_report(const Request& request, ReportStore& store, Metrics& metrics,
                                              const UploadSettings& settings) {
     return std::make_unique<ReportUpload>(request, store, metrics, settings);
 }

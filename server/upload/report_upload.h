@@ -21,7 +21,7 @@ struct UploadSettings {
 // Empties the spool folder of reports a killed server left half-received (they were never acknowledged).
 void clear_spool(const std::filesystem::path& spool_dir);
 
-std::unique_ptr<BodyReceiver> receive_report(const Request& request, Store& store, Metrics& metrics,
+std::unique_ptr<BodyReceiver> receive_report(const Request& request, ReportStore& store, Metrics& metrics,
                                              const UploadSettings& settings);
 
 } // namespace lumresults
