@@ -13,7 +13,7 @@ using nlohmann::json;
 
 json failed_list(std::uint32_t failed_tests) {
     json list = json::array();
-    for (int test = 1; test <= 7; ++test)
+    for (std::size_t test = 1; test <= READING_TESTS; ++test)
         if (failed_tests & (1u << (test - 1))) list.push_back(test);
     return list;
 }

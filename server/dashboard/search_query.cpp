@@ -85,11 +85,12 @@ std::string read_failed(SearchQuery& query) {
     const std::string& failed = query.form.failed;
     if (failed.empty()) return {};
     if (failed == "any") {
-        query.search.failed_any_of = 0x7F;
+        query.search.failed_any_of = (1u << READING_TESTS) - 1;
         return {};
     }
     const std::optional<unsigned> test = digits<unsigned>(failed, 1);
-    if (!test || *test < 1 || *test > 7) return "Failed test must be any or a test number from 1 to 7.";
+    if (!test || *test < 1 || *test > READING_TESTS)
+        return "Failed test must be any or a test number from 1 to " + std::to_string(READING_TESTS) + ".";
     query.search.failed_any_of = 1u << (*test - 1);
     return {};
 }
