@@ -8,9 +8,10 @@
 #include <string>
 #include <string_view>
 
+#include "testrun/test_names.h"
+
 namespace lum {
 
-inline constexpr int TEST_COUNT = 7;
 inline constexpr std::size_t TABLE_SLOTS = 11; // slots 0 to 10, indexed by test number
 
 // How long a tool whose output a test reads may run, and how long the download may take, before each is

@@ -14,7 +14,7 @@ void run_connection_test(RunState& state) {
     }
     begin_test(state, 2);
     state.TimeoutCount = run_ping(state, "-w 1 8.8.8.8", CONNECTION_ECHOES_SENT);
-    set_verdict(state, state.TimeoutCount <= LOST_ECHOES_ALLOWED, OnFailure::StopTheRun);
+    set_verdict(state, connection_passed(state.TimeoutCount), OnFailure::StopTheRun);
     write_report_line("");
 }
 

@@ -20,7 +20,7 @@ void run_normal_ping_test(RunState& state) {
                  if (average_too_slow(line)) state.SkipMulticastB = 1;
                  return Scan::Continue;
              });
-    set_verdict(state, state.TimeoutCount <= PROBE_TIMEOUTS_ALLOWED, OnFailure::StopTheRun);
+    set_verdict(state, normal_ping_passed(state.TimeoutCount), OnFailure::StopTheRun);
 }
 
 } // namespace lum
