@@ -48,14 +48,4 @@ void run_multicast_test(RunState& state) {
     write_report_line("");
 }
 
-void run_all_tests(RunState& state) {
-    run_network_config_test(state);
-    run_connection_test(state);
-    run_dns_test(state);
-    run_normal_ping_test(state);
-    run_large_ping_test(state);
-    run_download_test(state);
-    run_multicast_test(state);
-}
-
 } // namespace lum
