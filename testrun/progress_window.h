@@ -2,22 +2,12 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 #include <string_view>
 
+#include "testrun/row_verdicts.h"
 #include "testrun/run_state.h"
 
 namespace lum {
-
-// Row text colours, as 0x00BBGGRR.
-inline constexpr std::int32_t COLOR_PASSED = 0x008000;  // dark green
-inline constexpr std::int32_t COLOR_FAILED = 0x000080;  // dark red
-inline constexpr std::int32_t COLOR_SKIPPED = 0x800000; // dark blue
-
-// What a row's text gets after the test's name, by its end.
-inline constexpr std::string_view ROW_PASSED = " -- OK";
-inline constexpr std::string_view ROW_FAILED = " -- Failed";
-inline constexpr std::string_view ROW_SKIPPED = " -- Skip";
 
 inline constexpr std::int32_t PROGRESS_WINDOW = 0;
 inline constexpr std::int32_t PROGRESS_FONT = 0;
@@ -31,11 +21,6 @@ bool open_progress_window(const RunState& state);
 
 // The top of a test's row: rows are 30 pixels apart (and 40 high, so each overlaps the next by 10).
 std::int32_t row_top(std::int32_t row);
-
-// The download test's passed row shows its rate after the verdict: " -- OK (1.23 MB/s) = 10Mbps ".
-inline std::string download_row_verdict(std::string_view speed_text) {
-    return std::string(ROW_PASSED) + " " + std::string(speed_text);
-}
 
 // Row CurrentRow with the test's bare name: the test is running.
 void show_row(const RunState& state);

@@ -6,19 +6,13 @@
 #include <string_view>
 
 #include "runtime/time/time.h"
+#include "testrun/report_stamps.h"
 #include "testrun/run_state.h"
 
 namespace lum {
 
 // The report is file number 0 from its header until the footer closes it.
 inline constexpr std::int32_t REPORT_FILE = 0;
-
-// The fixed lines that open and close the report and head Test 1's dumps; each stamp is followed by the time.
-inline constexpr std::string_view REPORT_START_STAMP = "=== TEST START === ";
-inline constexpr std::string_view REPORT_END_STAMP = "=== TEST END === ";
-inline constexpr std::string_view ROUTE_HEADING = "route print";
-inline constexpr std::string_view NETSTAT_HEADING = "netstat -abn";
-inline constexpr std::string_view HOSTS_HEADING = "hosts";
 
 // The release name the report gives for an operating-system code.
 std::string_view os_release_name(std::int32_t code);

@@ -7,25 +7,14 @@
 namespace lum {
 namespace {
 
-// Shown in the rows and written to the report exactly like this; test 4's name ends with a space.
-constexpr std::array<std::string_view, TEST_COUNT> TEST_NAMES = {
-    "Test 1: Network Config",
-    "Test 2: Network Connection",
-    "Test 3: DNS Resolve",
-    "Test 4: Normal Ping (32 Bytes) Test ",
-    "Test 5: Large Packet Ping (1400 Bytes) Test",
-    "Test 6: HTTP Get File Test",
-    "Test 7: Multicast Test",
-};
-
 constexpr std::string_view REPORT_NAME = "lumtest.txt";
 
 } // namespace
 
 RunState make_run_state() {
     RunState state;
-    for (std::size_t test = 1; test <= TEST_NAMES.size(); ++test) {
-        state.TestNames[test] = TEST_NAMES[test - 1];
+    for (std::int32_t test = 1; test <= TEST_COUNT; ++test) {
+        state.TestNames[static_cast<std::size_t>(test)] = test_name(test);
     }
     state.ContinueTests = 1;
     return state;

@@ -8,9 +8,10 @@
 #include <string>
 #include <string_view>
 
+#include "testrun/test_names.h"
+
 namespace lum {
 
-inline constexpr int TEST_COUNT = 7;
 inline constexpr std::size_t TABLE_SLOTS = 11; // slots 0 to 10, indexed by test number
 
 // How long a tool whose output a test reads may run, and how long the download may take, before each is
@@ -28,7 +29,6 @@ struct TimeLimits {
 
 struct RunState {
     std::array<std::string, TABLE_SLOTS> TestNames{};
-    std::array<std::int32_t, TABLE_SLOTS> TestResults{};
     std::int32_t ContinueTests = 0;
     std::int32_t CurrentRow = 0;
     std::string PublicIp;
@@ -39,7 +39,8 @@ struct RunState {
     std::string WgetLogPath;
     std::int32_t SkipMulticastA = 0;
     std::int32_t SkipMulticastB = 0;
-    std::int32_t TimeoutCount = 0;
+    std::int32_t MarkerFound = 0; // Test 1: an ipconfig line showed a pass marker
+    std::int32_t LostEchoes = 0;  // Test 2's lost echoes, then Test 4's lost probes
     std::int32_t DnsPassed = 0;
     std::string SpeedText;          // the download's rate as the tool wrote it, and in bits per second
     std::int32_t SpeedFound = 0;    // a finished-transfer line was read

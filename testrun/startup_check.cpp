@@ -18,12 +18,6 @@ bool refuse(std::string_view message) {
     return false;
 }
 
-// An entry without its final dot, compared over that shorter length.
-bool starts_with_block(std::string_view address, std::string_view entry) {
-    const std::string_view stem = entry.substr(0, entry.size() - 1);
-    return text_equal(substring(address, 1, static_cast<std::int32_t>(stem.size())), stem);
-}
-
 } // namespace
 
 // The header is cut at CR alone, so every line after the first starts with its LF; only the line's
@@ -43,16 +37,10 @@ std::string public_address_from(std::string_view header) {
     return address;
 }
 
-bool is_customer_address(std::string_view address) {
-    for (const std::string_view prefix : CustomerPrefixes) {
-        if (text_equal(substring(address, 1, static_cast<std::int32_t>(prefix.size())), prefix)) return true;
-    }
-    return false;
-}
-
 void set_multicast_exclusions(RunState& state) {
-    if (starts_with_block(state.PublicIp, CustomerPrefixes[1])) state.SkipMulticastA = 1;
-    if (starts_with_block(state.PublicIp, CustomerPrefixes[5])) state.SkipMulticastB = 1;
+    const MulticastExclusions excluded = multicast_exclusions(state.PublicIp);
+    if (excluded.block_a) state.SkipMulticastA = 1;
+    if (excluded.block_b) state.SkipMulticastB = 1;
 }
 
 bool passes_startup_check(RunState& state) {

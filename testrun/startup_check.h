@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "testrun/customer_blocks.h"
 #include "testrun/run_state.h"
 
 namespace lum {
@@ -21,10 +22,7 @@ bool passes_startup_check(RunState& state);
 // before the answer's end; "" when there is none.
 std::string public_address_from(std::string_view header);
 
-// True when the address starts with one of the operator's blocks, each compared over its own length.
-bool is_customer_address(std::string_view address);
-
-// Subscribers of two of the blocks do not take the multicast test.
+// Subscribers of two of the blocks do not take the multicast test: their flags are set by PublicIp.
 void set_multicast_exclusions(RunState& state);
 
 } // namespace lum

@@ -17,10 +17,10 @@ constexpr std::int32_t HOSTS_FILE = 1;
 void check_configuration(RunState& state) {
     run_tool(state, "ipconfig", "/all", [&state](const std::string& line) {
         if (!has_pass_marker(line)) return Scan::Continue;
-        state.TestResults[TEST] = 1;
+        state.MarkerFound = 1;
         return Scan::Stop;
     });
-    set_verdict(state, state.TestResults[TEST] != 0, OnFailure::StopTheRun);
+    set_verdict(state, state.MarkerFound != 0, OnFailure::StopTheRun);
     write_report_line("");
 }
 

@@ -13,8 +13,8 @@ void run_connection_test(RunState& state) {
         return;
     }
     begin_test(state, 2);
-    state.TimeoutCount = run_ping(state, "-w 1 8.8.8.8", CONNECTION_ECHOES_SENT);
-    set_verdict(state, state.TimeoutCount <= LOST_ECHOES_ALLOWED, OnFailure::StopTheRun);
+    state.LostEchoes = run_ping(state, "-w 1 8.8.8.8", CONNECTION_ECHOES_SENT);
+    set_verdict(state, connection_passed(state.LostEchoes), OnFailure::StopTheRun);
     write_report_line("");
 }
 

@@ -12,15 +12,15 @@ namespace lum {
 // No closing line: the next test's name follows the last line of the probe's output directly.
 void run_normal_ping_test(RunState& state) {
     if (state.ContinueTests == 0) return;
-    state.TimeoutCount = 0;
+    state.LostEchoes = 0;
     begin_test(state, 4);
     run_tool(state, "fping", std::string(TEST_SERVER_ADDRESS) + " -n100 -t100 -w200",
              [&state](const std::string& line) {
-                 if (is_fping_timeout(line)) ++state.TimeoutCount;
+                 if (is_fping_timeout(line)) ++state.LostEchoes;
                  if (average_too_slow(line)) state.SkipMulticastB = 1;
                  return Scan::Continue;
              });
-    set_verdict(state, state.TimeoutCount <= PROBE_TIMEOUTS_ALLOWED, OnFailure::StopTheRun);
+    set_verdict(state, normal_ping_passed(state.LostEchoes), OnFailure::StopTheRun);
 }
 
 } // namespace lum

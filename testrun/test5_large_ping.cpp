@@ -15,7 +15,7 @@ void run_large_ping_test(RunState& state) {
         begin_test(state, 5);
         const std::int32_t lost =
             run_ping(state, "-n 10 -l 1400 " + std::string(TEST_SERVER_ADDRESS), LARGE_ECHOES_SENT);
-        set_verdict(state, lost <= LOST_ECHOES_ALLOWED, OnFailure::RunGoesOn);
+        set_verdict(state, large_ping_passed(lost), OnFailure::RunGoesOn);
     }
     write_report_line("");
 }

@@ -4,7 +4,7 @@
 #include <array>
 #include <cstdio>
 
-#include "testrun/progress_window.h"
+#include "testrun/row_verdicts.h"
 
 namespace lumresults::dashboard {
 namespace {

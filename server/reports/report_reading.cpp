@@ -10,12 +10,11 @@
 #include "server/reports/adapter_config.h"
 #include "server/reports/report_lines.h"
 #include "server/reports/test_verdicts.h"
+#include "testrun/customer_blocks.h"
 #include "testrun/operator.h"
-#include "testrun/progress_window.h"
-#include "testrun/report_log.h"
-#include "testrun/run_state.h"
-#include "testrun/startup_check.h"
-#include "testrun/verdict_rules.h"
+#include "testrun/report_stamps.h"
+#include "testrun/row_verdicts.h"
+#include "testrun/test_names.h"
 
 namespace lum::reports {
 namespace {
@@ -25,8 +24,7 @@ constexpr std::size_t SKIPPED_BEFORE_TEST7 = 4; // Tests 2, 3, 5 and 6 each leav
 
 class Walk {
 public:
-    Walk(std::string_view bytes, ReadReport& report)
-        : lines_(split_report_lines(bytes)), names_(make_run_state().TestNames), report_(report) {
+    Walk(std::string_view bytes, ReadReport& report) : lines_(split_report_lines(bytes)), report_(report) {
         report_.line_count = lines_.size();
         for (std::int32_t test = 1; test <= TEST_COUNT; ++test)
             reading(test).number = test;
@@ -36,13 +34,11 @@ public:
 
 private:
     std::vector<ReportLine> lines_;
-    std::array<std::string, TABLE_SLOTS> names_;
     ReadReport& report_;
     std::size_t at_ = 0;
     bool continuing_ = true; // the program's ContinueTests
 
     TestReading& reading(std::int32_t test) { return report_.tests[static_cast<std::size_t>(test - 1)]; }
-    const std::string& name(std::int32_t test) const { return names_[static_cast<std::size_t>(test)]; }
     bool is(std::size_t line, std::string_view text) const { return line < lines_.size() && lines_[line].text == text; }
     bool empty_at(std::size_t line) const { return is(line, ""); }
 
@@ -73,16 +69,16 @@ void Walk::span(TestReading& test, std::size_t first, std::size_t end) const {
 }
 
 void Walk::set_row(TestReading& test) const {
-    const std::string& test_name = name(test.number);
+    const std::string row_name(test_name(test.number));
     if (test.verdict == Verdict::Ok) {
-        test.row_text = test.number == 6 ? test_name + download_row_verdict(test.figures.speed_text)
-                                         : test_name + std::string(ROW_PASSED);
+        test.row_text = test.number == 6 ? row_name + download_row_verdict(test.figures.speed_text)
+                                         : row_name + std::string(ROW_PASSED);
         test.row_color = COLOR_PASSED;
     } else if (test.verdict == Verdict::Failed) {
-        test.row_text = test_name + std::string(ROW_FAILED);
+        test.row_text = row_name + std::string(ROW_FAILED);
         test.row_color = COLOR_FAILED;
     } else if (test.verdict == Verdict::Skip && test.number == 7) { // skipped Tests 2 to 6 have no row
-        test.row_text = test_name + std::string(ROW_SKIPPED);
+        test.row_text = row_name + std::string(ROW_SKIPPED);
         test.row_color = COLOR_SKIPPED;
     }
 }
@@ -103,8 +99,8 @@ bool Walk::read_header() {
 // name. The first place where that holds is taken; the report's length when none does (cut short).
 std::size_t Walk::hosts_end(std::size_t first) const {
     for (std::size_t line = first; line < lines_.size(); ++line) {
-        if (continuing_ && empty_at(line) && is(line + 1, name(2))) return line;
-        if (continuing_ || !is(line, name(7)) || line < first + SKIPPED_BEFORE_TEST7 + 1) continue;
+        if (continuing_ && empty_at(line) && is(line + 1, test_name(2))) return line;
+        if (continuing_ || !is(line, test_name(7)) || line < first + SKIPPED_BEFORE_TEST7 + 1) continue;
         bool skipped_lines = true;
         for (std::size_t back = 1; back <= SKIPPED_BEFORE_TEST7 + 1; ++back)
             skipped_lines = skipped_lines && empty_at(line - back);
@@ -117,7 +113,7 @@ std::size_t Walk::hosts_end(std::size_t first) const {
 bool Walk::read_test1() {
     TestReading& test = reading(1);
     const std::size_t first = at_;
-    if (!is(at_++, name(1))) return false;
+    if (!is(at_++, test_name(1))) return false;
     const ToolLines ipconfig = tool_lines();
     test.ran = true;
     read_configuration(ipconfig, test);
@@ -141,15 +137,15 @@ bool Walk::read_test1() {
 bool Walk::read_tool_test(std::int32_t test_number) {
     TestReading& test = reading(test_number);
     const std::size_t first = at_;
-    if (!is(at_++, name(test_number))) return false;
+    if (!is(at_++, test_name(test_number))) return false;
     test.ran = true;
     // fping's lines run to Test 5's name, or to the empty line of a skipped Test 5: Test 4 has no closing line.
     const bool closing_line = test_number != 4;
-    const ToolLines lines = tool_lines(closing_line ? std::string_view() : std::string_view(name(5)));
-    if (test_number == 2) read_echoes(lines, CONNECTION_ECHOES_SENT, test);
+    const ToolLines lines = tool_lines(closing_line ? std::string_view() : test_name(5));
+    if (test_number == 2) read_connection(lines, test);
     if (test_number == 3) read_lookups(lines, test);
     if (test_number == 4) read_probes(lines, test);
-    if (test_number == 5) read_echoes(lines, LARGE_ECHOES_SENT, test);
+    if (test_number == 5) read_large_ping(lines, test);
     if (test_number == 6) read_download(lines, test);
     set_row(test);
     if ((test_number == 2 || test_number == 4) && test.verdict == Verdict::Failed) continuing_ = false;
@@ -179,7 +175,7 @@ bool Walk::read_skipped(std::int32_t test_number, bool leaves_line) {
 bool Walk::read_test7(std::optional<bool> multicast_excluded) {
     TestReading& test = reading(7);
     const std::size_t first = at_;
-    if (!is(at_++, name(7))) return false;
+    if (!is(at_++, test_name(7))) return false;
     const bool skipped = !continuing_ || reading(4).figures.too_slow_for_multicast || multicast_excluded == true;
     const ToolLines lines = skipped ? ToolLines() : tool_lines();
     if (skipped) {
@@ -226,10 +222,8 @@ ReadReport read(std::string_view bytes, std::optional<bool> multicast_excluded) 
 ReadReport read_report(std::string_view bytes) { return read(bytes, std::nullopt); }
 
 ReadReport read_report(std::string_view bytes, std::string_view public_address) {
-    RunState state;
-    state.PublicIp = public_address;
-    set_multicast_exclusions(state);
-    return read(bytes, state.SkipMulticastA == 1 || state.SkipMulticastB == 1);
+    const MulticastExclusions excluded = multicast_exclusions(public_address);
+    return read(bytes, excluded.block_a || excluded.block_b);
 }
 
 } // namespace lum::reports

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "testrun/test_names.h"
+
 namespace lum::reports {
 
 // Stored with every result read from a report, so that results read under older rules can be told apart
@@ -73,7 +75,7 @@ struct ReadReport {
     std::string start_time; // as the subscriber's computer claimed it: "2014-03-09 08:05:07"
     bool finished = false;  // the footer is there: the run reached its end
     std::string end_time;
-    std::array<TestReading, 7> tests{};
+    std::array<TestReading, TEST_COUNT> tests{};
     std::vector<Adapter> adapters;
     std::size_t line_count = 0;
 };

@@ -31,6 +31,18 @@ bool names_a_host(std::string_view line) {
     return line.find(IPTV_SERVICE_HOST) != std::string_view::npos || names_a_public_host(line);
 }
 
+// Tests 2 and 5: the echoes lost of `sent`, as the program counts them.
+void count_lost_echoes(ToolLines ping, std::int32_t sent, TestReading& test) {
+    EchoTally tally;
+    for (const ReportLine& line : ping)
+        count_ping_line(tally, line.text);
+    // A ping that could not be started counts nothing, one that printed nothing has lost every echo; the
+    // report shows neither. Every ping that starts prints a line at least, so no lines is read as not
+    // started, the verdict the program gives then.
+    test.derived = ping.empty();
+    test.figures.lost_echoes = ping.empty() ? 0 : lost_echoes(tally, sent);
+}
+
 template <typename Predicate> std::size_t first_from(ToolLines lines, std::size_t from, Predicate predicate) {
     for (std::size_t at = from; at < lines.size(); ++at) {
         if (predicate(lines[at].text)) return at;
@@ -75,16 +87,9 @@ void read_configuration(ToolLines ipconfig, TestReading& test) {
                                          [](const ReportLine& line) { return has_pass_marker(line.text); }));
 }
 
-void read_echoes(ToolLines ping, std::int32_t sent, TestReading& test) {
-    EchoTally tally;
-    for (const ReportLine& line : ping)
-        count_ping_line(tally, line.text);
-    // A ping that could not be started counts nothing, one that printed nothing has lost every echo; the
-    // report shows neither. Every ping that starts prints a line at least, so no lines is read as not
-    // started, the verdict the program gives then.
-    test.derived = ping.empty();
-    test.figures.lost_echoes = ping.empty() ? 0 : lost_echoes(tally, sent);
-    test.verdict = passed_if(test.figures.lost_echoes <= LOST_ECHOES_ALLOWED);
+void read_connection(ToolLines ping, TestReading& test) {
+    count_lost_echoes(ping, CONNECTION_ECHOES_SENT, test);
+    test.verdict = passed_if(connection_passed(test.figures.lost_echoes));
 }
 
 void read_lookups(ToolLines nslookup, TestReading& test) {
@@ -105,7 +110,12 @@ void read_probes(ToolLines fping, TestReading& test) {
             test.figures.average_ms = average;
         if (average_too_slow(line.text)) test.figures.too_slow_for_multicast = true;
     }
-    test.verdict = passed_if(test.figures.lost_probes <= PROBE_TIMEOUTS_ALLOWED);
+    test.verdict = passed_if(normal_ping_passed(test.figures.lost_probes));
+}
+
+void read_large_ping(ToolLines ping, TestReading& test) {
+    count_lost_echoes(ping, LARGE_ECHOES_SENT, test);
+    test.verdict = passed_if(large_ping_passed(test.figures.lost_echoes));
 }
 
 // The report holds the download log's lines as the program kept and read them: the last finished-transfer
@@ -125,7 +135,7 @@ void read_download(ToolLines download_log, TestReading& test) {
 void read_multicast(ToolLines receiver, TestReading& test) {
     test.figures.packets_received = static_cast<std::int32_t>(std::count_if(
         receiver.begin(), receiver.end(), [](const ReportLine& line) { return is_received_packet(line.text); }));
-    test.verdict = passed_if(test.figures.packets_received >= PACKETS_NEEDED);
+    test.verdict = passed_if(multicast_passed(test.figures.packets_received));
 }
 
 } // namespace lum::reports

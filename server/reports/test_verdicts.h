@@ -13,11 +13,12 @@ namespace lum::reports {
 using ToolLines = std::span<const ReportLine>;
 
 // Each sets the reading's verdict (Ok or Failed), its derived flag and its figures.
-void read_configuration(ToolLines ipconfig, TestReading& test);         // Test 1
-void read_echoes(ToolLines ping, std::int32_t sent, TestReading& test); // Tests 2 and 5
-void read_lookups(ToolLines nslookup, TestReading& test);               // Test 3
-void read_probes(ToolLines fping, TestReading& test);                   // Test 4
-void read_download(ToolLines download_log, TestReading& test);          // Test 6
-void read_multicast(ToolLines receiver, TestReading& test);             // Test 7
+void read_configuration(ToolLines ipconfig, TestReading& test); // Test 1
+void read_connection(ToolLines ping, TestReading& test);        // Test 2
+void read_lookups(ToolLines nslookup, TestReading& test);       // Test 3
+void read_probes(ToolLines fping, TestReading& test);           // Test 4
+void read_large_ping(ToolLines ping, TestReading& test);        // Test 5
+void read_download(ToolLines download_log, TestReading& test);  // Test 6
+void read_multicast(ToolLines receiver, TestReading& test);     // Test 7
 
 } // namespace lum::reports

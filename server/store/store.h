@@ -14,6 +14,8 @@
 #include <utility>
 #include <vector>
 
+#include "testrun/test_names.h"
+
 namespace lumresults {
 
 using Clock = std::chrono::system_clock;
@@ -49,8 +51,8 @@ struct ReportFilter {
 // A test's verdict as a reading keeps it: one small number per test, which SQL can filter and count by.
 enum class TestVerdict : std::uint8_t { not_reached = 0, ok = 1, failed = 2, skipped = 3 };
 
-// The tests a reading keeps a verdict for: the program's seven.
-inline constexpr std::size_t READING_TESTS = 7;
+// The tests a reading keeps a verdict for: the program's.
+inline constexpr std::size_t READING_TESTS = lum::TEST_COUNT;
 
 // The figures behind the rows, each absent when its test did not run (or its tool's text held none).
 struct ReadingFigures {

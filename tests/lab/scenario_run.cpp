@@ -93,13 +93,7 @@ RunState run_scenario(const Prepared& run, const ScenarioSettings& settings, con
     prepare_paths(state, temp_value, run.windows.string());
     EXPECT_TRUE(open_progress_window(state));
     write_report_header(state, 80, make_date(2014, 3, 9, 8, 5, 7));
-    run_network_config_test(state);
-    run_connection_test(state);
-    run_dns_test(state);
-    run_normal_ping_test(state);
-    run_large_ping_test(state);
-    run_download_test(state);
-    run_multicast_test(state);
+    run_all_tests(state);
     finish_report(make_date(2014, 3, 9, 8, 6, 59));
     upload_report(state);
     request_progress_window_close();

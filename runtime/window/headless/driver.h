@@ -24,8 +24,6 @@ struct ShownMessage {
 // Every message box shown so far, oldest first.
 const std::vector<ShownMessage>& shown_messages();
 
-void set_screen_size(Size size);
-
 // Rows (text gadgets) are printed to standard output when their text is set; tests may turn that off.
 void echo_rows(bool on);
 

@@ -16,10 +16,8 @@ namespace {
 constexpr std::int32_t BORDER = 3;
 constexpr std::int32_t TITLE_BAR = 23;
 
-Size& screen() {
-    static Size size{1024, 768};
-    return size;
-}
+// The screen that windows are centred on.
+constexpr Size SCREEN{1024, 768};
 
 Size outer_size(std::uint32_t style, std::int32_t width, std::int32_t height) {
     const bool caption = (style & WINDOW_CAPTION) == WINDOW_CAPTION;
@@ -67,7 +65,7 @@ std::intptr_t open_window(ObjectNumber number, std::int32_t x, std::int32_t y, s
                           std::string_view title, std::uint32_t flags, std::intptr_t parent) {
     const WindowStyle style = window_style(flags);
     const Placement placement =
-        place_window(flags, x, y, outer_size(style.style, width, height), screen(), reference_window(parent));
+        place_window(flags, x, y, outer_size(style.style, width, height), SCREEN, reference_window(parent));
     auto record = std::make_unique<headless::WindowRecord>();
     record->title = title;
     record->flags = flags;
@@ -101,11 +99,9 @@ std::int32_t wait_event(std::int32_t timeout_ms) {
 
 void keep_windows_painted() {}
 
-Size screen_size() { return screen(); }
+Size screen_size() { return SCREEN; }
 
 namespace headless {
-
-void set_screen_size(Size size) { screen() = size; }
 
 void request_close(ObjectNumber window) { events().queue(EVENT_CLOSE_WINDOW, window, window, 0); }
 
