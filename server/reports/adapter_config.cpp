@@ -1,6 +1,8 @@
 // server/reports/adapter_config.cpp: the subscriber's adapters from the ipconfig /all lines of a report.
 #include "server/reports/adapter_config.h"
 
+#include "server/common/blanks.h"
+
 #include <algorithm>
 #include <string>
 
@@ -24,14 +26,6 @@ Field field_named(std::string_view label) {
     return Field::None;
 }
 
-std::string_view trimmed(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-        text.remove_suffix(1);
-    return text;
-}
-
 // "192.168.1.34(Preferred)": the address without the state that follows it.
 bool is_ipv4(std::string_view text) {
     return !text.empty() &&
@@ -42,8 +36,8 @@ bool is_ipv4(std::string_view text) {
 std::string_view address_part(std::string_view value) { return value.substr(0, value.find('(')); }
 
 void keep(Adapter& adapter, Field field, std::string_view value) {
-    const std::string_view address = address_part(trimmed(value));
-    if (field == Field::Mac) adapter.mac = std::string(trimmed(value));
+    const std::string_view address = address_part(lumresults::trim_blanks(value));
+    if (field == Field::Mac) adapter.mac = std::string(lumresults::trim_blanks(value));
     if (!is_ipv4(address)) return; // gateways and servers may be IPv6 too; only IPv4 is kept
     if (field == Field::Ipv4) adapter.ipv4.emplace_back(address);
     if (field == Field::Gateway) adapter.gateways.emplace_back(address);

@@ -7,7 +7,7 @@
 
 #include "server/reports/report_reading.h"
 #include "testrun/output_scan.h"
-#include "testrun/run_state.h"
+#include "testrun/test_names.h"
 #include "testrun/verdict_rules.h"
 #include "tests/fuzz/fuzz_check.h"
 #include "tests/fuzz/naive_reference.h"
@@ -35,12 +35,12 @@ constexpr std::size_t TOOLS = 10;
 
 // A tool line that spells a test's name is the one thing the report cannot tell from the program's own
 // lines; the reference leaves such lines out.
-std::vector<std::string> usable(std::string_view output, const RunState& names, bool keep_empty) {
+std::vector<std::string> usable(std::string_view output, bool keep_empty) {
     std::vector<std::string> kept;
     for (const std::string& line : naive_lines(output, {})) {
         bool a_name = false;
-        for (std::size_t test = 1; test <= TEST_COUNT; ++test)
-            a_name = a_name || line == names.TestNames[test];
+        for (const std::string_view name : TEST_NAMES)
+            a_name = a_name || line == name;
         if (!a_name && (keep_empty || !line.empty())) kept.push_back(line);
     }
     return kept;
@@ -48,7 +48,7 @@ std::vector<std::string> usable(std::string_view output, const RunState& names, 
 
 struct Built {
     std::string report;
-    std::array<Verdict, 7> verdicts{};
+    std::array<Verdict, TEST_COUNT> verdicts{};
 };
 
 void add(std::string& report, std::string_view line) { report.append(line).append("\r\n"); }
@@ -61,14 +61,13 @@ Verdict passed_if(bool passed) { return passed ? Verdict::Ok : Verdict::Failed; 
 
 // The program's run, written out plainly: which sections it writes, with which lines, and its verdicts.
 Built build(const std::array<std::string, TOOLS>& tools) {
-    const RunState names = make_run_state();
     Built built;
     std::string& r = built.report;
     for (const std::string_view line : {"Lumora Network Test v1.4", "", "Windows 7", "", "=== TEST START === x", ""})
         add(r, line);
-    add(r, names.TestNames[1]);
+    add(r, test_name(1));
     bool passed = false;
-    for (const std::string& line : usable(tools[0], names, false)) {
+    for (const std::string& line : usable(tools[0], false)) {
         add(r, line);
         if ((passed = has_pass_marker(line))) break;
     }
@@ -77,11 +76,11 @@ Built build(const std::array<std::string, TOOLS>& tools) {
     add(r, "");
     for (const std::size_t dump : {1u, 2u}) {
         add(r, dump == 1 ? "route print" : "netstat -abn");
-        add_all(r, usable(tools[dump], names, false));
+        add_all(r, usable(tools[dump], false));
         add(r, "");
     }
     add(r, "hosts");
-    for (const std::string& line : usable(tools[3], names, true))
+    for (const std::string& line : usable(tools[3], true))
         if (line.empty() || line[0] != '#') add(r, line);
     add(r, "");
     bool slow = false;
@@ -92,12 +91,12 @@ Built build(const std::array<std::string, TOOLS>& tools) {
             if (test != 4) add(r, "");
             continue;
         }
-        add(r, names.TestNames[test]);
+        add(r, test_name(static_cast<std::int32_t>(test)));
         // The download log's lines are kept without the tool's file name, and without progress rows.
         std::string download_kept;
         for (const std::string& line : naive_lines(tools[8], {}))
             if (!is_download_noise(download_log_text(line))) download_kept += download_log_text(line) + "\n";
-        const std::vector<std::string> lines = usable(test == 6 ? download_kept : tools[test + 2], names, false);
+        const std::vector<std::string> lines = usable(test == 6 ? download_kept : tools[test + 2], false);
         add_all(r, lines);
         EchoTally tally;
         std::int32_t timeouts = 0;
@@ -118,12 +117,12 @@ Built build(const std::array<std::string, TOOLS>& tools) {
         if ((test == 2 || test == 4) && built.verdicts[index] == Verdict::Failed) go_on = false;
         if (test != 4) add(r, "");
     }
-    add(r, names.TestNames[7]);
+    add(r, test_name(7));
     if (!go_on || slow) {
         built.verdicts[6] = Verdict::Skip;
     } else {
         std::int32_t received = 0;
-        for (const std::string& line : usable(tools[9], names, false)) {
+        for (const std::string& line : usable(tools[9], false)) {
             add(r, line);
             received += is_received_packet(line);
         }
