@@ -70,9 +70,12 @@ std::optional<Figure> if_ran(const lum::reports::TestReading& test, std::optiona
 
 ReadingFigures figures_of(const lum::reports::ReadReport& reading) {
     const auto& t = reading.tests;
-    return {if_ran(t[1], std::optional(t[1].figures.lost_echoes)), if_ran(t[3], std::optional(t[3].figures.lost_probes)),
-            if_ran(t[3], t[3].figures.average_ms),                 if_ran(t[4], std::optional(t[4].figures.lost_echoes)),
-            if_ran(t[5], t[5].figures.mbps),                       if_ran(t[6], std::optional(t[6].figures.packets_received))};
+    return {if_ran(t[1], std::optional(t[1].figures.lost_echoes)),
+            if_ran(t[3], std::optional(t[3].figures.lost_probes)),
+            if_ran(t[3], t[3].figures.average_ms),
+            if_ran(t[4], std::optional(t[4].figures.lost_echoes)),
+            if_ran(t[5], t[5].figures.mbps),
+            if_ran(t[6], std::optional(t[6].figures.packets_received))};
 }
 
 } // namespace

@@ -52,8 +52,9 @@ void fill(lumresults::Store& store, const fs::path& content, std::size_t size, i
         workers.emplace_back([&] {
             for (int i = next++; i < count; i = next++) {
                 const std::string caller = "100.100." + std::to_string(i % 250) + "." + std::to_string(1 + i % 7);
-                const lumresults::NewReport report{caller, start + std::chrono::minutes(i), "lumtest.txt",
-                                                   "text/plain", size, std::string(64, '0'), content};
+                const lumresults::NewReport report{
+                    caller, start + std::chrono::minutes(i), "lumtest.txt", "text/plain", size, std::string(64, '0'),
+                    content};
                 lumresults::read_stored_report(store, store.put_report(report));
             }
         });

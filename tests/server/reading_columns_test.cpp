@@ -73,7 +73,8 @@ std::string dns_failed_report(const fs::path& work) {
     const fs::path scenarios = LUM_LAB_SCENARIOS;
     lum::lab::merge_scenario(scenarios / "base", scenarios / "dns-failed", work / "dns-failed");
     std::string report;
-    for (const std::string& line : lum::lab::expected_report(scenarios / "dns-failed" / "report.txt", work / "dns-failed"))
+    for (const std::string& line :
+         lum::lab::expected_report(scenarios / "dns-failed" / "report.txt", work / "dns-failed"))
         report += line + "\r\n";
     return report;
 }
@@ -85,7 +86,12 @@ protected:
         scratch_.emplace(GetParam(), folder_.path() / "data");
         const std::string report = dns_failed_report(folder_.path());
         std::ofstream(folder_.path() / "report", std::ios::binary) << report;
-        report_ = {"100.100.1.2", Clock::now(), "lumtest.txt", "text/plain", report.size(), std::string(64, '0'),
+        report_ = {"100.100.1.2",
+                   Clock::now(),
+                   "lumtest.txt",
+                   "text/plain",
+                   report.size(),
+                   std::string(64, '0'),
                    folder_.path() / "report"};
     }
 
@@ -119,13 +125,15 @@ protected:
         sql::Params report;
         report.text(report_.caller).time(report_.received).bytes("lumtest.txt").bytes("text/plain");
         report.integer(static_cast<std::int64_t>(report_.size)).text(report_.sha256);
-        session.execute(content.empty() ? "INSERT INTO reports (" + columns + ") VALUES (1, $1, $2, $3, $4, $5, $6)"
-                                        : "INSERT INTO reports (" + columns + ", content) VALUES (1, $1, $2, $3, $4, $5, $6, $7)",
+        session.execute(content.empty()
+                            ? "INSERT INTO reports (" + columns + ") VALUES (1, $1, $2, $3, $4, $5, $6)"
+                            : "INSERT INTO reports (" + columns + ", content) VALUES (1, $1, $2, $3, $4, $5, $6, $7)",
                         content.empty() ? report : report.bytes(content), "storing the report");
-        session.execute("INSERT INTO report_readings (report_id, rules_version, finished, failed_tests, release, reading) "
-                        "VALUES (1, 1, $1, $2, $3, $4)",
-                        sql::Params().boolean(true).integer(1 << 2).bytes("Windows 7").bytes(R"({"tests":[]})"),
-                        "keeping the reading");
+        session.execute(
+            "INSERT INTO report_readings (report_id, rules_version, finished, failed_tests, release, reading) "
+            "VALUES (1, 1, $1, $2, $3, $4)",
+            sql::Params().boolean(true).integer(1 << 2).bytes("Windows 7").bytes(R"({"tests":[]})"),
+            "keeping the reading");
     }
 
     lum::testing_support::ScratchFolder folder_{"lum_reading_columns_"};
@@ -174,13 +182,14 @@ TEST_P(ReadingColumnsTest, EveryColumnComesBackAsKept) {
     const std::unique_ptr<Store> store = scratch_->open();
     const std::int64_t id = store->put_report(report_);
     ReportReading kept{2, false, 1u << 6, std::string(READING_RELEASE_BYTES, 'r'), "{}"};
-    kept.verdicts = {TestVerdict::ok,     TestVerdict::ok,      TestVerdict::ok,         TestVerdict::ok,
-                     TestVerdict::ok,     TestVerdict::skipped, TestVerdict::failed};
+    kept.verdicts = {TestVerdict::ok, TestVerdict::ok,      TestVerdict::ok,    TestVerdict::ok,
+                     TestVerdict::ok, TestVerdict::skipped, TestVerdict::failed};
     kept.derived_tests = 1u << 5;
     kept.release_cut = true;
     kept.figures = {1, 3, 61, std::nullopt, 93.5, 4};
     store->put_reading(id, kept);
-    for (const std::optional<ReportReading>& back : {store->find_reading(id), store->search_reports({}).at(0).reading}) {
+    for (const std::optional<ReportReading>& back :
+         {store->find_reading(id), store->search_reports({}).at(0).reading}) {
         ASSERT_TRUE(back);
         EXPECT_EQ(back->verdicts, kept.verdicts);
         EXPECT_EQ(back->derived_tests, kept.derived_tests);

@@ -1,4 +1,5 @@
-// server/store/postgres/pg_database.cpp: the store's database on PostgreSQL: pooled sessions, one transaction per upload.
+// server/store/postgres/pg_database.cpp: the store's database on PostgreSQL: pooled sessions, one transaction per
+// upload.
 //
 // Threads: each call leases a session of its own from the pool, so calls run side by side and
 // PostgreSQL orders them (it also flushes commits that arrive together in one write, so uploads need no

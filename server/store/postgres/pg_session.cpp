@@ -1,15 +1,14 @@
 // server/store/postgres/pg_session.cpp: connecting, preparing each statement once, and rows one at a time.
 #include "server/store/postgres/pg_session.h"
 
-#include <type_traits>
-#include <variant>
-
 #include "server/store/store.h"
 
 #include <poll.h>
 
 #include <array>
 #include <cstdio>
+#include <type_traits>
+#include <variant>
 
 namespace lumresults::postgres {
 namespace {
@@ -69,11 +68,16 @@ Params binary(const sql::Params& params) {
         std::visit(
             [&](const auto& v) {
                 using V = std::decay_t<decltype(v)>;
-                if constexpr (std::is_same_v<V, sql::Text>) binary.text(v.value);
-                else if constexpr (std::is_same_v<V, sql::Bytes>) binary.bytes(v.value);
-                else if constexpr (std::is_same_v<V, bool>) binary.boolean(v);
-                else if constexpr (std::is_same_v<V, sql::Integer>) v.value ? binary.integer(*v.value) : binary.unused();
-                else binary.real(v.value);
+                if constexpr (std::is_same_v<V, sql::Text>)
+                    binary.text(v.value);
+                else if constexpr (std::is_same_v<V, sql::Bytes>)
+                    binary.bytes(v.value);
+                else if constexpr (std::is_same_v<V, bool>)
+                    binary.boolean(v);
+                else if constexpr (std::is_same_v<V, sql::Integer>)
+                    v.value ? binary.integer(*v.value) : binary.unused();
+                else
+                    binary.real(v.value);
             },
             value);
     }

@@ -17,11 +17,13 @@ constexpr const char* reading_columns =
     "g.rules_version, g.finished, g.failed_tests, g.derived_tests, g.release, g.release_cut, "
     "g.verdict_1, g.verdict_2, g.verdict_3, g.verdict_4, g.verdict_5, g.verdict_6, g.verdict_7, "
     "g.lost_echoes, g.lost_probes, g.average_ms, g.large_lost_echoes, g.download_mbps, g.packets_received";
+// Six of the summary, one verdict per test, six figures.
+constexpr int summary_columns = 6;
+constexpr int reading_column_count = summary_columns + static_cast<int>(READING_TESTS) + 6;
 
 ReportInfo info_at(const Row& row) {
-    return {row.integer(0),       row.bytes(1),
-            row.time(2),          row.bytes(3),
-            row.bytes(4),         static_cast<std::uint64_t>(row.integer(5)),
+    return {row.integer(0), row.bytes(1), row.time(2),
+            row.bytes(3),   row.bytes(4), static_cast<std::uint64_t>(row.integer(5)),
             row.bytes(6)};
 }
 
@@ -33,7 +35,7 @@ std::optional<std::int32_t> small_at(const Row& row, int column) {
 // The reading's columns from `first` on; nothing without a reading. A reading made before readings kept
 // their verdicts as columns has none of them (reanalyse reads it again): nothing too when they are needed.
 std::optional<ReportReading> reading_at(const Row& row, int first, bool with_verdicts) {
-    if (row.is_null(first) || (with_verdicts && row.is_null(first + 6))) return std::nullopt;
+    if (row.is_null(first) || (with_verdicts && row.is_null(first + summary_columns))) return std::nullopt;
     ReportReading reading;
     reading.rules_version = static_cast<std::int32_t>(row.integer(first));
     reading.finished = row.integer(first + 1) != 0;
@@ -42,8 +44,9 @@ std::optional<ReportReading> reading_at(const Row& row, int first, bool with_ver
     reading.release = row.bytes(first + 4);
     reading.release_cut = row.integer(first + 5) != 0;
     for (std::size_t test = 0; test < READING_TESTS; ++test)
-        reading.verdicts[test] = static_cast<TestVerdict>(row.integer(first + 6 + static_cast<int>(test)));
-    const int figures = first + 6 + static_cast<int>(READING_TESTS);
+        reading.verdicts[test] =
+            static_cast<TestVerdict>(row.integer(first + summary_columns + static_cast<int>(test)));
+    const int figures = first + summary_columns + static_cast<int>(READING_TESTS);
     reading.figures = {small_at(row, figures),     small_at(row, figures + 1), row.optional_integer(figures + 2),
                        small_at(row, figures + 3), row.real(figures + 4),      small_at(row, figures + 5)};
     return reading;
@@ -74,7 +77,8 @@ std::string search_sql(const ReportSearch& search, Params& params) {
     std::string sql = std::string("SELECT ") + info_columns + ", " + reading_columns +
                       " FROM reports r LEFT JOIN report_readings g ON g.report_id = r.id WHERE true";
     sql += caller_and_time_sql({search.caller, search.caller_prefix, search.since, search.until}, "r.", params);
-    if (search.failed_any_of != 0) sql += " AND (g.failed_tests & " + params.integer(search.failed_any_of).last() + ") <> 0";
+    if (search.failed_any_of != 0)
+        sql += " AND (g.failed_tests & " + params.integer(search.failed_any_of).last() + ") <> 0";
     if (search.after) {
         const std::string received = params.time(search.after->first).last();
         sql += " AND (r.received_ms, r.id) < (" + received + ", " + params.integer(search.after->second).last() + ")";
@@ -132,11 +136,12 @@ void ReportTables::put_reading(std::int64_t id, const ReportReading& reading) {
 std::optional<ReportReading> ReportTables::find_reading(std::int64_t id) {
     std::optional<ReportReading> found;
     database_.read([&](Session& session) {
-        session.query(std::string("SELECT ") + reading_columns + ", g.reading FROM report_readings g "
-                                                                 "WHERE g.report_id = $1",
+        session.query(std::string("SELECT ") + reading_columns +
+                          ", g.reading FROM report_readings g "
+                          "WHERE g.report_id = $1",
                       Params().integer(id), "finding a report's reading", [&](const Row& row) {
                           found = reading_at(row, 0, false);
-                          found->json = row.bytes(6 + static_cast<int>(READING_TESTS) + 6);
+                          found->json = row.bytes(reading_column_count);
                       });
     });
     return found;

@@ -57,7 +57,7 @@ class Row {
 public:
     virtual ~Row() = default;
     virtual bool is_null(int column) const = 0;
-    virtual std::string bytes(int column) const = 0; // text or bytes
+    virtual std::string bytes(int column) const = 0;    // text or bytes
     virtual std::int64_t integer(int column) const = 0; // whole numbers and truth values
     virtual std::optional<double> real(int column) const = 0;
 

@@ -15,12 +15,14 @@ struct OwnedDatabase {
 
 // Each part of Store is implemented once, by its own class: as Store's bases are virtual, each part's
 // implementation here overrides the part's functions for the whole store.
-class SqlStore final : private OwnedDatabase, public Store, public ReportTables, public StaffTables,
+class SqlStore final : private OwnedDatabase,
+                       public Store,
+                       public ReportTables,
+                       public StaffTables,
                        public SpeedTestTable {
 public:
     explicit SqlStore(std::unique_ptr<Database> owned)
-        : OwnedDatabase{std::move(owned)}, ReportTables(*database), StaffTables(*database),
-          SpeedTestTable(*database) {}
+        : OwnedDatabase{std::move(owned)}, ReportTables(*database), StaffTables(*database), SpeedTestTable(*database) {}
 };
 
 } // namespace

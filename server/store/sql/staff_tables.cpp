@@ -46,7 +46,9 @@ std::optional<StaffUser> StaffTables::find_user(std::string_view name) {
     std::optional<StaffUser> found;
     database_.read([&](Session& session) {
         session.query("SELECT name, password_hash FROM staff_users WHERE name = $1", Params().bytes(name),
-                      "finding a staff user", [&](const Row& row) { found = StaffUser{row.bytes(0), row.bytes(1)}; });
+                      "finding a staff user", [&](const Row& row) {
+                          found = StaffUser{row.bytes(0), row.bytes(1)};
+                      });
     });
     return found;
 }
@@ -62,14 +64,10 @@ std::vector<std::string> StaffTables::list_users() {
 }
 
 void StaffTables::put_session(const StaffSession& session) {
-    change("INSERT INTO staff_sessions (key, \"user\", csrf, created_ms, last_seen_ms) VALUES ($1, $2, $3, $4, $5)",
-           Params()
-               .text(session.key)
-               .bytes(session.user)
-               .text(session.csrf)
-               .time(session.created)
-               .time(session.last_seen),
-           "storing a session");
+    change(
+        "INSERT INTO staff_sessions (key, \"user\", csrf, created_ms, last_seen_ms) VALUES ($1, $2, $3, $4, $5)",
+        Params().text(session.key).bytes(session.user).text(session.csrf).time(session.created).time(session.last_seen),
+        "storing a session");
 }
 
 std::optional<StaffSession> StaffTables::find_session(std::string_view key) {
@@ -125,8 +123,8 @@ void StaffTables::append_audit(const AuditEntry& entry) {
 
 std::vector<AuditEntry> StaffTables::list_audit(std::size_t limit) {
     Params params;
-    const std::string sql = "SELECT time_ms, \"user\", address, action, detail FROM audit_log ORDER BY id DESC" +
-                            limit_sql(limit, params);
+    const std::string sql =
+        "SELECT time_ms, \"user\", address, action, detail FROM audit_log ORDER BY id DESC" + limit_sql(limit, params);
     std::vector<AuditEntry> entries;
     database_.read([&](Session& session) {
         session.query(sql, params, "reading the audit log", [&](const Row& row) {

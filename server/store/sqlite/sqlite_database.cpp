@@ -1,4 +1,5 @@
-// server/store/sqlite/sqlite_database.cpp: the store's database on one SQLite file: one writer, pooled readers, bytes in pieces.
+// server/store/sqlite/sqlite_database.cpp: the store's database on one SQLite file: one writer, pooled readers, bytes
+// in pieces.
 //
 // Threads: every write goes through one connection, used by one thread at a time: uploads arriving on
 // many worker threads meet in a commit queue, whose leader writes all those waiting in one transaction
@@ -9,10 +10,10 @@
 // never whole in memory.
 #include "server/store/commit_queue.h"
 #include "server/store/content_pieces.h"
-#include "server/store/sqlite/connections.h"
-#include "server/store/sqlite/migrations.h"
 #include "server/store/sql/open_database.h"
 #include "server/store/sql/sql_store.h"
+#include "server/store/sqlite/connections.h"
+#include "server/store/sqlite/migrations.h"
 #include "server/store/sqlite/sqlite_handles.h"
 #include "server/store/sqlite/sqlite_session.h"
 #include "server/store/store.h"
@@ -20,10 +21,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <fstream>
-#include <limits>
 #include <mutex>
 #include <span>
-#include <type_traits>
 #include <string>
 #include <vector>
 

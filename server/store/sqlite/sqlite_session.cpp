@@ -41,10 +41,12 @@ void bind_value(sqlite3* db, sqlite3_stmt* statement, int index, const sql::Valu
             } else if constexpr (std::is_same_v<V, bool>) {
                 bind_integer(statement, index, v ? 1 : 0);
             } else if constexpr (std::is_same_v<V, sql::Integer>) {
-                check(db, v.value ? sqlite3_bind_int64(statement, index, *v.value) : sqlite3_bind_null(statement, index),
+                check(db,
+                      v.value ? sqlite3_bind_int64(statement, index, *v.value) : sqlite3_bind_null(statement, index),
                       "binding a number");
             } else {
-                check(db, v.value ? sqlite3_bind_double(statement, index, *v.value) : sqlite3_bind_null(statement, index),
+                check(db,
+                      v.value ? sqlite3_bind_double(statement, index, *v.value) : sqlite3_bind_null(statement, index),
                       "binding a figure");
             }
         },
