@@ -107,27 +107,26 @@ CREATE INDEX speed_tests_by_received ON speed_tests (received_ms, id);
 )sql";
 
 // Version 5: what searches, listings and counts need of a reading, as columns of their own, so that a page
-// of results is one statement that never reads the JSON: each test's verdict (0 not reached, 1 OK,
-// 2 failed, 3 skipped), the tests whose verdict is derived, the figures, and the release line cut to a
-// bounded length. They are NULL in readings made before: `lumresults reanalyse` reads those reports again.
+// of results is one statement that never reads the JSON: each test's verdict, the tests whose verdict is
+// derived, the figures, and the release line cut to a bounded length. They are NULL in readings made before: `lumresults reanalyse` reads those reports again.
 // The table is made anew with the JSON last, where it was added columns would follow it, and every row
 // that a search reads would be walked through the JSON's overflow pages to reach them.
 constexpr const char* reading_columns_v5 = R"sql(
 CREATE TABLE report_readings_v5 (
     report_id         INTEGER PRIMARY KEY REFERENCES reports (id) ON DELETE CASCADE,
-    rules_version     INTEGER NOT NULL,
-    finished          INTEGER NOT NULL,
-    failed_tests      INTEGER NOT NULL, -- bit n-1 set when Test n failed
-    derived_tests     INTEGER NOT NULL DEFAULT 0, -- bit n-1 set when Test n's verdict is derived
-    release           BLOB    NOT NULL,
-    release_cut       INTEGER NOT NULL DEFAULT 0,
-    verdict_1         INTEGER,
+    verdict_1         INTEGER, -- 0 not reached, 1 OK, 2 failed, 3 skipped
     verdict_2         INTEGER,
     verdict_3         INTEGER,
     verdict_4         INTEGER,
     verdict_5         INTEGER,
     verdict_6         INTEGER,
     verdict_7         INTEGER,
+    rules_version     INTEGER NOT NULL,
+    finished          INTEGER NOT NULL,
+    failed_tests      INTEGER NOT NULL, -- bit n-1 set when Test n failed
+    derived_tests     INTEGER NOT NULL DEFAULT 0, -- bit n-1 set when Test n's verdict is derived
+    release           BLOB    NOT NULL,
+    release_cut       INTEGER NOT NULL DEFAULT 0,
     lost_echoes       INTEGER,
     lost_probes       INTEGER,
     average_ms        INTEGER,
