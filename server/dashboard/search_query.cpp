@@ -19,9 +19,14 @@ template <typename Number> std::optional<Number> digits(std::string_view text, s
     return value;
 }
 
+// The times a search may name: from 1970 to the end of 2199, well inside what the clock holds (it counts
+// nanoseconds in 64 bits, up to 2262): a later date would overflow it and ask for every report there is.
+constexpr std::chrono::sys_days END_OF_TIMES = std::chrono::sys_days{std::chrono::year{2200} / 1 / 1};
+constexpr const char* TIMES_SEARCHED = "dates searched: 1970-01-01 to 2199-12-31 (UTC)";
+
 // YYYY-MM-DD or YYYY-MM-DDTHH:MM, UTC; with `to_end`, the end of that day or minute (the first instant
-// after it), so that a "to" date includes its whole day.
-std::optional<Clock::time_point> parse_time(std::string_view text, bool to_end) {
+// after it), so that a "to" date includes its whole day. In seconds, which hold any four-digit year.
+std::optional<std::chrono::sys_seconds> parse_time(std::string_view text, bool to_end) {
     using namespace std::chrono;
     if (text.size() != 10 && text.size() != 16) return std::nullopt;
     if (text[4] != '-' || text[7] != '-') return std::nullopt;
@@ -66,15 +71,23 @@ std::string read_address(SearchQuery& query) {
     return {};
 }
 
+// Checked against the range before it becomes the clock's time.
+std::string read_time(const std::string& text, bool to_end, std::optional<Clock::time_point>& time) {
+    const char* const name = to_end ? "To" : "From";
+    const std::optional<std::chrono::sys_seconds> read = parse_time(text, to_end);
+    if (!read) return std::string(name) + " \"" + text + "\" is not a date: use YYYY-MM-DD or YYYY-MM-DDTHH:MM (UTC).";
+    if (to_end ? *read > END_OF_TIMES : *read >= END_OF_TIMES)
+        return std::string(name) + " \"" + text + "\" is outside the " + TIMES_SEARCHED + ".";
+    time = Clock::time_point(*read);
+    return {};
+}
+
 std::string read_times(SearchQuery& query) {
-    const char* const USE = ": use YYYY-MM-DD or YYYY-MM-DDTHH:MM (UTC).";
     if (!query.form.from.empty()) {
-        query.search.since = parse_time(query.form.from, false);
-        if (!query.search.since) return "From \"" + query.form.from + "\" is not a date" + USE;
+        if (std::string fault = read_time(query.form.from, false, query.search.since); !fault.empty()) return fault;
     }
     if (!query.form.to.empty()) {
-        query.search.until = parse_time(query.form.to, true);
-        if (!query.search.until) return "To \"" + query.form.to + "\" is not a date" + USE;
+        if (std::string fault = read_time(query.form.to, true, query.search.until); !fault.empty()) return fault;
     }
     if (query.search.since && query.search.until && *query.search.since >= *query.search.until)
         return "From is after To.";
@@ -160,8 +173,9 @@ std::optional<std::pair<Clock::time_point, std::int64_t>> parse_page_cursor(std:
     if (dash == std::string_view::npos) return std::nullopt;
     const auto ms = digits<std::int64_t>(text.substr(0, dash));
     const auto id = digits<std::int64_t>(text.substr(dash + 1));
-    // Beyond the year 9999 is no time a report was received, and would overflow the clock.
-    if (!ms || !id || *ms > 253402300799999) return std::nullopt;
+    // No report was received at or after the end of the times searched, and a later one would overflow the clock.
+    const auto end_ms = std::chrono::duration_cast<std::chrono::milliseconds>(END_OF_TIMES.time_since_epoch()).count();
+    if (!ms || !id || *ms >= end_ms) return std::nullopt;
     return std::pair{Clock::time_point(std::chrono::milliseconds(*ms)), *id};
 }
 

@@ -29,6 +29,9 @@ struct Request {
     IpAddress caller;                                                   // as decide_caller() names it
     std::function<std::optional<std::string>(std::string_view)> header; // first value, name in any case
     std::optional<std::uint64_t> content_length;
+    // Two Content-Length lines that differ, or one beside Transfer-Encoding: where the body ends is
+    // ambiguous, and a proxy in front may have read it otherwise (request smuggling), so it is refused.
+    bool ambiguous_length = false;
     bool secure = false; // reached us over TLS (a trusted proxy said so in X-Forwarded-Proto)
     std::optional<Principal> principal;
 

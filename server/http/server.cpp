@@ -70,6 +70,29 @@ MHD_Result collect_forwarded(void* list, MHD_ValueKind, const char* key, const c
     return MHD_YES;
 }
 
+// The body's framing as every header line gives it (the library's lookup sees only the first line).
+struct Framing {
+    std::optional<std::string> length; // the first Content-Length
+    bool lengths_differ = false;
+    bool chunked = false; // some Transfer-Encoding line
+};
+
+MHD_Result collect_framing(void* framing, MHD_ValueKind, const char* key, const char* value) {
+    auto& seen = *static_cast<Framing*>(framing);
+    if (strcasecmp(key, MHD_HTTP_HEADER_TRANSFER_ENCODING) == 0) seen.chunked = true;
+    if (strcasecmp(key, MHD_HTTP_HEADER_CONTENT_LENGTH) != 0) return MHD_YES;
+    const std::string text = value == nullptr ? std::string() : std::string(value);
+    if (seen.length && *seen.length != text) seen.lengths_differ = true;
+    if (!seen.length) seen.length = text;
+    return MHD_YES;
+}
+
+bool ambiguous_length(MHD_Connection* connection) {
+    Framing framing;
+    MHD_get_connection_values(connection, MHD_HEADER_KIND, collect_framing, &framing);
+    return framing.lengths_differ || (framing.length && framing.chunked);
+}
+
 std::optional<std::uint64_t> content_length_of(MHD_Connection* connection) {
     const char* text = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH);
     if (text == nullptr) return std::nullopt;
@@ -99,6 +122,7 @@ Request read_request(MHD_Connection* connection, const char* url, const char* me
         return std::string(value);
     };
     request.content_length = content_length_of(connection);
+    request.ambiguous_length = ambiguous_length(connection);
     request.secure = came_over_tls(connection, request, settings);
     return request;
 }
@@ -161,6 +185,8 @@ template <typename Call> auto guarded(Call call) -> decltype(call()) {
 
 // What is known once the headers are in: a refusal, or the route and, for a body, its receiver.
 std::optional<Response> begin_exchange(HttpServer& server, Exchange& exchange) {
+    if (exchange.request.ambiguous_length)
+        return Response::text(400, "conflicting Content-Length or Transfer-Encoding lines\n");
     if (exchange.match.route == nullptr) {
         Response refusal = Response::text(exchange.match.refusal,
                                           exchange.match.refusal == 405 ? "method not allowed\n" : "not found\n");

@@ -106,6 +106,26 @@ TEST_F(HostileClientsTest, HugeHeadersAreRefusedClearly) {
     expect_still_serving();
 }
 
+// Where a body ends must be certain: a proxy in front that read it otherwise would let one request smuggle
+// another past it. Two different lengths, or a length beside chunked coding, are refused on every path.
+TEST_F(HostileClientsTest, AmbiguousBodyLengthsAreRefusedOnEveryPath) {
+    const std::string body = program_upload_body("smuggled\r\n");
+    const std::string head = "POST /lumnettestresult.php HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: " +
+                             PROGRAM_TYPE + "\r\nConnection: close\r\n";
+    const std::string length = "Content-Length: " + std::to_string(body.size()) + "\r\n";
+    const std::vector<std::string> requests = {
+        head + length + "Content-Length: 5\r\n\r\n" + body,
+        head + length + "Transfer-Encoding: chunked\r\n\r\n" + body,
+        "GET /ip/ HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 0\r\nContent-Length: 1\r\nConnection: close\r\n\r\nx",
+    };
+    for (const std::string& request : requests) {
+        const auto response = exchange(server_.port(), request);
+        ASSERT_TRUE(response) << request.substr(0, request.find("\r\n\r\n"));
+        EXPECT_EQ(response->status, 400) << request.substr(0, request.find("\r\n\r\n"));
+    }
+    expect_only_a_good_one_stored();
+}
+
 // Bodies that are not one well-formed "userfile" part are refused, and none of them leaves a report.
 TEST_F(HostileClientsTest, MalformedUploadsAreRefusedAndStoreNothing) {
     const std::string part = "Content-Disposition: form-data; name='userfile'; filename='lumtest.log'\r\n"
