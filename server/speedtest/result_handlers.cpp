@@ -1,5 +1,7 @@
 // server/speedtest/result_handlers.cpp: the page's result kept with the caller's address and the server's time,
 // and the results as JSON for the operator's own programs.
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <string>
 
@@ -7,6 +9,8 @@
 
 #include "server/http/form_body.h"
 #include "server/speedtest/handlers.h"
+
+#include "server/common/blanks.h"
 #include "server/dashboard/display_text.h"
 #include "server/dashboard/page_response.h"
 #include "server/dashboard/search_query.h"
@@ -15,9 +19,9 @@
 namespace lumresults::speedtest {
 namespace {
 
-using nlohmann::json;
 using dashboard::json_error;
 using dashboard::json_response;
+using nlohmann::json;
 
 constexpr std::size_t MOST_RESULT_BYTES = 4 * 1024;
 constexpr std::size_t MOST_USER_AGENT_BYTES = 512;
@@ -37,7 +41,46 @@ bool read_figure(const json& body, const char* name, std::optional<double>& figu
     return true;
 }
 
+bool is_json_type(std::string_view type) {
+    type = trim_blanks(type.substr(0, type.find(';')));
+    constexpr std::string_view JSON_TYPE = "application/json";
+    return type.size() == JSON_TYPE.size() &&
+           std::equal(type.begin(), type.end(), JSON_TYPE.begin(),
+                      [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
+}
+
+// "host:port" or "[::1]:port" without its port: a balancer may pass Host on without the port the page used.
+std::string_view without_port(std::string_view authority) {
+    if (!authority.empty() && authority.front() == '[') return authority.substr(0, authority.find(']') + 1);
+    return authority.substr(0, authority.find(':'));
+}
+
+bool same_host(std::string_view origin, std::string_view host) {
+    for (const std::string_view scheme : {"http://", "https://"}) {
+        if (!origin.starts_with(scheme)) continue;
+        const std::string_view a = without_port(origin.substr(scheme.size()));
+        const std::string_view b = without_port(host);
+        return !a.empty() && a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+            return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+        });
+    }
+    return false;
+}
+
+// A page of another site may post to any address, but only a "simple" request (a form's or plain text's
+// type) without asking first; JSON, which this path takes alone, needs the browser to ask, and nothing
+// here ever says yes. A browser names the page's site in Origin: another site's is refused as well.
+std::optional<Response> cross_site_refusal(const Request& request) {
+    if (!is_json_type(request.header("Content-Type").value_or("")))
+        return json_error(415, "the result must be sent as application/json");
+    const std::optional<std::string> origin = request.header("Origin");
+    if (origin && !same_host(*origin, request.header("Host").value_or("")))
+        return json_error(403, "results are taken only from this site's own page");
+    return std::nullopt;
+}
+
 Response store_result(SpeedTestSite& site, const Request& request, std::string_view body) {
+    if (std::optional<Response> refusal = cross_site_refusal(request)) return *refusal;
     const json parsed = json::parse(body, nullptr, false);
     if (parsed.is_discarded() || !parsed.is_object()) return json_error(400, "the result must be a JSON object");
     NewSpeedTest test;

@@ -68,8 +68,10 @@ protected:
         EXPECT_TRUE(response) << text.substr(0, 200) << "; log " << server_.log();
         return response.value_or(HttpResponse{});
     }
+    // As the page sends it: JSON, from its own site.
     HttpResponse post_result(std::string_view body, std::string_view headers = "") {
-        return send(request("POST", "/speedtest/result", headers, body));
+        return send(
+            request("POST", "/speedtest/result", "Content-Type: application/json\r\n" + std::string(headers), body));
     }
 
     ScratchFolder folder_{"lumresults_speedtest_"};
@@ -205,6 +207,15 @@ TEST_F(SpeedTestPaths, AResultIsStoredWithTheCallersAddressListedByTheApiAndShow
         EXPECT_TRUE(json::parse(refused.body, nullptr, false).contains("error")) << refused.body;
     }
     EXPECT_EQ(post_result(std::string(4097, ' ')).status, 413);
+    // Another site's page: its plain text or form is refused, and so is its JSON (the browser names its site).
+    const std::string figures = R"({"download_mbps": 1, "upload_mbps": 1, "latency_ms": 1, "jitter_ms": 1})";
+    EXPECT_EQ(send(request("POST", "/speedtest/result", "Content-Type: text/plain\r\nOrigin: http://evil.example\r\n",
+                           figures))
+                  .status,
+              415);
+    EXPECT_EQ(post_result(figures, "Origin: http://evil.example\r\n").status, 403);
+    EXPECT_EQ(post_result(figures, "Origin: null\r\n").status, 403);
+    EXPECT_EQ(post_result(figures, "Origin: http://127.0.0.1\r\n").status, 200) << "the page's own site";
 
     EXPECT_EQ(send(request("GET", "/api/v1/speedtests")).status, 401);
     const std::string bearer = "Authorization: Bearer " + credentials_.token + "\r\n";
