@@ -27,7 +27,7 @@ std::optional<std::string> password_from_input() {
 
 // A name shown in terminals, logs and pages: printable, no spaces or controls.
 bool acceptable_name(std::string_view name) {
-    if (name.empty() || name.size() > 64) return false;
+    if (name.empty() || name.size() > dashboard::MOST_USER_NAME_BYTES) return false;
     for (const char c : name)
         if (c <= ' ' || c == 0x7F) return false;
     return true;

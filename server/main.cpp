@@ -19,7 +19,7 @@ constexpr std::string_view USAGE =
     "usage:\n"
     "  lumresults serve --listen ADDR:PORT STORE [--trusted-proxy CIDR]... [--max-upload BYTES]\n"
     "                   [--threads N] [--connection-timeout SECONDS] [--metrics-from CIDR]...\n"
-    "                   [--keep-days N]\n"
+    "                   [--keep-days N] [--keep-audit-days N]\n"
     "  lumresults reports STORE [--ip ADDR] [--since YYYY-MM-DD] [--json]\n"
     "  lumresults report STORE ID\n"
     "  lumresults reanalyse STORE\n"
@@ -111,6 +111,8 @@ ServeOptions serve_options(Arguments arguments) {
             options.http.connection_timeout_s = number_of<unsigned>(option, arguments.value_of(option), 1);
         } else if (option == "--keep-days") {
             options.keep_days = number_of<unsigned>(option, arguments.value_of(option), 0);
+        } else if (option == "--keep-audit-days") {
+            options.keep_audit_days = number_of<unsigned>(option, arguments.value_of(option), 0);
         } else {
             throw UsageError{"serve: unknown option " + std::string(option)};
         }

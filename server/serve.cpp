@@ -67,7 +67,7 @@ int serve_until_signal(const ServeOptions& options, const sigset_t& stops) {
     HttpServer server(options.http, results_routes(site), metrics, dashboard::make_gate(*store));
     write_log_line("lumresults: listening on " + server.bound_address());
     // Started after the listening line, which must be the log's first (it names the chosen port).
-    const dashboard::RetentionThread retention(*store, {options.keep_days, {}});
+    const dashboard::RetentionThread retention(*store, {options.keep_days, {}, options.keep_audit_days});
     int signal = 0;
     sigwait(&stops, &signal);
     write_log_line(std::string("lumresults: ") + (signal == SIGTERM ? "SIGTERM" : "SIGINT") +

@@ -13,7 +13,8 @@ struct ServeOptions {
     HttpSettings http;
     StoreLocation store; // with a database and no data folder, uploads wait in a private temporary folder
     std::uint64_t max_upload = 16 * 1024 * 1024;
-    unsigned keep_days = 400; // reports older are deleted, daily; 0 keeps them for ever
+    unsigned keep_days = 400;       // reports older are deleted, daily; 0 keeps them for ever
+    unsigned keep_audit_days = 400; // audit lines older are deleted, daily; 0 keeps them for ever
 };
 
 // Serves until SIGTERM or SIGINT, then stops accepting, finishes the uploads being received and

@@ -92,15 +92,20 @@ std::string token_key(std::string_view token) {
     return digest.finish_hex();
 }
 
-SignInResult sign_in(StaffStore& store, std::string_view user, std::string_view password, std::string_view address,
-                     Clock::time_point now, const AccountPolicy& policy) {
+SignInResult sign_in(StaffStore& store, std::string_view typed_user, std::string_view password,
+                     std::string_view address, Clock::time_point now, const AccountPolicy& policy) {
+    // Anyone may type any name: what is kept of one that no account can have is bounded.
+    const bool no_account = typed_user.size() > MOST_USER_NAME_BYTES;
+    const std::string kept = no_account ? std::string(typed_user.substr(0, MOST_USER_NAME_BYTES)) + "\xE2\x80\xA6"
+                                        : std::string(typed_user);
+    const std::string_view user = kept;
     SignInResult result;
     if (const std::string_view held = throttled_by(store, user, address, now, policy); !held.empty()) {
         audit(store, now, user, address, "sign-in throttled", std::string(held) + " held");
         result.outcome = SignInOutcome::Throttled;
         return result;
     }
-    const std::optional<StaffUser> staff = checked_user(store, user, password);
+    const std::optional<StaffUser> staff = no_account ? std::nullopt : checked_user(store, user, password);
     if (!staff) {
         store.note_refused_sign_in(user, address, now);
         audit(store, now, user, address, "sign-in refused");

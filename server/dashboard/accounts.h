@@ -20,6 +20,10 @@ inline constexpr std::string_view SESSION_COOKIE = "lumresults_session";
 // Where a request without a session is sent.
 inline constexpr std::string_view SIGN_IN_PATH = "/support/sign-in";
 
+// The longest staff name there is (the account commands refuse longer ones): a longer name typed at sign-in
+// is no account, and is kept (throttled, audited) only as its first bytes and an ellipsis.
+inline constexpr std::size_t MOST_USER_NAME_BYTES = 64;
+
 struct AccountPolicy {
     std::chrono::seconds idle_expiry{30 * 60};           // a session unused this long is over
     std::chrono::seconds session_lifetime{12 * 60 * 60}; // and any session after this long

@@ -1,4 +1,5 @@
-// server/dashboard/retention.cpp: the daily sweep of old reports, expired sessions and old refused sign-ins.
+// server/dashboard/retention.cpp: the daily sweep of old reports, old audit lines, expired sessions and old refused
+// sign-ins.
 #include "server/dashboard/retention.h"
 
 #include <exception>
@@ -15,6 +16,9 @@ SweepCounts sweep_expired(Store& store, const RetentionSettings& settings, Clock
         counts.reports = store.delete_reports_before(now - std::chrono::days(settings.keep_days));
         counts.speed_tests = store.delete_speed_tests_before(now - std::chrono::days(settings.keep_days));
     }
+    // The audit log names addresses and whatever was typed at sign-in: personal data too, kept its own time.
+    if (settings.keep_audit_days > 0)
+        counts.audit_lines = store.delete_audit_before(now - std::chrono::days(settings.keep_audit_days));
     // A session idle this long can no longer be used (session_of refuses it), so nothing is lost.
     counts.sessions = store.delete_sessions_idle_since(now - settings.policy.idle_expiry);
     store.forget_refused_sign_ins_before(now - settings.policy.throttle_window);
@@ -44,7 +48,11 @@ void RetentionThread::run() {
                                          : "deleted " + std::to_string(counts.reports) + " report(s) and " +
                                                std::to_string(counts.speed_tests) + " speed test(s) older than " +
                                                std::to_string(settings_.keep_days) + " days";
-            write_log_line("lumresults: retention: " + kept + ", " + std::to_string(counts.sessions) +
+            const std::string audit = settings_.keep_audit_days == 0
+                                          ? std::string("audit kept for ever")
+                                          : std::to_string(counts.audit_lines) + " audit line(s) older than " +
+                                                std::to_string(settings_.keep_audit_days) + " days";
+            write_log_line("lumresults: retention: " + kept + ", " + audit + ", " + std::to_string(counts.sessions) +
                            " expired session(s)");
         } catch (const std::exception& error) {
             write_log_line(std::string("lumresults: retention: ") + error.what());

@@ -17,14 +17,16 @@
 namespace lumresults::dashboard {
 
 struct RetentionSettings {
-    unsigned keep_days = 400; // reports older than this are deleted; 0 keeps them for ever
-    AccountPolicy policy;     // sessions idle past its expiry and refusals past its window are deleted
+    unsigned keep_days = 400;       // reports older than this are deleted; 0 keeps them for ever
+    AccountPolicy policy;           // sessions idle past its expiry and refusals past its window are deleted
+    unsigned keep_audit_days = 400; // audit lines older than this are deleted; 0 keeps them for ever
 };
 
 struct SweepCounts {
     std::size_t reports = 0;
     std::size_t speed_tests = 0;
     std::size_t sessions = 0;
+    std::size_t audit_lines = 0;
 };
 
 // One sweep as of `now`.

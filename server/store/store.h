@@ -233,6 +233,8 @@ public:
 
     virtual void append_audit(const AuditEntry& entry) = 0;
     virtual std::vector<AuditEntry> list_audit(std::size_t limit) = 0; // newest first
+    // Deletes every audit line written before `before`; returns how many.
+    virtual std::size_t delete_audit_before(Clock::time_point before) = 0;
 
     // API tokens: only a hash of each is kept (hex SHA-256; the tokens are long and random).
     virtual bool add_token(std::string_view name, std::string_view token_hash) = 0; // false: name taken

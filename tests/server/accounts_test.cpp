@@ -77,6 +77,16 @@ TEST_P(AccountsTest, RefusedSignInsHoldTheAccountEvenForTheRightPassword) {
     EXPECT_EQ(audit_actions(), expected);
 }
 
+// A name no account can have costs the store a bounded entry, however long it is typed.
+TEST_P(AccountsTest, ALongTypedNameIsKeptOnlyAsItsStart) {
+    const std::string typed(8 * 1024, 'n');
+    EXPECT_EQ(sign_in(*store_, typed, "guess", "192.0.2.1", t0).outcome, SignInOutcome::Refused);
+    const std::vector<AuditEntry> audit = store_->list_audit(1);
+    ASSERT_EQ(audit.size(), 1u);
+    EXPECT_EQ(audit[0].user, std::string(MOST_USER_NAME_BYTES, 'n') + "\xE2\x80\xA6");
+    EXPECT_EQ(store_->refused_sign_ins_of_user(audit[0].user, t0), 1u);
+}
+
 TEST_P(AccountsTest, ThrottlingCountsRefusalsPerAccountAndPerAddressWithinTheWindow) {
     const struct {
         const char* name;
@@ -308,6 +318,17 @@ TEST_P(AccountsTest, TheSweepDeletesOldReportsAndSpeedTestsAndExpiredSessions) {
     EXPECT_EQ(left[0].id, kept);
     EXPECT_FALSE(store_->find_session("idle"));
     EXPECT_TRUE(store_->find_session("busy"));
+}
+
+// The audit log names addresses and whatever anyone typed at sign-in: it is kept its own time, not for ever.
+TEST_P(AccountsTest, AuditLinesAreKeptOnlyTheirOwnTime) {
+    for (const int age : {31, 29})
+        store_->append_audit({t0 - std::chrono::days(age), "ana", "192.0.2.1", "sign-in", std::to_string(age)});
+    EXPECT_EQ(sweep_expired(*store_, {0, {}, 0}, t0).audit_lines, 0u) << "0 keeps them for ever";
+    EXPECT_EQ(sweep_expired(*store_, {0, {}, 30}, t0).audit_lines, 1u);
+    const std::vector<AuditEntry> left = store_->list_audit(10);
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_EQ(left[0].detail, "29");
 }
 
 } // namespace

@@ -134,6 +134,10 @@ std::vector<AuditEntry> StaffTables::list_audit(std::size_t limit) {
     return entries;
 }
 
+std::size_t StaffTables::delete_audit_before(Clock::time_point before) {
+    return change("DELETE FROM audit_log WHERE time_ms < $1", Params().time(before), "deleting old audit lines");
+}
+
 bool StaffTables::add_token(std::string_view name, std::string_view token_hash) {
     return change("INSERT INTO api_tokens (name, token_hash, created_ms) VALUES ($1, $2, $3) ON CONFLICT DO NOTHING",
                   Params().bytes(name).text(token_hash).time(Clock::now()), "adding an API token") == 1;

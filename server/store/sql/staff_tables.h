@@ -28,6 +28,7 @@ public:
 
     void append_audit(const AuditEntry& entry) override;
     std::vector<AuditEntry> list_audit(std::size_t limit) override;
+    std::size_t delete_audit_before(Clock::time_point before) override;
 
     bool add_token(std::string_view name, std::string_view token_hash) override;
     bool remove_token(std::string_view name) override;
