@@ -12,16 +12,6 @@ Verdicts not_read() {
     return verdicts;
 }
 
-const char* verdict_name(TestVerdict verdict) {
-    switch (verdict) {
-    case TestVerdict::ok: return "OK";
-    case TestVerdict::failed: return "Failed";
-    case TestVerdict::skipped: return "Skip";
-    case TestVerdict::not_reached: break;
-    }
-    return "not reached";
-}
-
 // A release line the reading cut short ends with an ellipsis, so that nobody takes it for the whole line.
 std::string shown_release(const ReportReading& reading) {
     return reading.release_cut ? reading.release + "\xE2\x80\xA6" : reading.release;

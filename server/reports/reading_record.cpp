@@ -10,14 +10,14 @@ namespace {
 
 using lum::reports::Verdict;
 
-const char* verdict_name(Verdict verdict) {
+TestVerdict column_verdict(Verdict verdict) {
     switch (verdict) {
-    case Verdict::Ok: return "OK";
-    case Verdict::Failed: return "Failed";
-    case Verdict::Skip: return "Skip";
+    case Verdict::Ok: return TestVerdict::ok;
+    case Verdict::Failed: return TestVerdict::failed;
+    case Verdict::Skip: return TestVerdict::skipped;
     case Verdict::NotReached: break;
     }
-    return "not reached";
+    return TestVerdict::not_reached;
 }
 
 nlohmann::json test_json(const lum::reports::TestReading& test) {
@@ -32,7 +32,7 @@ nlohmann::json test_json(const lum::reports::TestReading& test) {
     figures["mbps"] = f.mbps ? nlohmann::json(*f.mbps) : nlohmann::json(nullptr);
     return {{"number", test.number},
             {"ran", test.ran},
-            {"verdict", verdict_name(test.verdict)},
+            {"verdict", verdict_name(column_verdict(test.verdict))},
             {"derived", test.derived},
             {"row_text", test.row_text},
             {"row_color", test.row_color},
@@ -50,16 +50,6 @@ nlohmann::json adapters_json(const std::vector<lum::reports::Adapter>& adapters)
                         {"gateways", adapter.gateways},
                         {"dns_servers", adapter.dns_servers}});
     return list;
-}
-
-TestVerdict column_verdict(Verdict verdict) {
-    switch (verdict) {
-    case Verdict::Ok: return TestVerdict::ok;
-    case Verdict::Failed: return TestVerdict::failed;
-    case Verdict::Skip: return TestVerdict::skipped;
-    case Verdict::NotReached: break;
-    }
-    return TestVerdict::not_reached;
 }
 
 // A figure of a test whose tools ran; nothing for one that did not run.

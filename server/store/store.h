@@ -51,6 +51,17 @@ struct ReportFilter {
 // A test's verdict as a reading keeps it: one small number per test, which SQL can filter and count by.
 enum class TestVerdict : std::uint8_t { not_reached = 0, ok = 1, failed = 2, skipped = 3 };
 
+// The verdict as the reading's JSON, the search, the CSV and the API name it.
+constexpr const char* verdict_name(TestVerdict verdict) {
+    switch (verdict) {
+    case TestVerdict::ok: return "OK";
+    case TestVerdict::failed: return "Failed";
+    case TestVerdict::skipped: return "Skip";
+    case TestVerdict::not_reached: break;
+    }
+    return "not reached";
+}
+
 // The tests a reading keeps a verdict for: the program's.
 inline constexpr std::size_t READING_TESTS = lum::TEST_COUNT;
 
