@@ -19,7 +19,8 @@ constexpr std::string_view USAGE =
     "usage:\n"
     "  lumresults serve --listen ADDR:PORT STORE [--trusted-proxy CIDR]... [--max-upload BYTES]\n"
     "                   [--threads N] [--connection-timeout SECONDS] [--metrics-from CIDR]...\n"
-    "                   [--keep-days N] [--keep-audit-days N]\n"
+    "                   [--keep-days N] [--keep-audit-days N] [--workers N]\n"
+    "                   [--connections-per-address N] [--staff-from CIDR]...\n"
     "  lumresults reports STORE [--ip ADDR] [--since YYYY-MM-DD] [--json]\n"
     "  lumresults report STORE ID\n"
     "  lumresults reanalyse STORE\n"
@@ -107,6 +108,12 @@ ServeOptions serve_options(Arguments arguments) {
             options.max_upload = number_of<std::uint64_t>(option, arguments.value_of(option), 1);
         } else if (option == "--threads") {
             options.http.threads = number_of<unsigned>(option, arguments.value_of(option), 1);
+        } else if (option == "--workers") {
+            options.http.workers = number_of<unsigned>(option, arguments.value_of(option), 1);
+        } else if (option == "--connections-per-address") {
+            options.http.connections_per_address = number_of<unsigned>(option, arguments.value_of(option), 1);
+        } else if (option == "--staff-from") {
+            options.http.staff_networks.push_back(cidr_of(option, arguments.value_of(option)));
         } else if (option == "--connection-timeout") {
             options.http.connection_timeout_s = number_of<unsigned>(option, arguments.value_of(option), 1);
         } else if (option == "--keep-days") {

@@ -15,14 +15,14 @@ std::vector<Route> dashboard_routes(DashboardSite& site) {
     };
     const std::vector<std::string_view> get{"GET", "HEAD"};
     std::vector<Route> routes;
-    routes.push_back({"support-bare",
-                      get,
-                      "/support",
-                      {},
-                      Access::Anyone,
-                      [](const Request&) { return Response::redirect("/support/", 301); },
-                      {}});
-    routes.push_back({"sign-in", get, "/support/sign-in", {}, Access::Anyone, &sign_in_form, {}});
+    routes.push_back(quick({"support-bare",
+                            get,
+                            "/support",
+                            {},
+                            Access::Anyone,
+                            [](const Request&) { return Response::redirect("/support/", 301); },
+                            {}}));
+    routes.push_back(quick({"sign-in", get, "/support/sign-in", {}, Access::Anyone, &sign_in_form, {}}));
     routes.push_back(
         {"sign-in-post", {"POST"}, "/support/sign-in", {}, Access::Anyone, {}, receiving(&receive_sign_in)});
     routes.push_back({"sign-out", {"POST"}, "/support/sign-out", {}, Access::Staff, {}, receiving(&receive_sign_out)});
@@ -31,8 +31,10 @@ std::vector<Route> dashboard_routes(DashboardSite& site) {
     routes.push_back({"report", get, "/support/reports/", {}, Access::Staff, with_site(&report_path), {}, true});
     routes.push_back({"api-reports", get, "/api/v1/reports", {}, Access::Token, with_site(&api_reports), {}});
     routes.push_back({"api-report", get, "/api/v1/reports/", {}, Access::Token, with_site(&api_report_path), {}, true});
-    routes.push_back({"support-css", get, "/assets/support.css", {}, Access::Anyone, &stylesheet, {}});
-    routes.push_back({"support-js", get, "/assets/support.js", {}, Access::Anyone, &script, {}});
+    routes.push_back(quick({"support-css", get, "/assets/support.css", {}, Access::Anyone, &stylesheet, {}}));
+    routes.push_back(quick({"support-js", get, "/assets/support.js", {}, Access::Anyone, &script, {}}));
+    for (Route& route : routes)
+        route.staff_facing = true;
     return routes;
 }
 

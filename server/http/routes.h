@@ -31,7 +31,17 @@ struct Route {
     std::function<Response(const Request&)> answer;                       // a request without a body
     std::function<std::unique_ptr<BodyReceiver>(const Request&)> receive; // or one whose body is read
     bool prefix = false; // path names a folder ("/support/reports/"): every path below it matches
+    // Answered on the thread that read the request: touches neither the store nor a password, and takes
+    // microseconds. Every other route's work is done on a worker while its connection waits.
+    bool quick = false;
+    // Staff use it (the sign-in form, say): with staff networks set, other callers are refused at once.
+    bool staff_facing = false;
 };
+
+inline Route quick(Route route) {
+    route.quick = true;
+    return route;
+}
 
 // Decides whether a request may use a Staff or Token route: nothing (and request.principal filled in) to
 // let it through, or the answer to refuse it with. The server refuses all such routes without one.

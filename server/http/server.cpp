@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "server/http/access_log.h"
+#include "server/http/gated_body.h"
 #include "server/http/shared_body.h"
 #include "server/http/time_text.h"
 
@@ -32,6 +33,8 @@ struct HttpServer::Exchange {
     std::uint64_t body_bytes = 0;
     std::optional<Response> held_refusal; // found mid-body, sent once the body has ended
     std::uint64_t dropped_bytes = 0;      // of the body after that refusal
+    bool handed_over = false;             // to a worker, the connection suspended meanwhile
+    std::optional<Response> worked;       // the worker's answer, set before the connection is resumed
 };
 
 namespace {
@@ -166,8 +169,8 @@ bool queue(MHD_Connection* connection, Exchange& exchange, const Response& respo
     return queued == MHD_YES;
 }
 
-bool from_monitoring(const HttpSettings& settings, const IpAddress& caller) {
-    for (const Cidr& network : settings.monitoring_networks)
+bool from_any(const std::vector<Cidr>& networks, const IpAddress& caller) {
+    for (const Cidr& network : networks)
         if (network.contains(caller)) return true;
     return false;
 }
@@ -183,7 +186,10 @@ template <typename Call> auto guarded(Call call) -> decltype(call()) {
     }
 }
 
-// What is known once the headers are in: a refusal, or the route and, for a body, its receiver.
+bool gated(const Route& route) { return route.access == Access::Staff || route.access == Access::Token; }
+
+// What is known once the headers are in, without asking the store: a refusal, or the route and, for a
+// body, its receiver. The gate asks the store, so it waits for the body's end and runs on a worker.
 std::optional<Response> begin_exchange(HttpServer& server, Exchange& exchange) {
     if (exchange.request.ambiguous_length)
         return Response::text(400, "conflicting Content-Length or Transfer-Encoding lines\n");
@@ -194,17 +200,43 @@ std::optional<Response> begin_exchange(HttpServer& server, Exchange& exchange) {
         return refusal;
     }
     const Route& route = *exchange.match.route;
-    if (route.access == Access::Monitoring && !from_monitoring(server.settings(), exchange.request.caller))
+    const HttpSettings& settings = server.settings();
+    if (route.access == Access::Monitoring && !from_any(settings.monitoring_networks, exchange.request.caller))
         return Response::text(403, "forbidden\n");
-    if (route.access == Access::Staff || route.access == Access::Token) {
-        if (!server.gate()) return Response::text(401, "unauthorized\n");
-        if (std::optional<Response> refusal = server.gate()(route.access, exchange.request)) return refusal;
-    }
+    const bool for_staff = route.staff_facing || gated(route);
+    if (for_staff && !settings.staff_networks.empty() && !from_any(settings.staff_networks, exchange.request.caller))
+        return Response::text(403, "forbidden: staff pages answer only the operator's own networks\n");
+    if (gated(route) && !server.gate()) return Response::text(401, "unauthorized\n");
     if (!route.receive) return std::nullopt;
-    exchange.receiver = route.receive(exchange.request);
+    if (gated(route))
+        exchange.receiver = std::make_unique<GatedBody>(server.gate(), route, exchange.request);
+    else
+        exchange.receiver = route.receive(exchange.request);
     ++server.bodies_in_flight;
     exchange.in_flight = true;
     return exchange.receiver->refusal();
+}
+
+// The answer once the whole request is in.
+Response answer(HttpServer& server, Exchange& exchange) {
+    if (exchange.receiver) return exchange.receiver->finish();
+    const Route& route = *exchange.match.route;
+    if (gated(route))
+        if (std::optional<Response> refusal = server.gate()(route.access, exchange.request)) return *refusal;
+    return route.answer(exchange.request);
+}
+
+// The connection waits, suspended, while a worker answers; the library calls on_request again once it
+// is resumed. False when the pool is stopping: the caller answers itself.
+bool hand_over(HttpServer& server, MHD_Connection* connection, Exchange& exchange) {
+    exchange.handed_over = true;
+    MHD_suspend_connection(connection);
+    const bool taken = server.workers().run([&server, connection, &exchange] {
+        exchange.worked = guarded([&] { return answer(server, exchange); });
+        MHD_resume_connection(connection);
+    });
+    if (!taken) MHD_resume_connection(connection);
+    return taken;
 }
 
 std::chrono::steady_clock::time_point headers_deadline(const HttpSettings& settings) {
@@ -219,10 +251,22 @@ void on_connection(void* context, MHD_Connection* connection, void**, MHD_Connec
     auto& server = *static_cast<HttpServer*>(context);
     if (code == MHD_CONNECTION_NOTIFY_CLOSED) {
         server.watch().forget(connection);
+        server.address_limit().closed(connection);
         return;
     }
     const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
     if (info != nullptr) server.watch().watch(connection, info->connect_fd, headers_deadline(server.settings()));
+    const MHD_ConnectionInfo* peer = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+    if (peer != nullptr)
+        if (const std::optional<IpAddress> address = address_of(peer->client_addr))
+            server.address_limit().opened(connection, *address);
+}
+
+// The library's own per-address limit would count a trusted proxy, which carries every caller behind it.
+MHD_Result on_accept(void* context, const sockaddr* peer, socklen_t) {
+    auto& server = *static_cast<HttpServer*>(context);
+    const std::optional<IpAddress> address = address_of(peer);
+    return !address || server.address_limit().may_connect(*address) ? MHD_YES : MHD_NO;
 }
 
 MHD_Result on_request(void* context, MHD_Connection* connection, const char* url, const char* method,
@@ -259,9 +303,12 @@ MHD_Result on_request(void* context, MHD_Connection* connection, const char* url
     }
     if (exchange->answered) return MHD_YES;
     if (exchange->held_refusal) return queue(connection, *exchange, *exchange->held_refusal) ? MHD_YES : MHD_NO;
-    const Response response = guarded([&] {
-        return exchange->receiver ? exchange->receiver->finish() : exchange->match.route->answer(exchange->request);
-    });
+    const Route& route = *exchange->match.route;
+    if (!exchange->worked && !exchange->handed_over && !(route.quick && !gated(route)) &&
+        hand_over(server, connection, *exchange))
+        return MHD_YES;
+    const Response response =
+        exchange->worked ? std::move(*exchange->worked) : guarded([&] { return answer(server, *exchange); });
     // A large answer (a download) may take as long to reach a slow line as a body may take to arrive; the
     // library's own time-out still cuts off a client that stops reading.
     if (response.shared_body || response.streamed_body)
@@ -337,17 +384,19 @@ void log_library_message(void*, const char* format, va_list arguments) {
 } // namespace
 
 HttpServer::HttpServer(HttpSettings settings, std::vector<Route> routes, Metrics& metrics, Gate gate)
-    : settings_(std::move(settings)), routes_(std::move(routes)), metrics_(metrics), gate_(std::move(gate)) {
+    : settings_(std::move(settings)), routes_(std::move(routes)), metrics_(metrics), gate_(std::move(gate)),
+      address_limit_(settings_.connections_per_address, settings_.trusted_proxies), workers_(settings_.workers) {
     SocketAddress address = socket_address_of(settings_.listen);
     // The library would write its Date line ahead of every header the handler adds; the public-address
     // answer must start with its own line, so the date is written by queue(), after the handler's.
-    unsigned flags = MHD_USE_EPOLL_INTERNAL_THREAD | MHD_USE_ITC | MHD_USE_ERROR_LOG | MHD_USE_SUPPRESS_DATE_NO_CLOCK;
+    unsigned flags =
+        MHD_USE_EPOLL_INTERNAL_THREAD | MHD_ALLOW_SUSPEND_RESUME | MHD_USE_ERROR_LOG | MHD_USE_SUPPRESS_DATE_NO_CLOCK;
     // An IPv6 address takes IPv4 callers too ("[::]:80" serves both); they are seen as IPv4-mapped
     // addresses, which decide_caller() and the log write as dotted IPv4.
     if (address.v6) flags |= MHD_USE_DUAL_STACK;
     // clang-format off
     daemon_ = MHD_start_daemon(
-        flags, settings_.listen.port, nullptr, nullptr, &on_request, this,
+        flags, settings_.listen.port, &on_accept, this, &on_request, this,
         MHD_OPTION_EXTERNAL_LOGGER, &log_library_message, nullptr, // first, or early messages miss it
         MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&address.storage),
         MHD_OPTION_THREAD_POOL_SIZE, settings_.threads > 1 ? settings_.threads : 0u, // 1: the polling thread alone
@@ -364,6 +413,7 @@ HttpServer::HttpServer(HttpSettings settings, std::vector<Route> routes, Metrics
 }
 
 HttpServer::~HttpServer() {
+    workers_.stop(); // every connection a worker holds is resumed with its answer first
     if (daemon_ != nullptr) MHD_stop_daemon(daemon_);
     if (listen_fd_ >= 0) ::close(listen_fd_);
 }

@@ -7,10 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "server/http/address_limit.h"
 #include "server/http/caller_address.h"
 #include "server/http/connection_watch.h"
 #include "server/http/metrics.h"
 #include "server/http/routes.h"
+#include "server/http/worker_pool.h"
 
 struct MHD_Daemon;
 
@@ -30,6 +32,11 @@ struct HttpSettings {
     unsigned threads = 2;
     unsigned connection_timeout_s = 30; // idle or slow connections are closed after this
     unsigned connection_limit = 1024;
+    // A caller (an IPv4 address, an IPv6 /64) holds at most this many at once; trusted proxies are exempt.
+    unsigned connections_per_address = 64;
+    unsigned workers = 4; // threads for the store, password hashing and reading reports back
+    // When not empty, staff routes answer only callers from these networks; others get 403.
+    std::vector<Cidr> staff_networks;
 };
 
 class HttpServer {
@@ -53,6 +60,8 @@ public:
     const Gate& gate() const { return gate_; }
     Metrics& metrics() { return metrics_; }
     ConnectionWatch& watch() { return watch_; }
+    AddressLimit& address_limit() { return address_limit_; }
+    WorkerPool& workers() { return workers_; }
     std::atomic<int> bodies_in_flight{0};
 
 private:
@@ -61,6 +70,8 @@ private:
     Metrics& metrics_;
     Gate gate_;
     ConnectionWatch watch_;
+    AddressLimit address_limit_;
+    WorkerPool workers_; // stopped before the library, so that no connection is left suspended
     MHD_Daemon* daemon_ = nullptr;
     int listen_fd_ = -1;
 };

@@ -30,18 +30,18 @@ std::shared_ptr<SharedBody> make_download_body() {
 
 std::vector<Route> results_routes(Site& site) {
     std::vector<Route> routes;
-    routes.push_back({"ip", {"GET", "HEAD"}, "/ip/", {}, Access::Anyone, &public_address, {}});
-    routes.push_back({"download",
-                      {"GET", "HEAD"},
-                      "/10mb.bin",
-                      {},
-                      Access::Anyone,
-                      [&site](const Request&) {
-                          Response response;
-                          response.shared_body = site.download;
-                          return response;
-                      },
-                      {}});
+    routes.push_back(quick({"ip", {"GET", "HEAD"}, "/ip/", {}, Access::Anyone, &public_address, {}}));
+    routes.push_back(quick({"download",
+                            {"GET", "HEAD"},
+                            "/10mb.bin",
+                            {},
+                            Access::Anyone,
+                            [&site](const Request&) {
+                                Response response;
+                                response.shared_body = site.download;
+                                return response;
+                            },
+                            {}}));
     routes.push_back(
         {"upload", {"POST"}, "/lumnettestresult.php", {}, Access::Anyone, {}, [&site](const Request& request) {
              return receive_report(request, site.store, site.metrics, site.upload);
@@ -49,16 +49,16 @@ std::vector<Route> results_routes(Site& site) {
     // Before the front page: the speed test's page is "/" with its query.
     for (Route& route : speedtest::speedtest_routes(site.speed_test))
         routes.push_back(std::move(route));
-    routes.push_back(
-        {"front", {"GET", "HEAD"}, "/", {}, Access::Anyone, [](const Request&) { return html(front_page()); }, {}});
-    routes.push_back(
+    routes.push_back(quick(
+        {"front", {"GET", "HEAD"}, "/", {}, Access::Anyone, [](const Request&) { return html(front_page()); }, {}}));
+    routes.push_back(quick(
         {"metrics",
          {"GET"},
          "/metrics",
          {},
          Access::Monitoring,
          [&site](const Request&) { return Response::text(200, site.metrics.render(), "text/plain; version=0.0.4"); },
-         {}});
+         {}}));
     for (Route& route : dashboard::dashboard_routes(site.dashboard_site))
         routes.push_back(std::move(route));
     return routes;

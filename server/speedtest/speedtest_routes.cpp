@@ -14,14 +14,15 @@ std::vector<Route> speedtest_routes(SpeedTestSite& site) {
         return [&site, handler](const Request& request) { return handler(site, request); };
     };
     std::vector<Route> routes;
-    routes.push_back({"speedtest", get, "/", "lumnettest", Access::Anyone, &page, {}});
-    routes.push_back({"speedtest-js", get, "/speedtest/speedtest.js", {}, Access::Anyone, &script, {}});
-    routes.push_back({"speedtest-css", get, "/speedtest/speedtest.css", {}, Access::Anyone, &stylesheet, {}});
-    routes.push_back({"speedtest-worker", get, "/speedtest/worker.js", {}, Access::Anyone, &worker, {}});
-    routes.push_back({"speedtest-ping", get, "/speedtest/ping", {}, Access::Anyone, &ping, {}});
-    routes.push_back({"speedtest-download", get, "/speedtest/download", {}, Access::Anyone, with_site(&download), {}});
+    routes.push_back(quick({"speedtest", get, "/", "lumnettest", Access::Anyone, &page, {}}));
+    routes.push_back(quick({"speedtest-js", get, "/speedtest/speedtest.js", {}, Access::Anyone, &script, {}}));
+    routes.push_back(quick({"speedtest-css", get, "/speedtest/speedtest.css", {}, Access::Anyone, &stylesheet, {}}));
+    routes.push_back(quick({"speedtest-worker", get, "/speedtest/worker.js", {}, Access::Anyone, &worker, {}}));
+    routes.push_back(quick({"speedtest-ping", get, "/speedtest/ping", {}, Access::Anyone, &ping, {}}));
     routes.push_back(
-        {"speedtest-upload", {"POST"}, "/speedtest/upload", {}, Access::Anyone, {}, receiving(&receive_upload)});
+        quick({"speedtest-download", get, "/speedtest/download", {}, Access::Anyone, with_site(&download), {}}));
+    routes.push_back(
+        quick({"speedtest-upload", {"POST"}, "/speedtest/upload", {}, Access::Anyone, {}, receiving(&receive_upload)}));
     routes.push_back(
         {"speedtest-result", {"POST"}, "/speedtest/result", {}, Access::Anyone, {}, receiving(&receive_result)});
     routes.push_back({"api-speedtests", get, "/api/v1/speedtests", {}, Access::Token, with_site(&api_speed_tests), {}});
