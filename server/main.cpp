@@ -20,7 +20,7 @@ constexpr std::string_view USAGE =
     "  lumresults serve --listen ADDR:PORT STORE [--trusted-proxy CIDR]... [--max-upload BYTES]\n"
     "                   [--threads N] [--connection-timeout SECONDS] [--metrics-from CIDR]...\n"
     "                   [--keep-days N] [--keep-audit-days N] [--workers N]\n"
-    "                   [--connections-per-address N] [--staff-from CIDR]...\n"
+    "                   [--connection-limit N] [--connections-per-address N] [--staff-from CIDR]...\n"
     "  lumresults reports STORE [--ip ADDR] [--since YYYY-MM-DD] [--json]\n"
     "  lumresults report STORE ID\n"
     "  lumresults reanalyse STORE\n"
@@ -110,6 +110,8 @@ ServeOptions serve_options(Arguments arguments) {
             options.http.threads = number_of<unsigned>(option, arguments.value_of(option), 1);
         } else if (option == "--workers") {
             options.http.workers = number_of<unsigned>(option, arguments.value_of(option), 1);
+        } else if (option == "--connection-limit") {
+            options.http.connection_limit = number_of<unsigned>(option, arguments.value_of(option), 1);
         } else if (option == "--connections-per-address") {
             options.http.connections_per_address = number_of<unsigned>(option, arguments.value_of(option), 1);
         } else if (option == "--staff-from") {

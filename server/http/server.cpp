@@ -394,12 +394,16 @@ HttpServer::HttpServer(HttpSettings settings, std::vector<Route> routes, Metrics
     // An IPv6 address takes IPv4 callers too ("[::]:80" serves both); they are seen as IPv4-mapped
     // addresses, which decide_caller() and the log write as dotted IPv4.
     if (address.v6) flags |= MHD_USE_DUAL_STACK;
+    // One thread is the polling thread alone: the library would warn about a pool of none.
+    const MHD_OptionItem pool[] = {
+        {settings_.threads > 1 ? MHD_OPTION_THREAD_POOL_SIZE : MHD_OPTION_END, settings_.threads, nullptr},
+        {MHD_OPTION_END, 0, nullptr}};
     // clang-format off
     daemon_ = MHD_start_daemon(
         flags, settings_.listen.port, &on_accept, this, &on_request, this,
         MHD_OPTION_EXTERNAL_LOGGER, &log_library_message, nullptr, // first, or early messages miss it
         MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&address.storage),
-        MHD_OPTION_THREAD_POOL_SIZE, settings_.threads > 1 ? settings_.threads : 0u, // 1: the polling thread alone
+        MHD_OPTION_ARRAY, pool,
         MHD_OPTION_CONNECTION_TIMEOUT, settings_.connection_timeout_s,
         MHD_OPTION_CONNECTION_LIMIT, settings_.connection_limit,
         MHD_OPTION_CONNECTION_MEMORY_LIMIT, CONNECTION_MEMORY,

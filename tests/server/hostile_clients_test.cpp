@@ -2,6 +2,10 @@
 // a report.
 #include <gtest/gtest.h>
 
+#include <sqlite3.h>
+
+#include <future>
+#include <memory>
 #include <optional>
 #include <thread>
 
@@ -97,6 +101,71 @@ TEST_F(HostileClientsTest, CrawlingClientsBlockNobodyAndAreCutOff) {
     expect_still_serving();
 }
 
+// A host that opens all the connections it may, sending upload headers slowly, holds only its own share:
+// another subscriber's start-up check is still answered.
+TEST_F(HostileClientsTest, OneAddressCannotTakeEveryConnection) {
+    constexpr unsigned TOTAL = 40;
+    constexpr unsigned PER_ADDRESS = 10;
+    const ServerChild server(prepared(folder_.path() / "limited"),
+                             {"--threads", "2", "--connection-limit", std::to_string(TOTAL),
+                              "--connections-per-address", std::to_string(PER_ADDRESS)},
+                             folder_.path() / "limited.log");
+    std::vector<RawConnection> attacker;
+    for (unsigned n = 0; n < TOTAL; ++n)
+        if (auto connection = RawConnection::open(server.port()); connection)
+            if (connection->send_all("POST /lumnettestresult.php HTTP/1.1\r\nHost: 127.0.0.1\r\n"))
+                attacker.push_back(std::move(*connection));
+    std::size_t kept = 0;
+    for (RawConnection& connection : attacker)
+        kept += connection.closed_by_peer(200ms) ? 0 : 1;
+    // Connections being accepted on both threads at once may each still see room.
+    EXPECT_LE(kept, PER_ADDRESS + 2);
+    EXPECT_GE(kept, PER_ADDRESS);
+    const auto answer =
+        exchange(server.port(), "HEAD /ip/ HTTP/1.1\r\nAccept: */*\r\nHost: 127.0.0.1\r\n\r\n", 5s, true, "127.0.0.2");
+    ASSERT_TRUE(answer) << "another subscriber was refused; log " << server.log();
+    EXPECT_EQ(answer->header("Client-IP-Address"), "127.0.0.2");
+}
+
+// A store that makes its writers wait (another process holds its lock) delays the upload, never the start-up
+// check: the only thread reading requests is free while a worker waits, and the upload is kept in the end.
+TEST_F(HostileClientsTest, AStoreThatWaitsDelaysNoOtherCaller) {
+    const std::filesystem::path data = prepared(folder_.path() / "one-thread");
+    ServerChild server(data, {"--threads", "1"}, folder_.path() / "one-thread.log");
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open((data / "lumresults.sqlite3").c_str(), &raw), SQLITE_OK);
+    const std::unique_ptr<sqlite3, decltype(&sqlite3_close)> holder(raw, &sqlite3_close);
+    ASSERT_EQ(sqlite3_exec(raw, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    auto upload = std::async(std::launch::async, [&] {
+        return exchange(server.port(), upload_request(program_upload_body("kept after the wait\r\n")), 20s);
+    });
+    std::this_thread::sleep_for(300ms); // the upload is waiting for the lock by now
+    const auto answer =
+        exchange(server.port(), "HEAD /ip/ HTTP/1.1\r\nAccept: */*\r\nHost: 127.0.0.1\r\n\r\n", 2s, true, "127.0.0.2");
+    EXPECT_TRUE(answer) << "/ip/ waited behind the store";
+    ASSERT_EQ(sqlite3_exec(raw, "ROLLBACK", nullptr, nullptr, nullptr), SQLITE_OK);
+    const auto stored = upload.get();
+    ASSERT_TRUE(stored) << "log " << server.log();
+    EXPECT_TRUE(acknowledged_id(*stored)) << stored->status << " " << stored->body;
+}
+
+// With staff networks named, staff pages refuse everyone else before any work; the program's paths do not.
+TEST_F(HostileClientsTest, StaffPagesAnswerOnlyStaffNetworks) {
+    const ServerChild server(prepared(folder_.path() / "staff-only"), {"--staff-from", "127.0.0.1/32"},
+                             folder_.path() / "staff-only.log");
+    for (const std::string path : {"/support/sign-in", "/support/", "/api/v1/reports", "/support/nothing-here"}) {
+        const auto outsider = exchange(server.port(), simple_request("GET", path), 5s, false, "127.0.0.2");
+        ASSERT_TRUE(outsider) << path;
+        EXPECT_EQ(outsider->status, path == "/support/nothing-here" ? 404 : 403) << path;
+    }
+    const auto staff = exchange(server.port(), simple_request("GET", "/support/sign-in"));
+    ASSERT_TRUE(staff);
+    EXPECT_EQ(staff->status, 200);
+    const auto subscriber = exchange(server.port(), simple_request("GET", "/ip/"), 5s, false, "127.0.0.2");
+    ASSERT_TRUE(subscriber);
+    EXPECT_EQ(subscriber->status, 200);
+}
+
 TEST_F(HostileClientsTest, HugeHeadersAreRefusedClearly) {
     const std::string request = "GET /ip/ HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Flood: " + std::string(64 * 1024, 'h') +
                                 "\r\nConnection: close\r\n\r\n";
@@ -110,8 +179,8 @@ TEST_F(HostileClientsTest, HugeHeadersAreRefusedClearly) {
 // another past it. Two different lengths, or a length beside chunked coding, are refused on every path.
 TEST_F(HostileClientsTest, AmbiguousBodyLengthsAreRefusedOnEveryPath) {
     const std::string body = program_upload_body("smuggled\r\n");
-    const std::string head = "POST /lumnettestresult.php HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: " +
-                             PROGRAM_TYPE + "\r\nConnection: close\r\n";
+    const std::string head = "POST /lumnettestresult.php HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: " + PROGRAM_TYPE +
+                             "\r\nConnection: close\r\n";
     const std::string length = "Content-Length: " + std::to_string(body.size()) + "\r\n";
     const std::vector<std::string> requests = {
         head + length + "Content-Length: 5\r\n\r\n" + body,

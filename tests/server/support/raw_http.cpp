@@ -1,6 +1,7 @@
 // tests/server/support/raw_http.cpp: the bare HTTP client: sockets, bounded reads, and just enough parsing.
 #include "raw_http.h"
 
+#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -56,14 +57,18 @@ std::optional<std::string> HttpResponse::header(std::string_view name) const {
     return std::nullopt;
 }
 
-std::optional<RawConnection> RawConnection::open(int port) {
+std::optional<RawConnection> RawConnection::open(int port, std::string_view from) {
     UniqueFd socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_in source{};
+    source.sin_family = AF_INET;
+    if (!socket || inet_pton(AF_INET, std::string(from).c_str(), &source.sin_addr) != 1 ||
+        bind(socket.get(), reinterpret_cast<sockaddr*>(&source), sizeof source) != 0)
+        return std::nullopt;
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<std::uint16_t>(port));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (!socket || connect(socket.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
-        return std::nullopt;
+    if (connect(socket.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return std::nullopt;
     return RawConnection(std::move(socket));
 }
 
@@ -151,8 +156,9 @@ std::string simple_request(std::string_view method, std::string_view path) {
            "Connection: close\r\n\r\n";
 }
 
-std::optional<HttpResponse> exchange(int port, std::string_view request, Milliseconds limit, bool to_head) {
-    auto connection = RawConnection::open(port);
+std::optional<HttpResponse> exchange(int port, std::string_view request, Milliseconds limit, bool to_head,
+                                     std::string_view from) {
+    auto connection = RawConnection::open(port, from);
     if (!connection || !connection->send_all(request)) return std::nullopt;
     return connection->read_response(limit, to_head);
 }

@@ -23,12 +23,12 @@ struct HttpResponse {
     std::optional<std::string> header(std::string_view name) const;
 };
 
-// One TCP connection to 127.0.0.1. Every wait is bounded, so a server that hangs fails a test instead of
-// hanging it.
+// One TCP connection to 127.0.0.1, from 127.0.0.1 or another loopback address. Every wait is bounded, so a server that
+// hangs fails a test instead of hanging it.
 class RawConnection {
 public:
     // Nothing when the connection cannot be made (no server listening, say).
-    static std::optional<RawConnection> open(int port);
+    static std::optional<RawConnection> open(int port, std::string_view from = "127.0.0.1");
 
     // False when the peer has gone; never raises SIGPIPE.
     bool send_all(std::string_view bytes);
@@ -60,7 +60,7 @@ std::string simple_request(std::string_view method, std::string_view path);
 
 // Opens, sends, reads one response; nothing when any step fails.
 std::optional<HttpResponse> exchange(int port, std::string_view request, Milliseconds limit = Milliseconds(10000),
-                                     bool to_head = false);
+                                     bool to_head = false, std::string_view from = "127.0.0.1");
 
 // The id of an "OK <id>" acknowledgement (a line end after it allowed); nothing for any other body.
 std::optional<long long> acknowledged_id(const HttpResponse& response);
