@@ -13,7 +13,7 @@
 #include "server/reports/reading_record.h"
 #include "server/store/store.h"
 
-#include "scenario_files.h"
+#include "lab_report.h"
 
 #include <algorithm>
 #include <atomic>
@@ -32,16 +32,6 @@ using lumresults::Clock;
 
 constexpr int fill_threads = 8;
 constexpr int samples = 7;
-
-// The lab's passing run, as the program uploads it.
-std::string passing_report(const fs::path& work) {
-    const fs::path scenarios = LUM_LAB_SCENARIOS;
-    lum::lab::merge_scenario(scenarios / "base", scenarios / "all-pass", work / "all-pass");
-    std::string report;
-    for (const std::string& line : lum::lab::expected_report(scenarios / "all-pass" / "report.txt", work / "all-pass"))
-        report += line + "\r\n";
-    return report;
-}
 
 // Puts `count` reports from 250 callers in 100.100.0.0/16, a minute apart, and reads each.
 void fill(lumresults::Store& store, const fs::path& content, std::size_t size, int count) {
@@ -92,7 +82,7 @@ int main(int argc, char** argv) {
     const fs::path work = argv[2];
     fs::remove_all(work);
     fs::create_directories(work);
-    const std::string bytes = passing_report(work);
+    const std::string bytes = lum::bench::passing_report(work);
     std::ofstream(work / "report.txt", std::ios::binary) << bytes;
     const lumresults::StoreLocation location{work / "data", argc > 3 ? argv[3] : ""};
     const auto store = lumresults::open_store(location);
