@@ -11,6 +11,7 @@
 
 #include "raw_http.h"
 #include "server_child.h"
+#include "staff_client.h"
 #include "stored_reports.h"
 #include "test_support.h"
 
@@ -127,8 +128,9 @@ TEST_F(HostileClientsTest, OneAddressCannotTakeEveryConnection) {
     EXPECT_EQ(answer->header("Client-IP-Address"), "127.0.0.2");
 }
 
-// A store that makes its writers wait (another process holds its lock) delays the upload, never the start-up
-// check: the only thread reading requests is free while a worker waits, and the upload is kept in the end.
+// A store that makes its writers wait (another process holds its lock) delays the upload and the sign-in,
+// never the start-up check: the only thread reading requests is free while workers wait, and the upload is
+// kept in the end.
 TEST_F(HostileClientsTest, AStoreThatWaitsDelaysNoOtherCaller) {
     const std::filesystem::path data = prepared(folder_.path() / "one-thread");
     ServerChild server(data, {"--threads", "1"}, folder_.path() / "one-thread.log");
@@ -139,11 +141,13 @@ TEST_F(HostileClientsTest, AStoreThatWaitsDelaysNoOtherCaller) {
     auto upload = std::async(std::launch::async, [&] {
         return exchange(server.port(), upload_request(program_upload_body("kept after the wait\r\n")), 20s);
     });
+    auto sign_in = std::async(std::launch::async, [&] { return post_sign_in(server.port(), "someone", "wrong"); });
     std::this_thread::sleep_for(300ms); // the upload is waiting for the lock by now
     const auto answer =
         exchange(server.port(), "HEAD /ip/ HTTP/1.1\r\nAccept: */*\r\nHost: 127.0.0.1\r\n\r\n", 2s, true, "127.0.0.2");
     EXPECT_TRUE(answer) << "/ip/ waited behind the store";
     ASSERT_EQ(sqlite3_exec(raw, "ROLLBACK", nullptr, nullptr, nullptr), SQLITE_OK);
+    EXPECT_EQ(sign_in.get().status, 401);
     const auto stored = upload.get();
     ASSERT_TRUE(stored) << "log " << server.log();
     EXPECT_TRUE(acknowledged_id(*stored)) << stored->status << " " << stored->body;
