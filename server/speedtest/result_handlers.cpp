@@ -11,6 +11,7 @@
 #include "server/speedtest/handlers.h"
 
 #include "server/common/blanks.h"
+#include "server/dashboard/access_audit.h"
 #include "server/dashboard/display_text.h"
 #include "server/dashboard/page_response.h"
 #include "server/dashboard/search_query.h"
@@ -133,6 +134,7 @@ Response api_speed_tests(SpeedTestSite& site, const Request& request) {
     json rows = json::array();
     for (const SpeedTest& test : site.store.search_speed_tests(search))
         rows.push_back(speed_test_json(test));
+    dashboard::audit_search(site.store, request, "speed tests listed", query.form);
     return json_response(200, json{{"speedtests", std::move(rows)}}.dump());
 }
 

@@ -17,7 +17,7 @@ namespace lumresults::speedtest {
 constexpr std::uint64_t MOST_TRANSFER_BYTES = 256ull * 1024 * 1024;
 
 struct SpeedTestSite {
-    SpeedTestStore& store;
+    Store& store; // the speed tests, and the audit of listing them
     // Random bytes in a memory file; downloads send them over and over, never making more.
     std::shared_ptr<SharedBody> random;
     // Upload times are told to the page on this clock: the server's steady clock since it started.

@@ -151,4 +151,39 @@ TEST_F(SecurityTest, FormsWithoutTheirCsrfTokenAreRefused) {
     EXPECT_EQ(send(form_request("GET", "/support/", cookie)).status, 303);
 }
 
+// A search names subscribers as a report page does: each search, export and listing is written to the audit
+// log with who asked, from where and for what, the filters bounded however long they were typed.
+TEST_F(SecurityTest, SearchesExportsAndListingsAreAudited) {
+    const std::string token = lumresults::dashboard::random_token();
+    lumresults::open_sqlite_store(folder_.path() / "data")->add_token("crm", lumresults::dashboard::token_key(token));
+    const std::optional<std::string> session = sign_in();
+    ASSERT_TRUE(session);
+    const std::string cookie = "Cookie: lumresults_session=" + *session + "\r\n";
+    const std::string bearer = "Authorization: Bearer " + token + "\r\n";
+    const std::string long_start(5000, '1');
+    const struct {
+        std::string target;
+        std::string headers;
+        std::string user, action, detail;
+    } cases[] = {
+        {"/support/?ip=10.1.2.3", cookie, "ana", "reports searched", "ip=10.1.2.3"},
+        {"/support/", cookie, "ana", "reports searched", ""},
+        {"/support/reports.csv?ip=10.1.&match=prefix&failed=any", cookie, "ana", "reports exported",
+         "ip=10.1.&match=prefix&failed=any"},
+        {"/api/v1/reports?from=2026-05-01&format=csv", bearer, "crm", "reports listed", "from=2026-05-01"},
+        {"/api/v1/speedtests?ip=10.1.&match=prefix", bearer, "crm", "speed tests listed", "ip=10.1.&match=prefix"},
+        {"/support/?match=prefix&ip=" + long_start, cookie, "ana", "reports searched",
+         "ip=" + long_start.substr(0, 253) + "\xE2\x80\xA6"},
+    };
+    const auto store = lumresults::open_sqlite_store(folder_.path() / "data");
+    for (const auto& c : cases) {
+        ASSERT_EQ(send(form_request("GET", c.target, c.headers)).status, 200) << c.target;
+        const std::vector<lumresults::AuditEntry> newest = store->list_audit(1);
+        ASSERT_EQ(newest.size(), 1u);
+        EXPECT_EQ(std::tie(newest[0].user, newest[0].address, newest[0].action, newest[0].detail),
+                  std::tie(c.user, "127.0.0.1", c.action, c.detail))
+            << c.target;
+    }
+}
+
 } // namespace
