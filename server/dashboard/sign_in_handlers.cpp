@@ -4,6 +4,7 @@
 // short-lived cookie that only this site can set, so a form posted from elsewhere cannot match it.
 #include <string>
 
+#include "server/http/cross_site.h"
 #include "server/http/form_body.h"
 #include "server/dashboard/handlers.h"
 #include "server/dashboard/page_response.h"
@@ -69,6 +70,10 @@ Response sign_in(DashboardSite& site, const Request& request, const FormFields& 
     const std::string user = form.value("user").value_or("");
     const std::optional<std::string> cookies = request.header("Cookie");
     const std::optional<std::string> cookie = cookies ? cookie_value(*cookies, SIGN_IN_COOKIE) : std::nullopt;
+    // Another site's page could otherwise sign a browser in to an account of its choosing (whose searches
+    // it would then see): refused by its Origin before the form's token is even compared.
+    if (from_another_site(request))
+        return form_page(403, request, next, user, "Sign in from this site's own sign-in page.");
     if (!cookie || !same_token(*cookie, form.value("csrf").value_or("")))
         return form_page(403, request, next, user, "This sign-in form has expired. Please sign in again.");
     const SignInResult result = dashboard::sign_in(site.store, user, form.value("password").value_or(""),
