@@ -85,6 +85,18 @@ int run_token_action(StaffStore& store, TokenAction action, const std::string& n
     return std::fflush(stdout) == 0 ? 0 : 1;
 }
 
+// One audit line as the command prints it. A line that stands for repeats says how many and until when
+// ("sign-in refused ×37 until ..."), and when they typed other names than the one shown, says that too.
+std::string audit_line(const AuditEntry& entry) {
+    std::string user = escaped_for_terminal(entry.user);
+    if (entry.other_users) user += " and other names";
+    std::string action = escaped_for_terminal(entry.action);
+    if (entry.repeats > 1)
+        action += " \xC3\x97" + std::to_string(entry.repeats) + " until " + utc_text(entry.last, false);
+    return utc_text(entry.time, false) + "\t" + user + "\t" + escaped_for_terminal(entry.address) + "\t" + action +
+           "\t" + escaped_for_terminal(entry.detail) + "\n";
+}
+
 } // namespace
 
 int user_command(UserAction action, const StoreLocation& store, const std::string& name) {
@@ -109,9 +121,7 @@ int token_command(TokenAction action, const StoreLocation& store, const std::str
 int audit_command(const StoreLocation& store, std::size_t limit) {
     try {
         for (const AuditEntry& entry : open_store(store)->list_audit(limit)) {
-            const std::string line = utc_text(entry.time, false) + "\t" + escaped_for_terminal(entry.user) + "\t" +
-                                     escaped_for_terminal(entry.address) + "\t" + escaped_for_terminal(entry.action) +
-                                     "\t" + escaped_for_terminal(entry.detail) + "\n";
+            const std::string line = audit_line(entry);
             std::fwrite(line.data(), 1, line.size(), stdout);
         }
         return std::fflush(stdout) == 0 ? 0 : 1;

@@ -7,6 +7,7 @@
 
 #include "server/common/sha256.h"
 #include "server/common/sodium_start.h"
+#include "server/dashboard/sign_in_throttle.h"
 
 namespace lumresults::dashboard {
 namespace {
@@ -34,13 +35,11 @@ void audit(StaffStore& store, Clock::time_point now, std::string_view user, std:
     store.append_audit({now, std::string(user), std::string(address), std::string(action), std::string(detail)});
 }
 
-// Why a sign-in may not even be tried now: "account" or "address" held, or nothing.
-std::string_view throttled_by(StaffStore& store, std::string_view user, std::string_view address, Clock::time_point now,
-                              const AccountPolicy& policy) {
-    const Clock::time_point since = now - policy.throttle_window;
-    if (store.refused_sign_ins_of_user(user, since) >= policy.refusals_per_user) return "account";
-    if (store.refused_sign_ins_from(address, since) >= policy.refusals_per_address) return "address";
-    return {};
+// Anonymous refusals from one address within the window share a line: a flood costs the log one line.
+void audit_repeat(StaffStore& store, Clock::time_point now, std::string_view user, std::string_view address,
+                  std::string_view action, std::string_view detail, const AccountPolicy& policy) {
+    store.repeat_audit({now, std::string(user), std::string(address), std::string(action), std::string(detail)},
+                       now - policy.throttle_window);
 }
 
 // The stored user whose password this is, else nothing, with the same work done either way.
@@ -96,19 +95,25 @@ SignInResult sign_in(StaffStore& store, std::string_view typed_user, std::string
                      std::string_view address, Clock::time_point now, const AccountPolicy& policy) {
     // Anyone may type any name: what is kept of one that no account can have is bounded.
     const bool no_account = typed_user.size() > MOST_USER_NAME_BYTES;
-    const std::string kept = no_account ? std::string(typed_user.substr(0, MOST_USER_NAME_BYTES)) + "\xE2\x80\xA6"
-                                        : std::string(typed_user);
+    const std::string kept =
+        no_account ? std::string(typed_user.substr(0, MOST_USER_NAME_BYTES)) + "\xE2\x80\xA6" : std::string(typed_user);
     const std::string_view user = kept;
     SignInResult result;
-    if (const std::string_view held = throttled_by(store, user, address, now, policy); !held.empty()) {
-        audit(store, now, user, address, "sign-in throttled", std::string(held) + " held");
+    // Decided before any hashing: a held caller costs the server a few statements, never argon2's memory.
+    // The store keeps milliseconds: a refusal made exactly a window ago has left it, as the hold's
+    // Retry-After (its oldest refusal plus the window) told the caller.
+    const Clock::time_point window_start = now - policy.throttle_window + std::chrono::milliseconds(1);
+    const RefusedSignIns refused = store.refused_sign_ins(user, address, window_start);
+    if (const std::optional<SignInHold> hold = sign_in_hold(refused, now, policy)) {
+        audit_repeat(store, now, user, address, "sign-in throttled", hold->reason, policy);
         result.outcome = SignInOutcome::Throttled;
+        result.retry_after = hold->retry_after;
         return result;
     }
     const std::optional<StaffUser> staff = no_account ? std::nullopt : checked_user(store, user, password);
     if (!staff) {
         store.note_refused_sign_in(user, address, now);
-        audit(store, now, user, address, "sign-in refused");
+        audit_repeat(store, now, user, address, "sign-in refused", {}, policy);
         return result;
     }
     // A new session every time, never one the browser already had, so a session id planted before

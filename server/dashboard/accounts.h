@@ -24,12 +24,18 @@ inline constexpr std::string_view SIGN_IN_PATH = "/support/sign-in";
 // is no account, and is kept (throttled, audited) only as its first bytes and an ellipsis.
 inline constexpr std::size_t MOST_USER_NAME_BYTES = 64;
 
+// Refusals hold an address, never an account: a stranger who types a staff name wrongly again and again
+// must not keep that member of staff out. Against guessing from many addresses, an account's refusals
+// from anywhere slow down every address that has refused it, never one that has not.
 struct AccountPolicy {
     std::chrono::seconds idle_expiry{30 * 60};           // a session unused this long is over
     std::chrono::seconds session_lifetime{12 * 60 * 60}; // and any session after this long
     std::chrono::seconds throttle_window{15 * 60};       // refused sign-ins counted over this span
-    std::size_t refusals_per_user = 5;                   // then that account is held for the window
-    std::size_t refusals_per_address = 20;               // then that address is held for the window
+    std::size_t refusals_per_user_address = 5;           // of one account from one address: that pair is held
+    std::size_t refusals_per_address = 20;               // from one address, any name: that address is held
+    std::size_t refusals_before_delay = 5;               // of one account from anywhere: then the delay below
+    std::chrono::seconds first_delay{1};                 // after that account's latest refusal, doubled
+    std::chrono::seconds most_delay{60};                 // with each further one, up to this
 };
 
 // argon2id, in libsodium's encoded form (salt and parameters included). Throws std::runtime_error when
@@ -49,12 +55,14 @@ enum class SignInOutcome { SignedIn, Refused, Throttled };
 
 struct SignInResult {
     SignInOutcome outcome = SignInOutcome::Refused;
-    std::string cookie_value; // SignedIn: the new session's cookie value (a new one at every sign-in)
-    Principal principal;      // SignedIn: who, and the session's CSRF token
+    std::chrono::seconds retry_after{0}; // Throttled: how long until a sign-in may be tried again
+    std::string cookie_value;            // SignedIn: the new session's cookie value (a new one at every sign-in)
+    Principal principal;                 // SignedIn: who, and the session's CSRF token
 };
 
-// Checks the password (as long for an unknown user as for a known one), throttles per account and per
-// address, starts a new session and writes the audit log.
+// Checks the password (as long for an unknown user as for a known one), throttles as AccountPolicy says
+// (a throttled attempt is answered from the store alone, without hashing), starts a new session and writes
+// the audit log, where repeated refusals from one address within the window share a line.
 SignInResult sign_in(StaffStore& store, std::string_view user, std::string_view password, std::string_view address,
                      Clock::time_point now, const AccountPolicy& policy = {});
 

@@ -15,6 +15,7 @@ Response api_reports(DashboardSite& site, const Request& request) {
     const SearchQuery query = read_search_query(request, *limit);
     if (!query.error.empty()) return json_error(400, query.error);
     const FoundPage found = find_reports(site.store, query.search);
+    audit_search(site.store, request, "reports listed", query.form);
     if (format == "json") return json_response(200, reports_json(found));
     Response response = Response::text(200, reports_csv(found), "text/csv; charset=utf-8");
     add_page_headers(response);

@@ -6,6 +6,7 @@
 #include "server/http/body_receiver.h"
 #include "server/http/request.h"
 #include "server/http/response.h"
+#include "server/dashboard/access_audit.h"
 #include "server/dashboard/dashboard_routes.h"
 
 namespace lumresults::dashboard {
@@ -21,8 +22,6 @@ Response search_csv(DashboardSite& site, const Request& request);
 
 // report_page.cpp: /support/reports/ID and /support/reports/ID/download.
 Response report_path(DashboardSite& site, const Request& request);
-// Who saw which report, from where: "report viewed" or "report downloaded", the report's id.
-void audit_report(Store& store, const Request& request, std::string_view action, std::int64_t id);
 // The stored bytes as an attachment, the download written to the audit log.
 Response report_download(Store& store, const Request& request, const ReportInfo& info);
 

@@ -201,11 +201,6 @@ Response report_page(DashboardSite& site, const Request& request, const ReportIn
 
 } // namespace
 
-void audit_report(Store& store, const Request& request, std::string_view action, std::int64_t id) {
-    store.append_audit({Clock::now(), request.principal ? request.principal->name : std::string(),
-                        format_address(request.caller), std::string(action), std::to_string(id)});
-}
-
 Response report_download(Store& store, const Request& request, const ReportInfo& info) {
     if (request.method == "GET") audit_report(store, request, "report downloaded", info.id);
     return attachment(stored_bytes(store, info), "application/octet-stream",

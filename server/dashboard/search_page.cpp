@@ -65,12 +65,14 @@ Response search_page(DashboardSite& site, const Request& request) {
         return page(400, "search", std::move(data), request);
     }
     add_results(data, query, find_reports(site.store, query.search));
+    audit_search(site.store, request, "reports searched", query.form);
     return page(200, "search", std::move(data), request);
 }
 
 Response search_csv(DashboardSite& site, const Request& request) {
     const SearchQuery query = read_search_query(request, CSV_ROWS);
     if (!query.error.empty()) return message_page(400, "Search not understood", query.error, request);
+    audit_search(site.store, request, "reports exported", query.form);
     return attachment(reports_csv(find_reports(site.store, query.search)), "text/csv; charset=utf-8",
                       "lumtest-reports.csv");
 }

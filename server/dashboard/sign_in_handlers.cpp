@@ -4,6 +4,7 @@
 // short-lived cookie that only this site can set, so a form posted from elsewhere cannot match it.
 #include <string>
 
+#include "server/http/cross_site.h"
 #include "server/http/form_body.h"
 #include "server/dashboard/handlers.h"
 #include "server/dashboard/page_response.h"
@@ -45,6 +46,17 @@ Response form_page(unsigned status, const Request& request, std::string_view nex
     return response;
 }
 
+// "Try again in N seconds" (or minutes), said in the page and in Retry-After.
+Response throttled_page(const Request& request, std::string_view next, std::string_view user,
+                        std::chrono::seconds retry_after) {
+    const auto count = retry_after.count();
+    const std::string wait = count < 120 ? std::to_string(count) + (count == 1 ? " second" : " seconds")
+                                         : std::to_string((count + 59) / 60) + " minutes";
+    Response response = form_page(429, request, next, user, "Too many refused sign-ins. Try again in " + wait + ".");
+    response.headers.emplace_back("Retry-After", std::to_string(count));
+    return response;
+}
+
 bool same_token(std::string_view a, std::string_view b) {
     if (a.empty() || a.size() != b.size()) return false;
     unsigned char difference = 0;
@@ -58,12 +70,15 @@ Response sign_in(DashboardSite& site, const Request& request, const FormFields& 
     const std::string user = form.value("user").value_or("");
     const std::optional<std::string> cookies = request.header("Cookie");
     const std::optional<std::string> cookie = cookies ? cookie_value(*cookies, SIGN_IN_COOKIE) : std::nullopt;
+    // Another site's page could otherwise sign a browser in to an account of its choosing (whose searches
+    // it would then see): refused by its Origin before the form's token is even compared.
+    if (from_another_site(request))
+        return form_page(403, request, next, user, "Sign in from this site's own sign-in page.");
     if (!cookie || !same_token(*cookie, form.value("csrf").value_or("")))
         return form_page(403, request, next, user, "This sign-in form has expired. Please sign in again.");
     const SignInResult result = dashboard::sign_in(site.store, user, form.value("password").value_or(""),
-                                                 format_address(request.caller), Clock::now(), site.accounts);
-    if (result.outcome == SignInOutcome::Throttled)
-        return form_page(429, request, next, user, "Too many refused sign-ins. Try again in 15 minutes.");
+                                                   format_address(request.caller), Clock::now(), site.accounts);
+    if (result.outcome == SignInOutcome::Throttled) return throttled_page(request, next, user, result.retry_after);
     if (result.outcome != SignInOutcome::SignedIn)
         return form_page(401, request, next, user, "Wrong user name or password.");
     Response response = Response::redirect(safe_next(next));

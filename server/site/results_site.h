@@ -27,9 +27,10 @@ struct Site {
     Metrics& metrics;
     UploadSettings upload;
     std::shared_ptr<SharedBody> download;
-    dashboard::AccountPolicy accounts;                      // the dashboard's sign-in and session rules
-    dashboard::DashboardSite dashboard_site{store, accounts};   // the dashboard's handlers share this
-    speedtest::SpeedTestSite speed_test{store, download}; // the speed test's downloads send the download file's bytes
+    dashboard::AccountPolicy accounts;                        // the dashboard's sign-in and session rules
+    dashboard::DashboardSite dashboard_site{store, accounts}; // the dashboard's handlers share this
+    // The speed test's downloads send the download file's bytes; its result tokens use the store's shared key.
+    speedtest::SpeedTestSite speed_test{store, download, speedtest::ResultTokens(speedtest::result_key(store))};
 };
 
 // The route table, most particular first. The site must outlive the routes.

@@ -10,8 +10,9 @@
 
 namespace lumresults::speedtest {
 
-// page_files.cpp: the page (GET /?lumnettest) and its script, style and worker.
-Response page(const Request& request);
+// page_files.cpp: the page (GET /?lumnettest), with the token its result must carry, and its script, style
+// and worker.
+Response page(SpeedTestSite& site, const Request& request);
 Response script(const Request& request);
 Response stylesheet(const Request& request);
 Response worker(const Request& request);

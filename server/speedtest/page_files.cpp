@@ -23,12 +23,23 @@ Response asset(std::string_view name, const char* content_type) {
     return response;
 }
 
+// The page with this caller's result token in its place. The token is letters, digits, '-', '_' and '.'
+// alone, so it needs no escaping in the attribute.
+std::string page_with_token(std::string_view token) {
+    static const std::string html = embedded("index.html");
+    static constexpr std::string_view PLACE = "{{result_token}}";
+    const std::size_t at = html.find(PLACE);
+    if (at == std::string::npos) throw std::logic_error("index.html has no place for the result token");
+    return html.substr(0, at) + std::string(token) + html.substr(at + PLACE.size());
+}
+
 } // namespace
 
-// Script, style and the worker only from this server, nothing inline, nothing framing the page.
-Response page(const Request&) {
-    static const std::string html = embedded("index.html");
-    Response response = Response::text(200, html, "text/html; charset=utf-8");
+// Script, style and the worker only from this server, nothing inline, nothing framing the page. Never
+// stored on the way (no-store): the token in it is the caller's alone.
+Response page(SpeedTestSite& site, const Request& request) {
+    const std::string token = site.tokens.issue(format_address(request.caller), Clock::now());
+    Response response = Response::text(200, page_with_token(token), "text/html; charset=utf-8");
     response.headers.emplace_back("Content-Security-Policy",
                                   "default-src 'none'; script-src 'self'; worker-src 'self'; style-src 'self'; "
                                   "connect-src 'self'; img-src 'self'; base-uri 'none'; form-action 'none'; "

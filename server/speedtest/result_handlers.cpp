@@ -7,10 +7,12 @@
 
 #include <nlohmann/json.hpp>
 
+#include "server/http/cross_site.h"
 #include "server/http/form_body.h"
 #include "server/speedtest/handlers.h"
 
 #include "server/common/blanks.h"
+#include "server/dashboard/access_audit.h"
 #include "server/dashboard/display_text.h"
 #include "server/dashboard/page_response.h"
 #include "server/dashboard/search_query.h"
@@ -24,6 +26,8 @@ using dashboard::json_response;
 using nlohmann::json;
 
 constexpr std::size_t MOST_RESULT_BYTES = 4 * 1024;
+// Where the page's script sends the token it read from the page.
+constexpr std::string_view RESULT_TOKEN_HEADER = "X-Result-Token";
 constexpr std::size_t MOST_USER_AGENT_BYTES = 512;
 constexpr double MOST_FIGURE = 100000;
 
@@ -49,38 +53,26 @@ bool is_json_type(std::string_view type) {
                       [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
 }
 
-// "host:port" or "[::1]:port" without its port: a balancer may pass Host on without the port the page used.
-std::string_view without_port(std::string_view authority) {
-    if (!authority.empty() && authority.front() == '[') return authority.substr(0, authority.find(']') + 1);
-    return authority.substr(0, authority.find(':'));
-}
-
-bool same_host(std::string_view origin, std::string_view host) {
-    for (const std::string_view scheme : {"http://", "https://"}) {
-        if (!origin.starts_with(scheme)) continue;
-        const std::string_view a = without_port(origin.substr(scheme.size()));
-        const std::string_view b = without_port(host);
-        return !a.empty() && a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-            return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-        });
-    }
-    return false;
-}
-
 // A page of another site may post to any address, but only a "simple" request (a form's or plain text's
 // type) without asking first; JSON, which this path takes alone, needs the browser to ask, and nothing
-// here ever says yes. A browser names the page's site in Origin: another site's is refused as well.
-std::optional<Response> cross_site_refusal(const Request& request) {
+// here ever says yes. A browser names the page's site in Origin: another site's is refused as well. And
+// the result must carry the token this server put in the page it gave this caller, which no other
+// site's page can read.
+std::optional<Response> cross_site_refusal(SpeedTestSite& site, const Request& request) {
     if (!is_json_type(request.header("Content-Type").value_or("")))
         return json_error(415, "the result must be sent as application/json");
-    const std::optional<std::string> origin = request.header("Origin");
-    if (origin && !same_host(*origin, request.header("Host").value_or("")))
-        return json_error(403, "results are taken only from this site's own page");
-    return std::nullopt;
+    if (from_another_site(request)) return json_error(403, "results are taken only from this site's own page");
+    const std::string token = request.header(RESULT_TOKEN_HEADER).value_or("");
+    switch (site.tokens.check(token, format_address(request.caller), Clock::now())) {
+    case TokenCheck::good: return std::nullopt;
+    case TokenCheck::expired: return json_error(403, "the page's result token has expired: reload the page");
+    case TokenCheck::wrong: break;
+    }
+    return json_error(403, "a result needs the token its page was given, for this address: reload the page");
 }
 
 Response store_result(SpeedTestSite& site, const Request& request, std::string_view body) {
-    if (std::optional<Response> refusal = cross_site_refusal(request)) return *refusal;
+    if (std::optional<Response> refusal = cross_site_refusal(site, request)) return *refusal;
     const json parsed = json::parse(body, nullptr, false);
     if (parsed.is_discarded() || !parsed.is_object()) return json_error(400, "the result must be a JSON object");
     NewSpeedTest test;
@@ -133,6 +125,7 @@ Response api_speed_tests(SpeedTestSite& site, const Request& request) {
     json rows = json::array();
     for (const SpeedTest& test : site.store.search_speed_tests(search))
         rows.push_back(speed_test_json(test));
+    dashboard::audit_search(site.store, request, "speed tests listed", query.form);
     return json_response(200, json{{"speedtests", std::move(rows)}}.dump());
 }
 

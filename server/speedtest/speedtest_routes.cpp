@@ -14,7 +14,7 @@ std::vector<Route> speedtest_routes(SpeedTestSite& site) {
         return [&site, handler](const Request& request) { return handler(site, request); };
     };
     std::vector<Route> routes;
-    routes.push_back(quick({"speedtest", get, "/", "lumnettest", Access::Anyone, &page, {}}));
+    routes.push_back(quick({"speedtest", get, "/", "lumnettest", Access::Anyone, with_site(&page), {}}));
     routes.push_back(quick({"speedtest-js", get, "/speedtest/speedtest.js", {}, Access::Anyone, &script, {}}));
     routes.push_back(quick({"speedtest-css", get, "/speedtest/speedtest.css", {}, Access::Anyone, &stylesheet, {}}));
     routes.push_back(quick({"speedtest-worker", get, "/speedtest/worker.js", {}, Access::Anyone, &worker, {}}));

@@ -133,13 +133,28 @@ struct StaffSession {
     Clock::time_point last_seen;
 };
 
-// One line of the audit log: who did what, from where, when.
+// One line of the audit log: who did what, from where, when. Anonymous refusals repeated from one address
+// share a line (see StaffStore::repeat_audit), so that a flood of them costs the log a bounded entry.
 struct AuditEntry {
-    Clock::time_point time;
-    std::string user;    // as typed at a refused sign-in
-    std::string address; // the caller's
-    std::string action;  // "sign-in", "sign-in refused", "sign-in throttled", "sign-out", "report viewed", ...
-    std::string detail;  // the report's id, or why
+    Clock::time_point time;    // the first time, for a line of repeats
+    std::string user;          // as typed at a refused sign-in (the first name typed, for a line of repeats)
+    std::string address;       // the caller's
+    std::string action;        // "sign-in", "sign-in refused", "sign-in throttled", "sign-out", "report viewed", ...
+    std::string detail;        // the report's id, the search's filters, or why
+    std::uint64_t repeats = 1; // how many times it happened
+    Clock::time_point last{};  // when it last happened; the epoch (as left here) means `time`
+    bool other_users = false;  // some repeat was for another name than `user`
+};
+
+// Refused sign-ins since a time, as the throttle weighs them: of a name, of that name from one address,
+// and of any name from that address, each with the time it frees up or grows from.
+struct RefusedSignIns {
+    std::size_t of_user = 0;                         // of the name, from anywhere
+    std::optional<Clock::time_point> newest_of_user; // the latest of those
+    std::size_t of_user_here = 0;                    // of the name, from the address
+    std::optional<Clock::time_point> oldest_of_user_here;
+    std::size_t from_here = 0; // of any name, from the address
+    std::optional<Clock::time_point> oldest_from_here;
 };
 
 // A speed test's result as the subscriber's browser measured it (a phase that failed has no figure).
@@ -216,7 +231,8 @@ public:
     virtual std::size_t delete_reports_before(Clock::time_point before) = 0;
 };
 
-// Who may read the reports: staff users, their sessions, refused sign-ins, the audit log and API tokens.
+// Who may read the reports: staff users, their sessions, refused sign-ins, the audit log, API tokens and
+// the secrets that instances sign with.
 class StaffStore {
 public:
     virtual ~StaffStore() = default;
@@ -236,13 +252,18 @@ public:
     virtual void delete_session(std::string_view key) = 0;
     virtual std::size_t delete_sessions_idle_since(Clock::time_point last_seen_before) = 0;
 
-    // Refused sign-ins, counted for throttling: by account name and by caller address.
+    // Refused sign-ins, counted for throttling: by account name, by name and address, and by address. One
+    // statement, so that every instance weighs the same rows.
     virtual void note_refused_sign_in(std::string_view user, std::string_view address, Clock::time_point time) = 0;
-    virtual std::size_t refused_sign_ins_of_user(std::string_view user, Clock::time_point since) = 0;
-    virtual std::size_t refused_sign_ins_from(std::string_view address, Clock::time_point since) = 0;
+    virtual RefusedSignIns refused_sign_ins(std::string_view user, std::string_view address,
+                                            Clock::time_point since) = 0;
     virtual void forget_refused_sign_ins_before(Clock::time_point before) = 0;
 
     virtual void append_audit(const AuditEntry& entry) = 0;
+    // Counts entry as one more of the newest line with the same address, action and detail begun at or
+    // after `since` (noting when, and whether its name differed); appends it when there is none. Two
+    // instances that meet may each begin a line: the log stays bounded, never wrong.
+    virtual void repeat_audit(const AuditEntry& entry, Clock::time_point since) = 0;
     virtual std::vector<AuditEntry> list_audit(std::size_t limit) = 0; // newest first
     // Deletes every audit line written before `before`; returns how many.
     virtual std::size_t delete_audit_before(Clock::time_point before) = 0;
@@ -251,6 +272,10 @@ public:
     virtual bool add_token(std::string_view name, std::string_view token_hash) = 0; // false: name taken
     virtual bool remove_token(std::string_view name) = 0;
     virtual std::optional<std::string> token_name(std::string_view token_hash) = 0;
+
+    // The secret of that name which every instance on this store shares: `candidate` is kept when there is
+    // none yet, and whichever was kept first is returned, so that instances starting together agree.
+    virtual std::string shared_secret(std::string_view name, std::string_view candidate) = 0;
 };
 
 // The speed-test page's results.

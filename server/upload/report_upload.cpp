@@ -8,6 +8,7 @@
 
 #include "server/common/sha256.h"
 #include "server/http/access_log.h"
+#include "server/http/cross_site.h"
 #include "server/reports/reading_record.h"
 #include "server/upload/multipart_reader.h"
 
@@ -53,12 +54,17 @@ class ReportUpload final : public BodyReceiver, private FormPartHandler {
 public:
     ReportUpload(const Request& request, ReportStore& store, Metrics& metrics, const UploadSettings& settings)
         : store_(store), metrics_(metrics), settings_(settings), spool_(settings.spool_dir),
-          caller_(format_address(request.caller)), content_length_(request.content_length) {
+          caller_(format_address(request.caller)), content_length_(request.content_length),
+          cross_site_(from_another_site(request)) {
         const std::optional<std::string> boundary = form_boundary(request.header("Content-Type").value_or(""));
         if (boundary) reader_ = std::make_unique<MultipartReader>(*boundary, static_cast<FormPartHandler&>(*this));
     }
 
     std::optional<Response> refusal() override {
+        // The program sends neither Origin nor Sec-Fetch-Site; a browser sends Origin with every POST that
+        // another site's page makes. Refused before any of the body is read, so that no web page a
+        // subscriber opens can plant a report under their address.
+        if (cross_site_) return Response::text(403, "reports are taken only from the program, not from web pages\n");
         if (content_length_ && *content_length_ > settings_.max_body) return too_large();
         if (!reader_) return Response::text(400, "expected a multipart/form-data body with a boundary\n");
         if (!spool_.usable()) return Response::text(503, "cannot take uploads now\n");
@@ -143,6 +149,7 @@ private:
     SpoolFile spool_;
     std::string caller_;
     std::optional<std::uint64_t> content_length_;
+    bool cross_site_;
     std::unique_ptr<MultipartReader> reader_;
     std::uint64_t body_bytes_ = 0;
     std::optional<NewReport> report_;

@@ -38,7 +38,7 @@ test('a visitor is sent to sign in, refused with a wrong password, let in with t
   assert.deepEqual(problems, []);
 });
 
-test('after five refused sign-ins an account is held off, even with the right password', async () => {
+test('after five refused sign-ins from one address an account is held off there, even with the right password', async () => {
   const { page, problems } = await openPage(browser);
   await page.goto(`${site.url}/support/sign-in`);
   for (let attempt = 1; attempt <= 5; ++attempt) {

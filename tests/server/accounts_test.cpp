@@ -2,6 +2,7 @@
 // retention sweep, against each real store.
 #include "server/dashboard/accounts.h"
 #include "server/dashboard/retention.h"
+#include "server/dashboard/sign_in_throttle.h"
 
 #include "store_backends.h"
 #include "test_support.h"
@@ -65,16 +66,52 @@ TEST(PasswordsTest, OnlyTheSamePasswordMatchesItsHash) {
     EXPECT_FALSE(password_matches(std::string(1000, '$'), PASSWORD));
 }
 
-TEST_P(AccountsTest, RefusedSignInsHoldTheAccountEvenForTheRightPassword) {
+// Refusals hold the address they came from, never the account: the right password from anywhere else
+// still signs in, and the held address may try again once its refusals leave the window.
+TEST_P(AccountsTest, RefusedSignInsHoldTheirAddressForTheAccountButNotTheAccount) {
     for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(sign_in(*store_, "ana", "guess", "192.0.2." + std::to_string(i), t0 + i * 1s).outcome,
-                  SignInOutcome::Refused);
-    EXPECT_EQ(sign_in(*store_, "ana", PASSWORD, "198.51.100.1", t0 + 10s).outcome, SignInOutcome::Throttled);
-    EXPECT_EQ(sign_in(*store_, "ana", PASSWORD, "198.51.100.1", t0 + 4s + 15min).outcome, SignInOutcome::SignedIn);
-    const std::vector<std::string> expected{"sign-in refused", "sign-in refused", "sign-in refused",
-                                            "sign-in refused", "sign-in refused", "sign-in throttled",
-                                            "sign-in"};
-    EXPECT_EQ(audit_actions(), expected);
+        EXPECT_EQ(sign_in(*store_, "ana", "guess", "192.0.2.1", t0 + i * 1s).outcome, SignInOutcome::Refused);
+    const SignInResult held = sign_in(*store_, "ana", PASSWORD, "192.0.2.1", t0 + 10s);
+    EXPECT_EQ(held.outcome, SignInOutcome::Throttled);
+    EXPECT_EQ(held.retry_after, 15min - 10s) << "until the first refusal leaves the window";
+    EXPECT_EQ(sign_in(*store_, "ana", PASSWORD, "198.51.100.1", t0 + 11s).outcome, SignInOutcome::SignedIn)
+        << "the right password from an address that has not been refusing";
+    EXPECT_EQ(sign_in(*store_, "ana", PASSWORD, "192.0.2.1", t0 + 15min).outcome, SignInOutcome::SignedIn);
+    const std::vector<std::string> expected{"sign-in refused", "sign-in throttled", "sign-in", "sign-in"};
+    EXPECT_EQ(audit_actions(), expected) << "five refusals from one address make one line";
+    EXPECT_EQ(store_->list_audit(4).back().repeats, 5u);
+}
+
+// Guesses at one account from many addresses slow down each address that has made one, more with every
+// refusal, up to a minute; an address that has not refused the account is never slowed.
+TEST(SignInHoldTest, HoldsByAddressAndSlowsAnAccountsRefusingAddresses) {
+    const Clock::time_point last = t0 - 1min;
+    const struct {
+        const char* name;
+        RefusedSignIns refused;
+        Clock::time_point at;
+        std::optional<std::string_view> reason;
+        std::chrono::seconds retry_after;
+    } cases[] = {
+        {"four of the account", {4, last, 1, last, 1, last}, last, std::nullopt, 0s},
+        {"five: a second", {5, last, 1, last, 1, last}, last, "account slowed", 1s},
+        {"six: two seconds", {6, last, 1, last, 1, last}, last, "account slowed", 2s},
+        {"eight: eight seconds", {8, last, 1, last, 1, last}, last, "account slowed", 8s},
+        {"eight, three seconds on", {8, last, 1, last, 1, last}, last + 3s, "account slowed", 5s},
+        {"eight, once waited out", {8, last, 1, last, 1, last}, last + 8s, std::nullopt, 0s},
+        {"forty: at most a minute", {40, last, 1, last, 1, last}, last, "account slowed", 60s},
+        {"a million: still a minute", {1000000, last, 1, last, 1, last}, last, "account slowed", 60s},
+        {"forty, from a clean address", {40, last, 0, std::nullopt, 0, std::nullopt}, last, std::nullopt, 0s},
+        {"forty, from an address that refused others", {40, last, 0, std::nullopt, 3, last}, last, std::nullopt, 0s},
+        {"five of the account here", {5, last, 5, t0 - 5min, 5, t0 - 5min}, t0, "account held for this address", 10min},
+        {"twenty from the address", {0, std::nullopt, 0, std::nullopt, 20, t0 - 14min}, t0, "address held", 1min},
+        {"twenty, the oldest just gone", {0, std::nullopt, 0, std::nullopt, 19, t0 - 14min}, t0, std::nullopt, 0s},
+    };
+    for (const auto& c : cases) {
+        const std::optional<SignInHold> hold = sign_in_hold(c.refused, c.at, AccountPolicy{});
+        EXPECT_EQ(hold ? std::optional(hold->reason) : std::nullopt, c.reason) << c.name;
+        EXPECT_EQ(hold ? hold->retry_after : 0s, c.retry_after) << c.name;
+    }
 }
 
 // A name no account can have costs the store a bounded entry, however long it is typed.
@@ -84,21 +121,22 @@ TEST_P(AccountsTest, ALongTypedNameIsKeptOnlyAsItsStart) {
     const std::vector<AuditEntry> audit = store_->list_audit(1);
     ASSERT_EQ(audit.size(), 1u);
     EXPECT_EQ(audit[0].user, std::string(MOST_USER_NAME_BYTES, 'n') + "\xE2\x80\xA6");
-    EXPECT_EQ(store_->refused_sign_ins_of_user(audit[0].user, t0), 1u);
+    EXPECT_EQ(store_->refused_sign_ins(audit[0].user, "192.0.2.1", t0).of_user_here, 1u);
 }
 
-TEST_P(AccountsTest, ThrottlingCountsRefusalsPerAccountAndPerAddressWithinTheWindow) {
+TEST_P(AccountsTest, ThrottlingCountsRefusalsPerAddressWithinTheWindow) {
     const struct {
         const char* name;
         int refusals;
-        bool same_user;    // the refusals were of "ana" (from many addresses), else of many names
+        bool same_user;    // the refusals were of "ana", else of many names
         bool same_address; // from the address signing in now, else from many
         std::chrono::minutes age;
         SignInOutcome expected;
     } cases[] = {
-        {"four of the account", 4, true, false, 1min, SignInOutcome::SignedIn},
-        {"five of the account", 5, true, false, 1min, SignInOutcome::Throttled},
-        {"five of the account, all old", 5, true, false, 16min, SignInOutcome::SignedIn},
+        {"four of the account from here", 4, true, true, 2min, SignInOutcome::SignedIn},
+        {"five of the account from here", 5, true, true, 1min, SignInOutcome::Throttled},
+        {"five of the account from here, all old", 5, true, true, 16min, SignInOutcome::SignedIn},
+        {"thirty of the account from elsewhere", 30, true, false, 1min, SignInOutcome::SignedIn},
         {"nineteen from the address", 19, false, true, 1min, SignInOutcome::SignedIn},
         {"twenty from the address", 20, false, true, 1min, SignInOutcome::Throttled},
         {"twenty from the address, all old", 20, false, true, 16min, SignInOutcome::SignedIn},
@@ -114,6 +152,31 @@ TEST_P(AccountsTest, ThrottlingCountsRefusalsPerAccountAndPerAddressWithinTheWin
                                         c.same_address ? "203.0.113.7" : "192.0.2." + std::to_string(i), t0 - c.age);
         EXPECT_EQ(sign_in(*store, "ana", PASSWORD, "203.0.113.7", t0).outcome, c.expected) << c.name;
     }
+}
+
+// A flood of refused sign-ins from one address, each with a long name of its own, leaves a few audit lines
+// that count them, not a line each.
+TEST_P(AccountsTest, RepeatedRefusalsFromOneAddressShareTheirAuditLines) {
+    constexpr std::uint64_t ATTEMPTS = 2000;
+    for (std::uint64_t i = 0; i < ATTEMPTS; ++i) {
+        const std::string name = std::to_string(i) + std::string(1000, 'n');
+        ASSERT_NE(sign_in(*store_, name, "guess", "203.0.113.9", t0 + i * 100ms).outcome, SignInOutcome::SignedIn);
+    }
+    const std::vector<AuditEntry> lines = store_->list_audit(100);
+    ASSERT_EQ(lines.size(), 2u);
+    std::map<std::string, const AuditEntry*> by_action;
+    for (const AuditEntry& line : lines)
+        by_action[line.action] = &line;
+    const AuditEntry& refused = *by_action.at("sign-in refused");
+    const AuditEntry& throttled = *by_action.at("sign-in throttled");
+    EXPECT_EQ(refused.repeats, 20u) << "the address is held after twenty";
+    EXPECT_EQ(throttled.repeats, ATTEMPTS - 20);
+    EXPECT_EQ(throttled.detail, "address held");
+    EXPECT_EQ(throttled.last, t0 + (ATTEMPTS - 1) * 100ms);
+    EXPECT_TRUE(refused.other_users);
+    EXPECT_EQ(refused.user.size(), MOST_USER_NAME_BYTES + 3) << "the first name, cut short";
+    EXPECT_EQ(sign_in(*store_, "ana", PASSWORD, "198.51.100.1", t0 + ATTEMPTS * 100ms).outcome,
+              SignInOutcome::SignedIn);
 }
 
 TEST_P(AccountsTest, SessionsEndWhenIdleTooLongAndAfterTheirLifetime) {

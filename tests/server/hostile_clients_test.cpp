@@ -265,4 +265,30 @@ TEST_F(HostileClientsTest, OversizedUploadsAreRefusedWithoutReading) {
     expect_only_a_good_one_stored();
 }
 
+// ---- Uploads that a web page makes ---------------------------------------------------------------------
+// Another site's page can make a subscriber's browser post to the upload path (a form needs nobody's leave),
+// planting a report under their address. The browser names the page's site; the program never sends
+// Origin or Sec-Fetch-Site. Refused from the headers alone, before any of the body is read.
+TEST_F(HostileClientsTest, UploadsThatABrowserSaysComeFromAnotherSiteAreRefusedUnread) {
+    const struct {
+        const char* what;
+        std::string header;
+    } cases[] = {
+        {"another site's Origin", "Origin: http://evil.example\r\n"},
+        {"a sandboxed page's Origin", "Origin: null\r\n"},
+        {"a host that only starts like this one", "Origin: http://127.0.0.1.evil.example\r\n"},
+        {"Sec-Fetch-Site", "Sec-Fetch-Site: cross-site\r\n"},
+    };
+    for (const auto& c : cases) {
+        auto connection = RawConnection::open(server_.port());
+        ASSERT_TRUE(connection);
+        ASSERT_TRUE(connection->send_all("POST /lumnettestresult.php HTTP/1.1\r\nHost: 127.0.0.1\r\n" + c.header +
+                                         "Content-Type: " + PROGRAM_TYPE + "\r\nContent-Length: 60000\r\n\r\n"));
+        const auto refused = connection->read_response(5s);
+        ASSERT_TRUE(refused) << c.what << ": no answer without the body";
+        EXPECT_EQ(refused->status, 403) << c.what;
+    }
+    expect_only_a_good_one_stored();
+}
+
 } // namespace

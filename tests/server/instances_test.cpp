@@ -57,7 +57,8 @@ TEST_F(InstancesTest, ASessionBegunOnOneInstanceIsGoodOnEveryOneAndEndsOnAllAtSi
 }
 
 TEST_F(InstancesTest, RefusedSignInsOnEveryInstanceCountTowardsOneHold) {
-    // Five refusals hold the account: spread over both instances, they must hold it on both.
+    // Five refusals of the account from one address hold that address for it: spread over both instances,
+    // they must hold it on both.
     for (int attempt = 0; attempt < 5; ++attempt)
         EXPECT_EQ(post_sign_in(port(attempt % 2), "ana", "wrong").status, 401) << attempt;
     for (std::size_t instance : {0u, 1u}) {

@@ -56,17 +56,23 @@ protected:
     // Signs in as the sign-in page asks: its cookie and the same value in the form. The new session's cookie,
     // or nothing; `planted` is a session cookie the browser already had.
     std::optional<std::string> sign_in(const std::string& planted = {}) {
+        const HttpResponse answer = sign_in_answer(planted);
+        EXPECT_EQ(answer.status, 303) << answer.body;
+        return set_cookie(answer, "lumresults_session");
+    }
+
+    // The answer to the sign-in form's POST, sent with `headers` besides its cookie.
+    HttpResponse sign_in_answer(const std::string& planted = {}, const std::string& headers = {},
+                                const std::string& password = "a+long+enough+password") {
         const HttpResponse page = send(form_request("GET", "/support/sign-in?next=/support/"));
         const std::optional<std::string> form_cookie = set_cookie(page, "lumresults_signin");
         EXPECT_TRUE(form_cookie);
         EXPECT_EQ(csrf_field(page.body), form_cookie.value_or("?"));
         std::string cookies = "Cookie: lumresults_signin=" + form_cookie.value_or("");
         if (!planted.empty()) cookies += "; lumresults_session=" + planted;
-        const HttpResponse answer = send(form_request(
-            "POST", "/support/sign-in", cookies + "\r\n",
-            "user=ana&password=a+long+enough+password&csrf=" + form_cookie.value_or("") + "&next=%2Fsupport%2F"));
-        EXPECT_EQ(answer.status, 303) << answer.body;
-        return set_cookie(answer, "lumresults_session");
+        return send(form_request("POST", "/support/sign-in", cookies + "\r\n" + headers,
+                                 "user=ana&password=" + password + "&csrf=" + form_cookie.value_or("") +
+                                     "&next=%2Fsupport%2F"));
     }
 
     ScratchFolder folder_{"lumresults_security_"};
@@ -149,6 +155,66 @@ TEST_F(SecurityTest, FormsWithoutTheirCsrfTokenAreRefused) {
     ASSERT_FALSE(csrf.empty());
     EXPECT_EQ(send(form_request("POST", "/support/sign-out", cookie, "csrf=" + csrf)).status, 303);
     EXPECT_EQ(send(form_request("GET", "/support/", cookie)).status, 303);
+}
+
+// Another site's page can post the sign-in form too (to sign a browser in to an account it chose): what
+// the browser says of the page's site is refused, even beside a form token that matches.
+TEST_F(SecurityTest, SignInFromAnotherSitesPageIsRefused) {
+    for (const std::string header :
+         {"Origin: http://evil.example\r\n", "Origin: null\r\n", "Sec-Fetch-Site: cross-site\r\n"}) {
+        const HttpResponse answer = sign_in_answer({}, header);
+        EXPECT_EQ(answer.status, 403) << header;
+        EXPECT_FALSE(set_cookie(answer, "lumresults_session")) << header;
+    }
+    const std::string own = "Origin: http://127.0.0.1:" + std::to_string(server().port()) + "\r\n";
+    EXPECT_EQ(sign_in_answer({}, own + "Sec-Fetch-Site: same-origin\r\n").status, 303);
+}
+
+// A held address is told when it may try again, in the page and in Retry-After.
+TEST_F(SecurityTest, AHeldAddressIsToldWhenToTryAgain) {
+    for (int attempt = 0; attempt < 5; ++attempt)
+        EXPECT_EQ(sign_in_answer({}, {}, "wrong").status, 401) << attempt;
+    const HttpResponse held = sign_in_answer();
+    EXPECT_EQ(held.status, 429);
+    const int retry_after = std::stoi(held.header("Retry-After").value_or("0"));
+    EXPECT_GT(retry_after, 14 * 60);
+    EXPECT_LE(retry_after, 15 * 60);
+    EXPECT_NE(held.body.find("Try again in 15 minutes."), std::string::npos) << held.body;
+}
+
+// A search names subscribers as a report page does: each search, export and listing is written to the audit
+// log with who asked, from where and for what, the filters bounded however long they were typed.
+TEST_F(SecurityTest, SearchesExportsAndListingsAreAudited) {
+    const std::string token = lumresults::dashboard::random_token();
+    lumresults::open_sqlite_store(folder_.path() / "data")->add_token("crm", lumresults::dashboard::token_key(token));
+    const std::optional<std::string> session = sign_in();
+    ASSERT_TRUE(session);
+    const std::string cookie = "Cookie: lumresults_session=" + *session + "\r\n";
+    const std::string bearer = "Authorization: Bearer " + token + "\r\n";
+    const std::string long_start(5000, '1');
+    const struct {
+        std::string target;
+        std::string headers;
+        std::string user, action, detail;
+    } cases[] = {
+        {"/support/?ip=10.1.2.3", cookie, "ana", "reports searched", "ip=10.1.2.3"},
+        {"/support/", cookie, "ana", "reports searched", ""},
+        {"/support/reports.csv?ip=10.1.&match=prefix&failed=any", cookie, "ana", "reports exported",
+         "ip=10.1.&match=prefix&failed=any"},
+        {"/api/v1/reports?from=2026-05-01&format=csv", bearer, "crm", "reports listed", "from=2026-05-01"},
+        {"/api/v1/speedtests?ip=10.1.&match=prefix", bearer, "crm", "speed tests listed", "ip=10.1.&match=prefix"},
+        {"/support/?match=prefix&ip=" + long_start, cookie, "ana", "reports searched",
+         "ip=" + long_start.substr(0, 253) + "\xE2\x80\xA6"},
+    };
+    const auto store = lumresults::open_sqlite_store(folder_.path() / "data");
+    for (const auto& c : cases) {
+        ASSERT_EQ(send(form_request("GET", c.target, c.headers)).status, 200) << c.target;
+        const std::vector<lumresults::AuditEntry> newest = store->list_audit(1);
+        ASSERT_EQ(newest.size(), 1u);
+        EXPECT_EQ(std::tie(newest[0].user, newest[0].address, newest[0].action, newest[0].detail),
+                  std::tie(c.user, "127.0.0.1", c.action, c.detail))
+            << c.target;
+    }
 }
 
 } // namespace

@@ -17,6 +17,7 @@
 #include "raw_http.h"
 #include "server/store/store.h"
 #include "server/dashboard/accounts.h"
+#include "server/speedtest/result_token.h"
 #include "server_child.h"
 #include "test_support.h"
 
@@ -68,10 +69,22 @@ protected:
         EXPECT_TRUE(response) << text.substr(0, 200) << "; log " << server_.log();
         return response.value_or(HttpResponse{});
     }
-    // As the page sends it: JSON, from its own site.
-    HttpResponse post_result(std::string_view body, std::string_view headers = "") {
-        return send(
-            request("POST", "/speedtest/result", "Content-Type: application/json\r\n" + std::string(headers), body));
+    // The token the page carries for a caller (the address X-Forwarded-For names, through the trusted proxy).
+    std::string page_token(const std::string& caller) {
+        const HttpResponse page = send(request("GET", "/?lumnettest", "X-Forwarded-For: " + caller + "\r\n"));
+        std::smatch found;
+        EXPECT_TRUE(
+            std::regex_search(page.body, found, std::regex("<meta name=\"result-token\" content=\"([^\"]+)\">")));
+        return found.empty() ? std::string() : found[1].str();
+    }
+    // As the page sends it: JSON, from its own site, with the token the page was given for the caller.
+    HttpResponse post_result(std::string_view body, std::string_view headers = "",
+                             const std::string& caller = "10.20.30.40") {
+        const std::string token = page_token(caller);
+        return send(request("POST", "/speedtest/result",
+                            "Content-Type: application/json\r\nX-Forwarded-For: " + caller +
+                                "\r\nX-Result-Token: " + token + "\r\n" + std::string(headers),
+                            body));
     }
 
     ScratchFolder folder_{"lumresults_speedtest_"};
@@ -85,7 +98,12 @@ protected:
 TEST_F(SpeedTestPaths, ThePageAndItsFilesComeFromTheProgramWithTheirHeaders) {
     const HttpResponse page = send(request("GET", "/?lumnettest"));
     EXPECT_EQ(page.status, 200);
-    EXPECT_EQ(page.body, file_bytes(ASSETS / "index.html"));
+    // The page as built in, its result token in its place.
+    const std::string token = page_token("127.0.0.1");
+    std::string expected = file_bytes(ASSETS / "index.html");
+    ASSERT_NE(expected.find("{{result_token}}"), std::string::npos);
+    expected.replace(expected.find("{{result_token}}"), std::string("{{result_token}}").size(), token);
+    EXPECT_EQ(page.body, expected);
     EXPECT_EQ(page.header("Content-Security-Policy"),
               "default-src 'none'; script-src 'self'; worker-src 'self'; style-src 'self'; connect-src 'self'; "
               "img-src 'self'; base-uri 'none'; form-action 'none'; frame-ancestors 'none'");
@@ -188,14 +206,13 @@ TEST_F(SpeedTestPaths, AResultIsStoredWithTheCallersAddressListedByTheApiAndShow
     const std::string browser(600, 'b');
     const HttpResponse stored =
         post_result(R"({"download_mbps": 93.25, "upload_mbps": null, "latency_ms": 12, "jitter_ms": 0.5})",
-                    "X-Forwarded-For: 10.20.30.40\r\nUser-Agent: " + browser + "\r\n");
+                    "User-Agent: " + browser + "\r\n");
     ASSERT_EQ(stored.status, 200) << stored.body;
     const json answer = json::parse(stored.body);
     EXPECT_EQ(answer.at("address"), "10.20.30.40");
     EXPECT_TRUE(
         std::regex_match(answer.at("received").get<std::string>(), std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ)")));
-    post_result(R"({"download_mbps": 1, "upload_mbps": 1, "latency_ms": 1, "jitter_ms": 1})",
-                "X-Forwarded-For: 10.20.99.1\r\n");
+    post_result(R"({"download_mbps": 1, "upload_mbps": 1, "latency_ms": 1, "jitter_ms": 1})", "", "10.20.99.1");
 
     for (const std::string bad :
          {"{bad", "[]", R"({"download_mbps": -1, "upload_mbps": 1, "latency_ms": 1, "jitter_ms": 1})",
@@ -215,7 +232,18 @@ TEST_F(SpeedTestPaths, AResultIsStoredWithTheCallersAddressListedByTheApiAndShow
               415);
     EXPECT_EQ(post_result(figures, "Origin: http://evil.example\r\n").status, 403);
     EXPECT_EQ(post_result(figures, "Origin: null\r\n").status, 403);
-    EXPECT_EQ(post_result(figures, "Origin: http://127.0.0.1\r\n").status, 200) << "the page's own site";
+    EXPECT_EQ(post_result(figures, "Origin: http://127.0.0.1\r\n", "192.0.2.5").status, 200) << "the page's own site";
+    // Only with the token the server put in the page it gave this caller.
+    const std::string figures_type = "Content-Type: application/json\r\nX-Forwarded-For: 10.20.30.40\r\n";
+    const std::string other_callers = page_token("10.20.99.1");
+    std::string altered = page_token("10.20.30.40");
+    altered.back() = altered.back() == 'A' ? 'B' : 'A';
+    for (const std::string& token : {std::string(), other_callers, altered, std::string("99999999999.") + "A"}) {
+        const std::string header = token.empty() ? "" : "X-Result-Token: " + token + "\r\n";
+        const HttpResponse refused = send(request("POST", "/speedtest/result", figures_type + header, figures));
+        EXPECT_EQ(refused.status, 403) << token;
+        EXPECT_NE(refused.body.find("reload the page"), std::string::npos) << refused.body;
+    }
 
     EXPECT_EQ(send(request("GET", "/api/v1/speedtests")).status, 401);
     const std::string bearer = "Authorization: Bearer " + credentials_.token + "\r\n";
@@ -249,6 +277,38 @@ TEST_F(SpeedTestPaths, AResultIsStoredWithTheCallersAddressListedByTheApiAndShow
               std::string::npos)
         << shown;
     EXPECT_EQ(shown.find("1.0 Mbit/s"), std::string::npos) << "another address's test shown";
+}
+
+// A token is good for its own address until it expires, under the key that made it, and nothing else is.
+TEST(ResultTokensTest, ATokenIsGoodOnlyForItsAddressUnderItsKeyUntilItExpires) {
+    using lumresults::speedtest::ResultTokens;
+    using lumresults::speedtest::TokenCheck;
+    const lumresults::Clock::time_point t0 = std::chrono::sys_days{std::chrono::year{2026} / 5 / 6};
+    const ResultTokens tokens(std::string(32, 'k'));
+    const std::string token = tokens.issue("192.0.2.1", t0);
+    std::string other_expiry = token;
+    other_expiry[0] = other_expiry[0] == '1' ? '2' : '1';
+    const struct {
+        const char* name;
+        std::string token, address;
+        lumresults::Clock::time_point at;
+        TokenCheck expected;
+    } cases[] = {
+        {"as given", token, "192.0.2.1", t0 + 29min, TokenCheck::good},
+        {"after its lifetime", token, "192.0.2.1", t0 + 30min, TokenCheck::expired},
+        {"another address", token, "192.0.2.10", t0, TokenCheck::wrong},
+        {"another key's", ResultTokens(std::string(32, 'j')).issue("192.0.2.1", t0), "192.0.2.1", t0,
+         TokenCheck::wrong},
+        {"its expiry changed", other_expiry, "192.0.2.1", t0, TokenCheck::wrong},
+        {"no MAC", token.substr(0, token.find('.') + 1), "192.0.2.1", t0, TokenCheck::wrong},
+        {"no expiry", token.substr(token.find('.')), "192.0.2.1", t0, TokenCheck::wrong},
+        {"a sign", "-" + token, "192.0.2.1", t0, TokenCheck::wrong},
+        {"empty", "", "192.0.2.1", t0, TokenCheck::wrong},
+        {"a long expiry", std::string(100, '9') + token.substr(token.find('.')), "192.0.2.1", t0, TokenCheck::wrong},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(tokens.check(c.token, c.address, c.at), c.expected) << c.name;
+    EXPECT_THROW(ResultTokens(std::string(31, 'k')), std::invalid_argument);
 }
 
 } // namespace

@@ -559,6 +559,24 @@ TEST_P(StoreTest, RetentionDeletesOlderReportsWithTheirReadingsOnly) {
     EXPECT_GT(store->put_report(files.report("r")), id[2]);
 }
 
+// Instances started together each offer a key of their own: every one of them must end up with the same.
+TEST_P(StoreTest, InstancesStartingTogetherAgreeOnOneSharedSecret) {
+    constexpr int INSTANCES = 4;
+    std::latch start(INSTANCES);
+    std::vector<std::future<std::string>> kept;
+    for (int i = 0; i < INSTANCES; ++i)
+        kept.push_back(std::async(std::launch::async, [&, i] {
+            const std::unique_ptr<Store> instance = scratch->open();
+            start.arrive_and_wait();
+            return instance->shared_secret("key", "offered by " + std::to_string(i));
+        }));
+    std::set<std::string> secrets;
+    for (auto& secret : kept)
+        secrets.insert(secret.get());
+    ASSERT_EQ(secrets.size(), 1u);
+    EXPECT_TRUE(secrets.begin()->starts_with("offered by ")) << *secrets.begin();
+}
+
 TEST_P(StoreTest, KeepsStaffSessionsThrottlingAuditAndTokens) {
     EXPECT_TRUE(store->add_user({"ann", "hash-1"}));
     EXPECT_FALSE(store->add_user({"ann", "hash-2"}));
@@ -576,16 +594,54 @@ TEST_P(StoreTest, KeepsStaffSessionsThrottlingAuditAndTokens) {
 
     store->note_refused_sign_in("bob", "192.0.2.9", t0);
     store->note_refused_sign_in("bob", "192.0.2.8", t0 + 10min);
-    store->note_refused_sign_in("eve", "192.0.2.9", t0 + 10min);
-    EXPECT_EQ(store->refused_sign_ins_of_user("bob", t0), 2u);
-    EXPECT_EQ(store->refused_sign_ins_of_user("bob", t0 + 1min), 1u);
-    EXPECT_EQ(store->refused_sign_ins_from("192.0.2.9", t0), 2u);
+    store->note_refused_sign_in("bob", "192.0.2.9", t0 + 11min);
+    store->note_refused_sign_in("eve", "192.0.2.9", t0 + 12min);
+    store->note_refused_sign_in("eve", "192.0.2.7", t0 + 13min);
+    const auto counts = [](const RefusedSignIns& r) {
+        return std::tuple(r.of_user, r.newest_of_user, r.of_user_here, r.oldest_of_user_here, r.from_here,
+                          r.oldest_from_here);
+    };
+    EXPECT_EQ(counts(store->refused_sign_ins("bob", "192.0.2.9", t0)), std::tuple(3u, t0 + 11min, 2u, t0, 3u, t0));
+    EXPECT_EQ(counts(store->refused_sign_ins("bob", "192.0.2.9", t0 + 1min)),
+              std::tuple(2u, t0 + 11min, 1u, t0 + 11min, 2u, t0 + 11min));
+    EXPECT_EQ(counts(store->refused_sign_ins("ann", "192.0.2.6", t0)),
+              std::tuple(0u, std::nullopt, 0u, std::nullopt, 0u, std::nullopt));
     store->forget_refused_sign_ins_before(t0 + 1min);
-    EXPECT_EQ(store->refused_sign_ins_from("192.0.2.9", t0), 1u);
+    EXPECT_EQ(store->refused_sign_ins("eve", "192.0.2.9", t0).from_here, 2u);
 
     store->append_audit({t0, "ann", "192.0.2.9", "sign-in", ""});
     store->append_audit({t0, "ann", "192.0.2.9", "report viewed", "7"});
     EXPECT_EQ(store->list_audit(1).front().action, "report viewed");
+    // Repeats within the window share a line per address, action and detail; outside it, or elsewhere, not.
+    const struct {
+        std::string user, address, action;
+        Clock::time_point time;
+    } refusals[] = {
+        {"bob", "192.0.2.9", "sign-in refused", t0 + 1min},   {"bob", "192.0.2.9", "sign-in refused", t0 + 2min},
+        {"eve", "192.0.2.9", "sign-in refused", t0 + 3min},   {"bob", "192.0.2.8", "sign-in refused", t0 + 4min},
+        {"bob", "192.0.2.9", "sign-in throttled", t0 + 5min}, {"bob", "192.0.2.9", "sign-in refused", t0 + 20min},
+    };
+    for (const auto& r : refusals)
+        store->repeat_audit({r.time, r.user, r.address, r.action, ""}, r.time - 15min);
+    const auto line = [](const AuditEntry& e) {
+        return std::tuple(e.user, e.address, e.action, e.time, e.repeats, e.last, e.other_users);
+    };
+    std::vector<
+        std::tuple<std::string, std::string, std::string, Clock::time_point, std::uint64_t, Clock::time_point, bool>>
+        lines;
+    for (const AuditEntry& entry : store->list_audit(4))
+        lines.push_back(line(entry));
+    EXPECT_EQ(lines, (decltype(lines){
+                         {"bob", "192.0.2.9", "sign-in refused", t0 + 20min, 1, t0 + 20min, false},
+                         {"bob", "192.0.2.9", "sign-in throttled", t0 + 5min, 1, t0 + 5min, false},
+                         {"bob", "192.0.2.8", "sign-in refused", t0 + 4min, 1, t0 + 4min, false},
+                         {"bob", "192.0.2.9", "sign-in refused", t0 + 1min, 3, t0 + 3min, true},
+                     }));
+
+    // The first secret kept under a name is every later caller's, whatever they offer.
+    EXPECT_EQ(store->shared_secret("key", std::string("first\0bytes", 11)), std::string("first\0bytes", 11));
+    EXPECT_EQ(scratch->open()->shared_secret("key", "second"), std::string("first\0bytes", 11));
+    EXPECT_EQ(store->shared_secret("other key", "second"), "second");
 
     EXPECT_TRUE(store->add_token("crm", "h1"));
     EXPECT_FALSE(store->add_token("crm", "h2"));

@@ -221,12 +221,22 @@ async function attempt(name, measure, problems) {
   }
 }
 
+// The server takes a result only with the token it put in this page for this subscriber's address.
+function resultToken() {
+  const meta = document.querySelector('meta[name="result-token"]');
+  return meta ? meta.content : "";
+}
+
 async function keepResult(result) {
   const answer = await fetch("/speedtest/result", {
     method: "POST", cache: "no-store", body: JSON.stringify(result),
-    headers: { "Content-Type": "application/json" },
+    headers: { "Content-Type": "application/json", "X-Result-Token": resultToken() },
   });
-  if (!answer.ok) throw new Error(`the server answered ${answer.status}`);
+  if (!answer.ok) {
+    // The server says why (an expired page's token, say) in a JSON error.
+    const said = await answer.json().then((body) => body.error, () => undefined);
+    throw new Error(`the server answered ${answer.status}${said ? `: ${said}` : ""}`);
+  }
   return answer.json();
 }
 

@@ -130,12 +130,25 @@ ALTER TABLE report_readings
     ADD COLUMN packets_received integer;
 )sql";
 
+// Version 6: repeated anonymous refusals sharing an audit line, and the secrets instances share, as in
+// the SQLite store (see its step 6).
+constexpr const char* audit_repeats_v6 = R"sql(
+ALTER TABLE audit_log
+    ADD COLUMN repeats bigint NOT NULL DEFAULT 1,
+    ADD COLUMN last_ms bigint NOT NULL DEFAULT 0,
+    ADD COLUMN other_users boolean NOT NULL DEFAULT false;
+UPDATE audit_log SET last_ms = time_ms;
+CREATE INDEX audit_log_by_address ON audit_log (address, time_ms);
+CREATE TABLE server_secrets (
+    name       text COLLATE "C" PRIMARY KEY,
+    secret     bytea  NOT NULL,
+    created_ms bigint NOT NULL
+);
+)sql";
+
 constexpr std::array steps_of_this_build{
-    Migration{1, reports_v1},
-    Migration{2, readings_v2},
-    Migration{3, staff_v3},
-    Migration{4, speed_tests_v4},
-    Migration{5, reading_columns_v5},
+    Migration{1, reports_v1},     Migration{2, readings_v2},        Migration{3, staff_v3},
+    Migration{4, speed_tests_v4}, Migration{5, reading_columns_v5}, Migration{6, audit_repeats_v6},
 };
 
 static_assert(numbered_without_gaps(steps_of_this_build), "schema steps must be numbered 1, 2, 3, ...");

@@ -4,18 +4,14 @@
 // bytes (whatever was typed at a refused sign-in); keys, hashes and addresses are text compared as bytes.
 #include "server/store/sql/staff_tables.h"
 
+#include <algorithm>
+
 #include "server/store/sql/conditions.h"
 
 namespace lumresults::sql {
 
 std::size_t StaffTables::change(std::string_view sql, const Params& params, std::string_view doing) {
     return write_with(database_, [&](Session& session) { return session.execute(sql, params, doing); });
-}
-
-std::size_t StaffTables::count(std::string_view sql, const Params& params) {
-    return static_cast<std::size_t>(read_with(database_, [&](Session& session) {
-        return single_integer(session, sql, params, "counting refused sign-ins").value_or(0);
-    }));
 }
 
 bool StaffTables::add_user(const StaffUser& user) {
@@ -101,14 +97,28 @@ void StaffTables::note_refused_sign_in(std::string_view user, std::string_view a
            Params().bytes(user).text(address).time(time), "noting a refused sign-in");
 }
 
-std::size_t StaffTables::refused_sign_ins_of_user(std::string_view user, Clock::time_point since) {
-    return count("SELECT count(*) FROM refused_sign_ins WHERE \"user\" = $1 AND time_ms >= $2",
-                 Params().bytes(user).time(since));
-}
-
-std::size_t StaffTables::refused_sign_ins_from(std::string_view address, Clock::time_point since) {
-    return count("SELECT count(*) FROM refused_sign_ins WHERE address = $1 AND time_ms >= $2",
-                 Params().text(address).time(since));
+RefusedSignIns StaffTables::refused_sign_ins(std::string_view user, std::string_view address, Clock::time_point since) {
+    // Rows of the name or of the address only, each index finding its own; the sums split them up.
+    RefusedSignIns found;
+    database_.read([&](Session& session) {
+        session.query("SELECT sum(CASE WHEN \"user\" = $1 THEN 1 ELSE 0 END), "
+                      "max(CASE WHEN \"user\" = $1 THEN time_ms END), "
+                      "sum(CASE WHEN \"user\" = $1 AND address = $2 THEN 1 ELSE 0 END), "
+                      "min(CASE WHEN \"user\" = $1 AND address = $2 THEN time_ms END), "
+                      "sum(CASE WHEN address = $2 THEN 1 ELSE 0 END), "
+                      "min(CASE WHEN address = $2 THEN time_ms END) "
+                      "FROM refused_sign_ins WHERE (\"user\" = $1 OR address = $2) AND time_ms >= $3",
+                      Params().bytes(user).text(address).time(since), "counting refused sign-ins", [&](const Row& row) {
+                          const auto when = [&](int column) -> std::optional<Clock::time_point> {
+                              if (row.is_null(column)) return std::nullopt;
+                              return row.time(column);
+                          };
+                          found = {static_cast<std::size_t>(row.integer(0)), when(1),
+                                   static_cast<std::size_t>(row.integer(2)), when(3),
+                                   static_cast<std::size_t>(row.integer(4)), when(5)};
+                      });
+    });
+    return found;
 }
 
 void StaffTables::forget_refused_sign_ins_before(Clock::time_point before) {
@@ -116,19 +126,50 @@ void StaffTables::forget_refused_sign_ins_before(Clock::time_point before) {
 }
 
 void StaffTables::append_audit(const AuditEntry& entry) {
-    change("INSERT INTO audit_log (time_ms, \"user\", address, action, detail) VALUES ($1, $2, $3, $4, $5)",
-           Params().time(entry.time).bytes(entry.user).text(entry.address).text(entry.action).bytes(entry.detail),
+    change("INSERT INTO audit_log (time_ms, \"user\", address, action, detail, repeats, last_ms, other_users) "
+           "VALUES ($1, $2, $3, $4, $5, $6, $7, $8)",
+           Params()
+               .time(entry.time)
+               .bytes(entry.user)
+               .text(entry.address)
+               .text(entry.action)
+               .bytes(entry.detail)
+               .integer(static_cast<std::int64_t>(entry.repeats))
+               .time(std::max(entry.time, entry.last))
+               .boolean(entry.other_users),
            "writing the audit log");
+}
+
+void StaffTables::repeat_audit(const AuditEntry& entry, Clock::time_point since) {
+    // One transaction: on SQLite the writer's lock makes the look and the write one step.
+    std::size_t counted = 0;
+    database_.transaction([&](Session& session) {
+        counted = session.execute(
+            "UPDATE audit_log SET repeats = repeats + 1, last_ms = $4, other_users = (other_users OR \"user\" <> $5) "
+            "WHERE id = (SELECT max(id) FROM audit_log WHERE address = $1 AND action = $2 AND detail = $3 "
+            "AND time_ms >= $6)",
+            Params()
+                .text(entry.address)
+                .text(entry.action)
+                .bytes(entry.detail)
+                .time(entry.time)
+                .bytes(entry.user)
+                .time(since),
+            "counting a repeat in the audit log");
+    });
+    if (counted == 0) append_audit(entry);
 }
 
 std::vector<AuditEntry> StaffTables::list_audit(std::size_t limit) {
     Params params;
-    const std::string sql =
-        "SELECT time_ms, \"user\", address, action, detail FROM audit_log ORDER BY id DESC" + limit_sql(limit, params);
+    const std::string sql = "SELECT time_ms, \"user\", address, action, detail, repeats, last_ms, other_users "
+                            "FROM audit_log ORDER BY id DESC" +
+                            limit_sql(limit, params);
     std::vector<AuditEntry> entries;
     database_.read([&](Session& session) {
         session.query(sql, params, "reading the audit log", [&](const Row& row) {
-            entries.push_back({row.time(0), row.bytes(1), row.bytes(2), row.bytes(3), row.bytes(4)});
+            entries.push_back({row.time(0), row.bytes(1), row.bytes(2), row.bytes(3), row.bytes(4),
+                               static_cast<std::uint64_t>(row.integer(5)), row.time(6), row.integer(7) != 0});
         });
     });
     return entries;
@@ -154,6 +195,19 @@ std::optional<std::string> StaffTables::token_name(std::string_view token_hash) 
                       "finding an API token", [&](const Row& row) { name = row.bytes(0); });
     });
     return name;
+}
+
+std::string StaffTables::shared_secret(std::string_view name, std::string_view candidate) {
+    // Insert if absent, then read: whichever instance got there first, all read the same row.
+    change("INSERT INTO server_secrets (name, secret, created_ms) VALUES ($1, $2, $3) ON CONFLICT DO NOTHING",
+           Params().text(name).bytes(candidate).time(Clock::now()), "keeping a shared secret");
+    std::optional<std::string> kept;
+    database_.read([&](Session& session) {
+        session.query("SELECT secret FROM server_secrets WHERE name = $1", Params().text(name),
+                      "reading a shared secret", [&](const Row& row) { kept = row.bytes(0); });
+    });
+    if (!kept) throw StoreError("the shared secret " + std::string(name) + " is missing after it was kept");
+    return *kept;
 }
 
 } // namespace lumresults::sql

@@ -22,11 +22,11 @@ public:
     std::size_t delete_sessions_idle_since(Clock::time_point last_seen_before) override;
 
     void note_refused_sign_in(std::string_view user, std::string_view address, Clock::time_point time) override;
-    std::size_t refused_sign_ins_of_user(std::string_view user, Clock::time_point since) override;
-    std::size_t refused_sign_ins_from(std::string_view address, Clock::time_point since) override;
+    RefusedSignIns refused_sign_ins(std::string_view user, std::string_view address, Clock::time_point since) override;
     void forget_refused_sign_ins_before(Clock::time_point before) override;
 
     void append_audit(const AuditEntry& entry) override;
+    void repeat_audit(const AuditEntry& entry, Clock::time_point since) override;
     std::vector<AuditEntry> list_audit(std::size_t limit) override;
     std::size_t delete_audit_before(Clock::time_point before) override;
 
@@ -34,10 +34,11 @@ public:
     bool remove_token(std::string_view name) override;
     std::optional<std::string> token_name(std::string_view token_hash) override;
 
+    std::string shared_secret(std::string_view name, std::string_view candidate) override;
+
 private:
     // Runs a statement that writes; returns how many rows it changed.
     std::size_t change(std::string_view sql, const Params& params, std::string_view doing);
-    std::size_t count(std::string_view sql, const Params& params);
 
     Database& database_;
 };

@@ -108,9 +108,10 @@ CREATE INDEX speed_tests_by_received ON speed_tests (received_ms, id);
 
 // Version 5: what searches, listings and counts need of a reading, as columns of their own, so that a page
 // of results is one statement that never reads the JSON: each test's verdict, the tests whose verdict is
-// derived, the figures, and the release line cut to a bounded length. They are NULL in readings made before: `lumresults reanalyse` reads those reports again.
-// The table is made anew with the JSON last, where it was added columns would follow it, and every row
-// that a search reads would be walked through the JSON's overflow pages to reach them.
+// derived, the figures, and the release line cut to a bounded length. They are NULL in readings made before:
+// `lumresults reanalyse` reads those reports again. The table is made anew with the JSON last, where it was added
+// columns would follow it, and every row that a search reads would be walked through the JSON's overflow pages to reach
+// them.
 constexpr const char* reading_columns_v5 = R"sql(
 CREATE TABLE report_readings_v5 (
     report_id         INTEGER PRIMARY KEY REFERENCES reports (id) ON DELETE CASCADE,
@@ -142,12 +143,27 @@ ALTER TABLE report_readings_v5 RENAME TO report_readings;
 CREATE INDEX report_readings_by_rules ON report_readings (rules_version, report_id);
 )sql";
 
+// Version 6: a bounded audit log and the secrets instances share.
+// - Repeated anonymous refusals from one address share a line: how many (repeats), the last one's time,
+//   and whether any of them typed another name than the line's.
+// - server_secrets holds random keys that every instance on this database signs with (the speed-test
+//   page's result token), made by whichever instance starts first.
+constexpr const char* audit_repeats_v6 = R"sql(
+ALTER TABLE audit_log ADD COLUMN repeats INTEGER NOT NULL DEFAULT 1;
+ALTER TABLE audit_log ADD COLUMN last_ms INTEGER NOT NULL DEFAULT 0;
+ALTER TABLE audit_log ADD COLUMN other_users INTEGER NOT NULL DEFAULT 0;
+UPDATE audit_log SET last_ms = time_ms;
+CREATE INDEX audit_log_by_address ON audit_log (address, time_ms);
+CREATE TABLE server_secrets (
+    name       TEXT PRIMARY KEY,
+    secret     BLOB NOT NULL,
+    created_ms INTEGER NOT NULL
+);
+)sql";
+
 constexpr std::array steps_of_this_build{
-    Migration{1, reports_v1},
-    Migration{2, readings_v2},
-    Migration{3, staff_v3},
-    Migration{4, speed_tests_v4},
-    Migration{5, reading_columns_v5},
+    Migration{1, reports_v1},     Migration{2, readings_v2},        Migration{3, staff_v3},
+    Migration{4, speed_tests_v4}, Migration{5, reading_columns_v5}, Migration{6, audit_repeats_v6},
 };
 
 static_assert(numbered_without_gaps(steps_of_this_build), "schema steps must be numbered 1, 2, 3, ...");

@@ -1,0 +1,24 @@
+// server/dashboard/sign_in_throttle.h: whether a sign-in may be tried now, from the refusals the store counted.
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string_view>
+
+#include "server/dashboard/accounts.h"
+#include "server/store/store.h"
+
+namespace lumresults::dashboard {
+
+// Why a sign-in is not tried now, and how long until it may be.
+struct SignInHold {
+    std::string_view reason; // "account held for this address", "address held" or "account slowed"
+    std::chrono::seconds retry_after;
+};
+
+// Nothing when a sign-in may be tried at `now`, given the refusals within the policy's window. Answered
+// without waiting: a delay is told to the caller, never slept out on a server thread.
+std::optional<SignInHold> sign_in_hold(const RefusedSignIns& refused, Clock::time_point now,
+                                       const AccountPolicy& policy);
+
+} // namespace lumresults::dashboard
