@@ -3,6 +3,7 @@
 
 #include <sodium.h>
 
+#include <semaphore>
 #include <stdexcept>
 
 #include "server/common/sha256.h"
@@ -15,11 +16,28 @@ namespace {
 using std::chrono::minutes;
 
 // libsodium's interactive cost (2 passes over 64 MiB, about a tenth of a second) rather than the moderate
-// one (256 MiB): every sign-in hashes in a server thread, and a burst of concurrent sign-ins, the
-// throttle's allowance from many addresses, must not be able to take gigabytes of memory. The cost is
-// kept in each hash, so it can be raised later without invalidating stored passwords.
+// one (256 MiB): a burst of concurrent sign-ins, the throttle's allowance from many addresses, must not be
+// able to take gigabytes of memory. The cost is kept in each hash, so it can be raised later without
+// invalidating stored passwords.
 constexpr unsigned long long HASH_PASSES = crypto_pwhash_OPSLIMIT_INTERACTIVE;
 constexpr std::size_t HASH_MEMORY = crypto_pwhash_MEMLIMIT_INTERACTIVE;
+
+// At most this many hashes at once, whatever the number of workers: 128 MiB, and a core left for the rest.
+constexpr std::ptrdiff_t CONCURRENT_HASHES = 2;
+
+class HashingSlot {
+public:
+    HashingSlot() { slots().acquire(); }
+    ~HashingSlot() { slots().release(); }
+    HashingSlot(const HashingSlot&) = delete;
+    HashingSlot& operator=(const HashingSlot&) = delete;
+
+private:
+    static std::counting_semaphore<CONCURRENT_HASHES>& slots() {
+        static std::counting_semaphore<CONCURRENT_HASHES> free_slots(CONCURRENT_HASHES);
+        return free_slots;
+    }
+};
 
 // A session's last use is written at most this often: a busy page would otherwise write on every request.
 constexpr minutes TOUCH_INTERVAL{1};
@@ -55,6 +73,7 @@ std::optional<StaffUser> checked_user(StaffStore& store, std::string_view user, 
 std::string hash_password(std::string_view password) {
     ensure_sodium();
     char hash[crypto_pwhash_STRBYTES];
+    const HashingSlot slot;
     if (crypto_pwhash_str_alg(hash, password.data(), password.size(), HASH_PASSES, HASH_MEMORY,
                               crypto_pwhash_ALG_ARGON2ID13) != 0)
         throw std::runtime_error("not enough memory to hash a password");
@@ -65,6 +84,7 @@ bool password_matches(std::string_view password_hash, std::string_view password)
     ensure_sodium();
     if (password_hash.size() >= crypto_pwhash_STRBYTES) return false;
     const std::string terminated(password_hash); // the encoded hash is read up to its NUL
+    const HashingSlot slot;
     return crypto_pwhash_str_verify(terminated.c_str(), password.data(), password.size()) == 0;
 }
 
