@@ -41,37 +41,74 @@ std::size_t sequence_length(std::string_view bytes, std::size_t at, std::uint32_
     return length;
 }
 
-void append_byte(std::string& out, char byte, bool in_span) {
-    static constexpr char DIGITS[] = "0123456789ABCDEF";
-    const auto value = static_cast<unsigned char>(byte);
-    if (in_span) out += "<span class=\"byte\">";
-    out += "\\x";
-    out += DIGITS[value >> 4];
-    out += DIGITS[value & 0x0F];
-    if (in_span) out += "</span>";
-}
+// Builds the shown text. With spans, each run of bytes shown as values is one span, line breaks between
+// them included: a report of control bytes or bare line ends costs four or five bytes a byte on the page,
+// not thirty. Where a run ends is known only at what follows it, so a line break waits for that.
+class Shown {
+public:
+    Shown(std::string& out, bool spans) : out_(out), spans_(spans) {}
 
-void append_character(std::string& out, char c) {
-    switch (c) {
-    case '&': out += "&amp;"; break;
-    case '<': out += "&lt;"; break;
-    case '>': out += "&gt;"; break;
-    case '"': out += "&quot;"; break;
-    case '\'': out += "&#39;"; break;
-    default: out += c;
+    void byte(char byte) {
+        static constexpr char DIGITS[] = "0123456789ABCDEF";
+        const auto value = static_cast<unsigned char>(byte);
+        if (spans_ && !in_span_) {
+            flush_break();
+            out_ += "<span class=\"byte\">";
+            in_span_ = true;
+        }
+        flush_break();
+        out_ += "\\x";
+        out_ += DIGITS[value >> 4];
+        out_ += DIGITS[value & 0x0F];
     }
-}
+    void character(char c) {
+        end_run();
+        switch (c) {
+        case '&': out_ += "&amp;"; break;
+        case '<': out_ += "&lt;"; break;
+        case '>': out_ += "&gt;"; break;
+        case '"': out_ += "&quot;"; break;
+        case '\'': out_ += "&#39;"; break;
+        default: out_ += c;
+        }
+    }
+    void text(std::string_view sequence) {
+        end_run();
+        out_.append(sequence);
+    }
+    void line_break() {
+        flush_break();
+        break_waits_ = true;
+    }
+    void finish() { end_run(); }
 
-void append_html(std::string& out, std::string_view bytes, bool byte_spans) {
+private:
+    void flush_break() {
+        if (break_waits_) out_ += '\n';
+        break_waits_ = false;
+    }
+    void end_run() {
+        if (in_span_) out_ += "</span>";
+        in_span_ = false;
+        flush_break();
+    }
+
+    std::string& out_;
+    const bool spans_;
+    bool in_span_ = false;
+    bool break_waits_ = false;
+};
+
+void append_html(Shown& shown, std::string_view bytes) {
     for (std::size_t at = 0; at < bytes.size();) {
         std::uint32_t code = 0;
         const std::size_t length = sequence_length(bytes, at, code);
         if (length == 0 || (hidden_character(code) && code != '\t')) {
-            append_byte(out, bytes[at++], byte_spans); // a hidden character's bytes are shown one by one
+            shown.byte(bytes[at++]); // a hidden character's bytes are shown one by one
         } else if (length == 1) {
-            append_character(out, bytes[at++]);
+            shown.character(bytes[at++]);
         } else {
-            out.append(bytes.substr(at, length));
+            shown.text(bytes.substr(at, length));
             at += length;
         }
     }
@@ -82,25 +119,29 @@ void append_html(std::string& out, std::string_view bytes, bool byte_spans) {
 std::string html_text(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size());
-    append_html(out, bytes, false);
+    Shown shown(out, false);
+    append_html(shown, bytes);
+    shown.finish();
     return out;
 }
 
 std::string raw_lines_html(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size() + bytes.size() / 8);
+    Shown shown(out, true);
     for (std::size_t at = 0; at < bytes.size();) {
         const std::size_t end = bytes.find_first_of("\r\n", at);
-        append_html(out, bytes.substr(at, end - at), true);
+        append_html(shown, bytes.substr(at, end - at));
         if (end == std::string_view::npos) break;
         if (bytes.substr(end, 2) == "\r\n") {
             at = end + 2;
         } else {
-            append_byte(out, bytes[end], true);
+            shown.byte(bytes[end]);
             at = end + 1;
         }
-        out += '\n';
+        shown.line_break();
     }
+    shown.finish();
     return out;
 }
 

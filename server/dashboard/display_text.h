@@ -15,8 +15,8 @@ namespace lumresults::dashboard {
 // For HTML text and attribute values: & < > " ' as entities, bytes shown as the text "\xNN".
 std::string html_text(std::string_view bytes);
 
-// A report's lines for a <pre>: as html_text, but each shown byte in <span class="byte"> and each line on
-// a line of its own. CR LF ends a line unseen; a lone CR or LF ends one too, and is shown as a byte.
+// A report's lines for a <pre>: as html_text, but each run of shown bytes in one <span class="byte"> and
+// each line on a line of its own. CR LF ends a line unseen; a lone CR or LF ends one too, and is shown as a byte.
 std::string raw_lines_html(std::string_view bytes);
 
 // Valid UTF-8 kept, every byte that is not replaced by U+FFFD (for the JSON and CSV of the API, whose

@@ -2,6 +2,7 @@
 #include "server/reports/adapter_config.h"
 
 #include "server/common/blanks.h"
+#include "server/reports/kept_text.h"
 
 #include <algorithm>
 #include <string>
@@ -35,42 +36,79 @@ bool is_ipv4(std::string_view text) {
 
 std::string_view address_part(std::string_view value) { return value.substr(0, value.find('(')); }
 
+// A list's first ADDRESSES_KEPT addresses, and CUT_MARK after them when there are more.
+void keep_address(std::vector<std::string>& list, std::string_view address) {
+    if (list.size() < ADDRESSES_KEPT) {
+        list.push_back(kept_text(address, ADDRESS_BYTES_KEPT));
+    } else if (list.size() == ADDRESSES_KEPT) {
+        list.emplace_back(CUT_MARK);
+    }
+}
+
 void keep(Adapter& adapter, Field field, std::string_view value) {
     const std::string_view address = address_part(lumresults::trim_blanks(value));
-    if (field == Field::Mac) adapter.mac = std::string(lumresults::trim_blanks(value));
+    if (field == Field::Mac) adapter.mac = kept_text(lumresults::trim_blanks(value), MAC_BYTES_KEPT);
     if (!is_ipv4(address)) return; // gateways and servers may be IPv6 too; only IPv4 is kept
-    if (field == Field::Ipv4) adapter.ipv4.emplace_back(address);
-    if (field == Field::Gateway) adapter.gateways.emplace_back(address);
-    if (field == Field::Dns) adapter.dns_servers.emplace_back(address);
+    if (field == Field::Ipv4) keep_address(adapter.ipv4, address);
+    if (field == Field::Gateway) keep_address(adapter.gateways, address);
+    if (field == Field::Dns) keep_address(adapter.dns_servers, address);
 }
 
 bool has_something(const Adapter& adapter) {
     return !adapter.ipv4.empty() || !adapter.mac.empty() || !adapter.gateways.empty() || !adapter.dns_servers.empty();
 }
 
+// The adapters with something found, in order, the first ADAPTERS_KEPT of them (and one named CUT_MARK
+// after them when there are more); an adapter with nothing found makes way for the next one.
+class FoundAdapters {
+public:
+    Adapter& current() { return current_; }
+    void start(std::string_view heading) {
+        close_current();
+        current_ = {kept_text(heading, ADAPTER_NAME_BYTES_KEPT), {}, {}, {}, {}};
+    }
+    std::vector<Adapter> finish() {
+        close_current();
+        if (cut_) found_.push_back({std::string(CUT_MARK), {}, {}, {}, {}});
+        return std::move(found_);
+    }
+
+private:
+    void close_current() {
+        if (!has_something(current_)) return;
+        if (found_.size() < ADAPTERS_KEPT)
+            found_.push_back(std::move(current_));
+        else
+            cut_ = true;
+    }
+
+    std::vector<Adapter> found_;
+    Adapter current_; // settings before the first adapter's heading go to an unnamed one
+    bool cut_ = false;
+};
+
 } // namespace
 
 std::vector<Adapter> read_adapters(ToolLines ipconfig) {
-    std::vector<Adapter> adapters(1); // settings before the first adapter's heading go to an unnamed one
+    FoundAdapters adapters;
     Field last = Field::None;
     for (const ReportLine& line : ipconfig) {
         const std::string_view text = line.text;
         if (text.empty()) continue;
         const std::size_t colon = text.find(" : ");
         if (text.front() != ' ' && text.back() == ':') { // an adapter's heading
-            adapters.push_back({std::string(text.substr(0, text.size() - 1)), {}, {}, {}, {}});
+            adapters.start(text.substr(0, text.size() - 1));
             last = Field::None;
         } else if (colon != std::string_view::npos) {
             last = field_named(text.substr(0, colon));
-            keep(adapters.back(), last, text.substr(colon + 3));
+            keep(adapters.current(), last, text.substr(colon + 3));
         } else if (text.back() == ':') { // a label without a value
             last = Field::None;
         } else if (last == Field::Gateway || last == Field::Dns) { // a further value under the same label
-            keep(adapters.back(), last, text);
+            keep(adapters.current(), last, text);
         }
     }
-    std::erase_if(adapters, [](const Adapter& adapter) { return !has_something(adapter); });
-    return adapters;
+    return adapters.finish();
 }
 
 } // namespace lum::reports

@@ -91,6 +91,8 @@ ReportReading reading_record(const lum::reports::ReadReport& reading) {
                                   {"adapters", adapters_json(reading.adapters)}};
     record.rules_version = reading.rules_version;
     record.finished = reading.finished;
+    // The reading keeps as much of the release line as the column, and marks a longer one after it.
+    static_assert(lum::reports::RELEASE_BYTES_KEPT == READING_RELEASE_BYTES);
     record.release = reading.release.substr(0, READING_RELEASE_BYTES);
     record.release_cut = reading.release.size() > READING_RELEASE_BYTES;
     record.figures = figures_of(reading);

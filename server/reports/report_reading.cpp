@@ -1,5 +1,6 @@
 // server/reports/report_reading.cpp: walks a report's lines in the order the program writes them: the
-// header, the seven sections, the footer.
+// header, the seven sections, the footer. One cursor goes through the bytes once; a section's rules read
+// its lines again through a range of their own, and nothing is kept per line.
 //
 // Tool lines are never empty, so a section's tool output ends at its first empty line; the walk follows
 // the program's own ContinueTests to know which sections are there. Only the hosts file may hold empty
@@ -7,7 +8,10 @@
 // the program wrote (cut short, or not a report) leaves the tests from there on NotReached.
 #include "server/reports/report_reading.h"
 
+#include <array>
+
 #include "server/reports/adapter_config.h"
+#include "server/reports/kept_text.h"
 #include "server/reports/report_lines.h"
 #include "server/reports/test_verdicts.h"
 #include "testrun/customer_blocks.h"
@@ -22,10 +26,36 @@ namespace {
 constexpr std::size_t HEADER_LINES = 6;
 constexpr std::size_t SKIPPED_BEFORE_TEST7 = 4; // Tests 2, 3, 5 and 6 each leave an empty line
 
+LineCursor past_last_line(LineCursor line) {
+    while (!line.at_end())
+        line.next();
+    return line;
+}
+
+// Test 1 passed: the hosts file's lines run to the empty line followed by Test 2's name.
+LineCursor end_before_test2(LineCursor line) {
+    for (; !line.at_end(); line.next())
+        if (line.at_empty_line() && line.following().is(test_name(2))) return line;
+    return line;
+}
+
+// Test 1 failed: they run to its empty line, then the empty lines of the skipped Tests 2, 3, 5 and 6, then
+// Test 7's name. The lines just before are kept by number, in a ring as long as that run of empty lines.
+LineCursor end_before_skipped_tests(LineCursor line) {
+    std::array<LineCursor, SKIPPED_BEFORE_TEST7 + 1> before;
+    std::size_t empties = 0; // the empty lines just before this one, from the first hosts line on
+    for (; !line.at_end(); line.next()) {
+        LineCursor& closing = before[line.number() % before.size()]; // the line before.size() lines back
+        if (empties >= before.size() && line.is(test_name(7))) return closing;
+        closing = line;
+        empties = line.at_empty_line() ? empties + 1 : 0;
+    }
+    return line;
+}
+
 class Walk {
 public:
-    Walk(std::string_view bytes, ReadReport& report) : lines_(split_report_lines(bytes)), report_(report) {
-        report_.line_count = lines_.size();
+    Walk(std::string_view bytes, ReadReport& report) : bytes_(bytes), at_(bytes), report_(report) {
         for (std::int32_t test = 1; test <= TEST_COUNT; ++test)
             reading(test).number = test;
     }
@@ -33,39 +63,48 @@ public:
     void run(std::optional<bool> multicast_excluded);
 
 private:
-    std::vector<ReportLine> lines_;
+    std::string_view bytes_;
+    LineCursor at_; // the line the walk has reached
     ReadReport& report_;
-    std::size_t at_ = 0;
     bool continuing_ = true; // the program's ContinueTests
 
     TestReading& reading(std::int32_t test) { return report_.tests[static_cast<std::size_t>(test - 1)]; }
-    bool is(std::size_t line, std::string_view text) const { return line < lines_.size() && lines_[line].text == text; }
-    bool empty_at(std::size_t line) const { return is(line, ""); }
+    // Steps past the line here when it is exactly `text`.
+    bool take(std::string_view text);
 
     ToolLines tool_lines(std::string_view stop_at = {});
-    void span(TestReading& test, std::size_t first, std::size_t end) const;
+    void span(TestReading& test, const LineCursor& first) const;
     void set_row(TestReading& test) const;
+    bool read_sections(std::optional<bool> multicast_excluded);
     bool read_header();
     bool read_test1();
-    std::size_t hosts_end(std::size_t first) const;
+    void skip_dumps();
+    LineCursor hosts_end(const LineCursor& first) const;
     bool read_tool_test(std::int32_t test);
     bool read_skipped(std::int32_t test, bool leaves_line);
     bool read_test7(std::optional<bool> multicast_excluded);
     void read_footer();
 };
 
+bool Walk::take(std::string_view text) {
+    if (!at_.is(text)) return false;
+    at_.next();
+    return true;
+}
+
 // The non-empty lines from here on: one tool's output (or several tools' one after the other).
 // stop_at: a line that ends them as well (fping's lines are followed by Test 5's name, not an empty line).
 ToolLines Walk::tool_lines(std::string_view stop_at) {
-    const std::size_t first = at_;
-    while (at_ < lines_.size() && !lines_[at_].text.empty() && (stop_at.empty() || lines_[at_].text != stop_at))
-        ++at_;
-    return ToolLines(lines_).subspan(first, at_ - first);
+    const LineCursor first = at_;
+    while (!at_.at_end() && !at_.at_empty_line() && (stop_at.empty() || !at_.is(stop_at)))
+        at_.next();
+    return ToolLines(bytes_, first, at_.offset());
 }
 
-void Walk::span(TestReading& test, std::size_t first, std::size_t end) const {
-    test.lines = {first, end - first};
-    if (end > first) test.bytes = {lines_[first].begin, lines_[end - 1].end};
+// The test's section: from `first` up to the line the walk has reached.
+void Walk::span(TestReading& test, const LineCursor& first) const {
+    test.lines = {first.number(), at_.number() - first.number()};
+    if (at_.number() > first.number()) test.bytes = {first.offset(), at_.offset()};
 }
 
 void Walk::set_row(TestReading& test) const {
@@ -84,60 +123,65 @@ void Walk::set_row(TestReading& test) const {
 }
 
 bool Walk::read_header() {
-    if (!is(0, PROGRAM_TITLE) || lines_.size() < HEADER_LINES) return false;
+    std::array<std::string_view, HEADER_LINES> header;
+    LineCursor line = at_;
+    for (std::string_view& text : header) {
+        if (line.at_end()) return false;
+        text = line.line().text;
+        line.next();
+    }
+    if (header[0] != PROGRAM_TITLE) return false;
     report_.has_header = true;
-    report_.release = std::string(lines_[2].text);
-    const std::string_view start = lines_[4].text;
-    if (start.starts_with(REPORT_START_STAMP))
-        report_.start_time = std::string(start.substr(REPORT_START_STAMP.size()));
-    at_ = HEADER_LINES;
+    report_.release = kept_text(header[2], RELEASE_BYTES_KEPT);
+    if (header[4].starts_with(REPORT_START_STAMP))
+        report_.start_time = kept_text(header[4].substr(REPORT_START_STAMP.size()), TIME_BYTES_KEPT);
+    at_ = line;
     return true;
 }
 
 // The hosts file's lines run to the empty line that closes Test 1, which must be followed by Test 2's
 // name when Test 1 passed, or else by the empty lines of the skipped Tests 2, 3, 5 and 6 and Test 7's
-// name. The first place where that holds is taken; the report's length when none does (cut short).
-std::size_t Walk::hosts_end(std::size_t first) const {
-    for (std::size_t line = first; line < lines_.size(); ++line) {
-        if (continuing_ && empty_at(line) && is(line + 1, test_name(2))) return line;
-        if (continuing_ || !is(line, test_name(7)) || line < first + SKIPPED_BEFORE_TEST7 + 1) continue;
-        bool skipped_lines = true;
-        for (std::size_t back = 1; back <= SKIPPED_BEFORE_TEST7 + 1; ++back)
-            skipped_lines = skipped_lines && empty_at(line - back);
-        if (skipped_lines) return line - SKIPPED_BEFORE_TEST7 - 1;
+// name. The first place where that holds is taken; the report's end when none does (cut short).
+LineCursor Walk::hosts_end(const LineCursor& first) const {
+    return continuing_ ? end_before_test2(first) : end_before_skipped_tests(first);
+}
+
+// The route and netstat dumps, each under its heading after an empty line.
+void Walk::skip_dumps() {
+    for (const std::string_view heading : {ROUTE_HEADING, NETSTAT_HEADING}) {
+        if (!at_.at_empty_line() || !at_.following().is(heading)) return;
+        at_.next();
+        at_.next();
+        tool_lines();
     }
-    return lines_.size();
 }
 
 // Name, ipconfig's lines, then the three dumps under their headings; the dumps never change the verdict.
 bool Walk::read_test1() {
     TestReading& test = reading(1);
-    const std::size_t first = at_;
-    if (!is(at_++, test_name(1))) return false;
+    const LineCursor first = at_;
+    if (!take(test_name(1))) return false;
     const ToolLines ipconfig = tool_lines();
     test.ran = true;
     read_configuration(ipconfig, test);
-    test.derived = !empty_at(at_) && test.verdict == Verdict::Failed; // cut before its marker line, maybe
+    test.derived = !at_.at_empty_line() && test.verdict == Verdict::Failed; // cut before its marker line, maybe
     report_.adapters = read_adapters(ipconfig);
     continuing_ = test.verdict == Verdict::Ok;
     set_row(test);
-    for (const std::string_view heading : {ROUTE_HEADING, NETSTAT_HEADING}) {
-        if (!empty_at(at_) || !is(at_ + 1, heading)) break;
-        at_ += 2;
-        tool_lines();
-    }
-    const bool at_hosts = empty_at(at_) && is(at_ + 1, HOSTS_HEADING);
-    at_ = at_hosts ? hosts_end(at_ + 2) : lines_.size();
-    const bool complete = at_ < lines_.size();
-    span(test, first, complete ? ++at_ : at_);
+    skip_dumps();
+    const bool at_hosts = at_.at_empty_line() && at_.following().is(HOSTS_HEADING);
+    at_ = at_hosts ? hosts_end(at_.following().following()) : past_last_line(at_);
+    const bool complete = !at_.at_end();
+    if (complete) at_.next();
+    span(test, first);
     return complete;
 }
 
 // Tests 2 to 6 that run: the name, the tool lines, and (except for Test 4) an empty line.
 bool Walk::read_tool_test(std::int32_t test_number) {
     TestReading& test = reading(test_number);
-    const std::size_t first = at_;
-    if (!is(at_++, test_name(test_number))) return false;
+    const LineCursor first = at_;
+    if (!take(test_name(test_number))) return false;
     test.ran = true;
     // fping's lines run to Test 5's name, or to the empty line of a skipped Test 5: Test 4 has no closing line.
     const bool closing_line = test_number != 4;
@@ -149,9 +193,10 @@ bool Walk::read_tool_test(std::int32_t test_number) {
     if (test_number == 6) read_download(lines, test);
     set_row(test);
     if ((test_number == 2 || test_number == 4) && test.verdict == Verdict::Failed) continuing_ = false;
-    const bool complete = closing_line ? empty_at(at_) : at_ < lines_.size();
+    const bool complete = closing_line ? at_.at_empty_line() : !at_.at_end();
     if (!complete) test.derived = true; // cut short: its lines may not be all it read
-    span(test, first, complete && closing_line ? ++at_ : at_);
+    if (complete && closing_line) at_.next();
+    span(test, first);
     return complete;
 }
 
@@ -159,13 +204,14 @@ bool Walk::read_skipped(std::int32_t test_number, bool leaves_line) {
     TestReading& test = reading(test_number);
     if (!leaves_line) {
         test.verdict = Verdict::Skip;
-        test.lines = {at_, 0};
+        test.lines = {at_.number(), 0};
         return true;
     }
-    if (!empty_at(at_)) return false;
+    if (!at_.at_empty_line()) return false;
     test.verdict = Verdict::Skip;
-    span(test, at_, at_ + 1);
-    ++at_;
+    const LineCursor first = at_;
+    at_.next();
+    span(test, first);
     return true;
 }
 
@@ -174,8 +220,8 @@ bool Walk::read_skipped(std::int32_t test_number, bool leaves_line) {
 // without the address the second, by far the commoner, is taken.
 bool Walk::read_test7(std::optional<bool> multicast_excluded) {
     TestReading& test = reading(7);
-    const std::size_t first = at_;
-    if (!is(at_++, test_name(7))) return false;
+    const LineCursor first = at_;
+    if (!take(test_name(7))) return false;
     const bool skipped = !continuing_ || reading(4).figures.too_slow_for_multicast || multicast_excluded == true;
     const ToolLines lines = skipped ? ToolLines() : tool_lines();
     if (skipped) {
@@ -188,27 +234,36 @@ bool Walk::read_test7(std::optional<bool> multicast_excluded) {
         read_multicast(lines, test);
     }
     set_row(test);
-    const bool complete = empty_at(at_);
+    const bool complete = at_.at_empty_line();
     if (!complete && test.verdict == Verdict::Failed) test.derived = true;
-    span(test, first, complete ? ++at_ : at_);
+    if (complete) at_.next();
+    span(test, first);
     return complete;
 }
 
 void Walk::read_footer() {
     // The program ends the footer with its line end like every line; a footer without one was cut short.
-    if (at_ >= lines_.size() || !lines_[at_].text.starts_with(REPORT_END_STAMP)) return;
-    if (lines_[at_].begin + lines_[at_].text.size() == lines_[at_].end) return;
+    const ReportLine& line = at_.line();
+    if (at_.at_end() || !line.text.starts_with(REPORT_END_STAMP)) return;
+    if (line.begin + line.text.size() == line.end) return;
     report_.finished = true;
-    report_.end_time = std::string(lines_[at_].text.substr(REPORT_END_STAMP.size()));
+    report_.end_time = kept_text(line.text.substr(REPORT_END_STAMP.size()), TIME_BYTES_KEPT);
+}
+
+// False where the report stops reading like one the program wrote.
+bool Walk::read_sections(std::optional<bool> multicast_excluded) {
+    if (!read_header() || !read_test1()) return false;
+    for (std::int32_t test = 2; test <= 6; ++test) {
+        const bool read = continuing_ ? read_tool_test(test) : read_skipped(test, test != 4);
+        if (!read) return false;
+    }
+    return read_test7(multicast_excluded);
 }
 
 void Walk::run(std::optional<bool> multicast_excluded) {
-    if (!read_header() || !read_test1()) return;
-    for (std::int32_t test = 2; test <= 6; ++test) {
-        const bool read = continuing_ ? read_tool_test(test) : read_skipped(test, test != 4);
-        if (!read) return;
-    }
-    if (read_test7(multicast_excluded)) read_footer();
+    if (read_sections(multicast_excluded)) read_footer();
+    // The lines are counted by the same walk, from where the reading stopped to the report's end.
+    report_.line_count = past_last_line(at_).number();
 }
 
 ReadReport read(std::string_view bytes, std::optional<bool> multicast_excluded) {

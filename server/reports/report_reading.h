@@ -1,6 +1,7 @@
 // server/reports/report_reading.h: a stored report read back into the rows the subscriber saw, the figures
 // behind them and each test's raw lines. Pure code over any bytes: it never throws and never reads out of
-// bounds, and its work grows with the report's length.
+// bounds, and its work grows with the report's length; its memory does not (the report is walked line by
+// line, and what the reading keeps is bounded).
 #pragma once
 
 #include <array>
@@ -19,6 +20,18 @@ namespace lum::reports {
 // and read again when the rules change (or what a reading keeps: version 2 keeps the verdicts and figures
 // as columns of their own).
 inline constexpr std::int32_t REPORT_RULES_VERSION = 2;
+
+// What a reading keeps of the report's own bytes, field by field: a longer text is kept as its first bytes
+// and "…" (CUT_MARK), a longer list as its first entries and a last one "…". Whatever a report holds, its
+// reading (and so its JSON) stays within a few tens of kilobytes. The download's rate and speed texts
+// need no limit of their own: the program's rules take them from a few columns of the tool's line.
+inline constexpr std::size_t RELEASE_BYTES_KEPT = 256;      // the release line (the listings' column too)
+inline constexpr std::size_t TIME_BYTES_KEPT = 64;          // the start and end times
+inline constexpr std::size_t ADAPTER_NAME_BYTES_KEPT = 128; // ipconfig's heading, without its colon
+inline constexpr std::size_t MAC_BYTES_KEPT = 32;           // a tunnel's has 8 bytes: 23 characters
+inline constexpr std::size_t ADDRESS_BYTES_KEPT = 15;       // the longest dotted IPv4 address
+inline constexpr std::size_t ADDRESSES_KEPT = 8;            // in each list of an adapter
+inline constexpr std::size_t ADAPTERS_KEPT = 16;
 
 // NotReached: the report ends (or stops reading like one the program wrote) before the test's place.
 enum class Verdict { NotReached, Ok, Failed, Skip };

@@ -2,6 +2,7 @@
 #include "server/reports/test_verdicts.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "testrun/operator.h"
 #include "testrun/output_scan.h"
@@ -43,11 +44,34 @@ void count_lost_echoes(ToolLines ping, std::int32_t sent, TestReading& test) {
     test.figures.lost_echoes = ping.empty() ? 0 : lost_echoes(tally, sent);
 }
 
-template <typename Predicate> std::size_t first_from(ToolLines lines, std::size_t from, Predicate predicate) {
-    for (std::size_t at = from; at < lines.size(); ++at) {
-        if (predicate(lines[at].text)) return at;
+// Lines of the lookups by their index: the first that does each thing below, NONE when none does.
+constexpr std::size_t NONE = std::numeric_limits<std::size_t>::max();
+
+struct LookupMarks {
+    std::size_t again = NONE;       // the first line again (from the second line on)
+    std::size_t named = NONE;       // the first line that names a host
+    bool named_public = false;      // and the host it names is a public one
+    std::size_t next_public = NONE; // the first line after that one that names a public host
+    std::size_t resolver = NONE;    // the first line that names the operator's resolver
+};
+
+// One walk over the lookups' lines finds all the marks the rules below need.
+LookupMarks lookup_marks(ToolLines lines) {
+    LookupMarks marks;
+    std::string_view opening;
+    std::size_t at = 0;
+    for (const ReportLine& line : lines) {
+        if (at == 0) opening = line.text;
+        if (at > 0 && marks.again == NONE && line.text == opening) marks.again = at;
+        if (marks.resolver == NONE && names_operator_resolver(line.text)) marks.resolver = at;
+        if (marks.named != NONE && marks.next_public == NONE && names_a_public_host(line.text)) marks.next_public = at;
+        if (marks.named == NONE && names_a_host(line.text)) {
+            marks.named = at;
+            marks.named_public = names_a_public_host(line.text);
+        }
+        ++at;
     }
-    return lines.size();
+    return marks;
 }
 
 // The six lookups are logged one after the other with nothing between them, so where the first one's
@@ -56,27 +80,23 @@ template <typename Predicate> std::size_t first_from(ToolLines lines, std::size_
 // The first lookup is taken to end at the earlier of: its opening line coming again, and the start of
 // the first lookup that names a public host, which is assumed to open with as many lines as the first
 // one did before naming its host. When the first host named is a public one, the first lookup named
-// none: it printed nothing, or only lines before its opening line came again.
-std::size_t first_lookup_end(ToolLines lines) {
-    if (lines.empty()) return 0;
-    const std::size_t again = first_from(lines, 1, [&](std::string_view line) { return line == lines[0].text; });
-    const std::size_t named = first_from(lines, 0, names_a_host);
-    if (named == lines.size()) return again;
-    if (names_a_public_host(lines[named].text)) return again <= named ? again : 0;
-    const std::size_t next = first_from(lines, named + 1, names_a_public_host);
-    const std::size_t opening = named; // the lines before the first lookup names its host
-    const std::size_t next_start = next == lines.size() ? next : std::max(next - std::min(next, opening), named + 1);
-    return std::min(again, next_start);
+// none: it printed nothing, or only lines before its opening line came again. The end is a line's index
+// (NONE: the first lookup's lines run to the last).
+std::size_t first_lookup_end(const LookupMarks& marks) {
+    if (marks.named == NONE) return marks.again;
+    if (marks.named_public) return marks.again <= marks.named ? marks.again : 0;
+    const std::size_t next = marks.next_public;
+    const std::size_t opening = marks.named; // the lines before the first lookup names its host
+    const std::size_t next_start = next == NONE ? NONE : std::max(next - std::min(next, opening), marks.named + 1);
+    return std::min(marks.again, next_start);
 }
 
 // Certain only when the resolver is named before the first lookup's answer: a service host named before
 // any public host is the first lookup's (the repeat lookup comes after the public ones), and every line
 // before it is the first lookup's too.
-bool resolver_before_first_answer(ToolLines lines) {
-    const std::size_t named = first_from(lines, 0, names_a_host);
-    if (named == lines.size() || names_a_public_host(lines[named].text)) return false;
-    if (first_from(lines, named + 1, names_a_public_host) == lines.size()) return false;
-    return first_from(lines, 0, names_operator_resolver) < named;
+bool resolver_before_first_answer(const LookupMarks& marks) {
+    if (marks.named == NONE || marks.named_public || marks.next_public == NONE) return false;
+    return marks.resolver < marks.named;
 }
 
 } // namespace
@@ -93,14 +113,14 @@ void read_connection(ToolLines ping, TestReading& test) {
 }
 
 void read_lookups(ToolLines nslookup, TestReading& test) {
-    const auto names_resolver = [](const ReportLine& line) { return names_operator_resolver(line.text); };
-    if (std::none_of(nslookup.begin(), nslookup.end(), names_resolver)) {
+    const LookupMarks marks = lookup_marks(nslookup);
+    if (marks.resolver == NONE) {
         test.verdict = Verdict::Failed; // no lookup named the resolver, the first one included
         return;
     }
-    const ToolLines first = nslookup.first(first_lookup_end(nslookup));
-    test.verdict = passed_if(std::any_of(first.begin(), first.end(), names_resolver));
-    test.derived = !resolver_before_first_answer(nslookup); // otherwise where the first lookup ends is inferred
+    // Some line of the first lookup names it: the first line that does lies before that lookup's end.
+    test.verdict = passed_if(marks.resolver < first_lookup_end(marks));
+    test.derived = !resolver_before_first_answer(marks); // otherwise where the first lookup ends is inferred
 }
 
 void read_probes(ToolLines fping, TestReading& test) {

@@ -2,15 +2,14 @@
 // decided by the program's own per-line rules and counts.
 #pragma once
 
-#include <span>
-
 #include "server/reports/report_lines.h"
 #include "server/reports/report_reading.h"
 
 namespace lum::reports {
 
-// The tool lines of one section: every one non-empty, as the program logged them.
-using ToolLines = std::span<const ReportLine>;
+// The tool lines of one section: every one non-empty, as the program logged them; read line by line, as
+// often as a rule needs, and never held.
+using ToolLines = LineRange;
 
 // Each sets the reading's verdict (Ok or Failed), its derived flag and its figures.
 void read_configuration(ToolLines ipconfig, TestReading& test); // Test 1

@@ -6,9 +6,11 @@
 // Starts the built lumresults with its defaults on loopback (run it inside a network namespace of its own).
 // The subscriber probes from 127.0.0.2: "HEAD /ip/" as the program sends it, and now and then the 10 MB
 // download; the floods come from 127.0.1.0/24 and beyond, a new address for every sign-in so that no hold
-// on one address spares the server its password hashing. Peak memory is the server's VmHWM while `threads`
-// uploads of MAX_UPLOAD_BYTES (the default limit unless given) arrive at once, of line feeds, of one long
-// line and of the lab's passing report repeated. It prints figures; it fails only when something cannot run.
+// on one address spares the server its password hashing. Then, for `threads` uploads of MAX_UPLOAD_BYTES
+// (the default limit unless given) at once, of line feeds, of one long line, of a release line of control
+// bytes and of the lab's passing report repeated: the server's peak memory (VmHWM) and its data folder's
+// growth against the bytes stored. LUMRESULTS in the environment names another build to measure. It prints
+// figures; it fails only when something cannot run.
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
@@ -143,13 +145,21 @@ std::string filled(std::string_view unit, std::size_t size) {
     return bytes;
 }
 
-void memory_phase(const fs::path& work, const char* kind, std::string_view unit, std::size_t max_upload) {
-    const fs::path data = work / (std::string("memory-") + kind);
+std::uintmax_t folder_bytes(const fs::path& folder) {
+    std::uintmax_t total = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        if (entry.is_regular_file()) total += entry.file_size();
+    return total;
+}
+
+// One fresh server, `threads` uploads of `report` at once: its peak memory and its data folder's growth.
+void cost_phase(const fs::path& work, const char* kind, const std::string& report, std::size_t max_upload) {
+    const fs::path data = work / (std::string("cost-") + kind);
     fs::create_directories(data);
-    const ServerChild server(data, {"--max-upload", std::to_string(max_upload)}, work / "memory.log");
+    const ServerChild server(data, {"--max-upload", std::to_string(max_upload)}, work / "cost.log");
     const double before = peak_mib(server.pid());
-    const std::string envelope = program_upload_body("");
-    const std::string body = upload_request(program_upload_body(filled(unit, max_upload - envelope.size())));
+    const std::uintmax_t folder_before = folder_bytes(data);
+    const std::string body = upload_request(program_upload_body(report));
     std::vector<std::thread> uploads;
     std::atomic<unsigned> stored{0};
     for (unsigned n = 0; n < SERVER_THREADS; ++n)
@@ -159,8 +169,22 @@ void memory_phase(const fs::path& work, const char* kind, std::string_view unit,
         });
     for (std::thread& upload : uploads)
         upload.join();
-    std::printf("  %-22s peak %7.1f MiB (%.1f MiB at start), %u of %u stored\n", kind, peak_mib(server.pid()), before,
-                stored.load(), SERVER_THREADS);
+    const double grown = static_cast<double>(folder_bytes(data) - folder_before);
+    std::printf("  %-24s peak %7.1f MiB (%.1f at start)   data folder +%7.1f MiB = %5.2f x the reports   "
+                "%u of %u stored\n",
+                kind, peak_mib(server.pid()), before, grown / 1048576,
+                grown / static_cast<double>(stored.load() * report.size()), stored.load(), SERVER_THREADS);
+}
+
+void cost_phases(const fs::path& work, std::size_t max_upload, const std::string& report) {
+    std::printf("peak memory and disk, %u uploads of %zu bytes at once:\n", SERVER_THREADS, max_upload);
+    const std::size_t room = max_upload - program_upload_body("").size();
+    cost_phase(work, "line feeds", filled("\n", room), max_upload);
+    cost_phase(work, "one long line", filled("a", room), max_upload);
+    const std::string head = "Lumora Network Test v1.4\r\n\r\n", tail = "\r\n\r\n=== TEST START ===\r\n";
+    cost_phase(work, "control-byte release", head + filled("\x01", room - head.size() - tail.size()) + tail,
+               max_upload);
+    cost_phase(work, "the passing report", filled(report, room), max_upload);
 }
 
 } // namespace
@@ -176,10 +200,7 @@ int main(int argc, char** argv) {
         const lum::testing_support::ScratchFolder work("lumresults_hostile_bench_");
         const std::string report = lum::bench::passing_report(work.path());
         latency_phases(work.path(), length, report);
-        std::printf("peak memory, %u uploads of %zu bytes at once:\n", SERVER_THREADS, max_upload);
-        memory_phase(work.path(), "line feeds", "\n", max_upload);
-        memory_phase(work.path(), "one long line", "a", max_upload);
-        memory_phase(work.path(), "the passing report", report, max_upload);
+        cost_phases(work.path(), max_upload, report);
         return 0;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "hostile_bench: %s\n", error.what());

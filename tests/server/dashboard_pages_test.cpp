@@ -143,7 +143,8 @@ TEST_F(SupportPagesTest, AReportShowsTheWindowsRowsItsLinesAsTextAndDownloadsExa
     EXPECT_EQ(attack.body.find("<b>bold"), std::string::npos);
     EXPECT_NE(attack.body.find("<dd id=\"release\">&lt;script&gt;alert(&quot;x&quot;)&lt;/script&gt;</dd>"),
               std::string::npos);
-    EXPECT_NE(attack.body.find("   &quot;quoted&quot; &amp; &lt;b&gt;bold&lt;/b&gt; <span class=\"byte\">\\x8F</span>"),
+    EXPECT_NE(attack.body.find("   &quot;quoted&quot; &amp; &lt;b&gt;bold&lt;/b&gt; "
+                               "<span class=\"byte\">\\x8F\\xE0\\xAE\\x01</span>"),
               std::string::npos);
 
     const HttpResponse download = get("/support/reports/" + std::to_string(hostile) + "/download", session);

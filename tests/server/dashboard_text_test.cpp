@@ -13,7 +13,12 @@ namespace {
 
 using namespace std::chrono;
 
-std::string span(const char* hex) { return std::string("<span class=\"byte\">\\x") + hex + "</span>"; }
+// One run of bytes shown as values: "8F E0" is <span class="byte">\x8F\xE0</span>.
+std::string span(std::string hexes) {
+    for (std::size_t blank = hexes.find(' '); blank != std::string::npos; blank = hexes.find(' '))
+        hexes.replace(blank, 1, "\\x");
+    return "<span class=\"byte\">\\x" + hexes + "</span>";
+}
 
 TEST(DisplayText, RawLinesShowTextAsTextAndEveryOtherByteAsItsValue) {
     const std::vector<std::pair<std::string, std::string>> cases = {
@@ -21,18 +26,19 @@ TEST(DisplayText, RawLinesShowTextAsTextAndEveryOtherByteAsItsValue) {
         {"  leading blanks\tand a tab\r\n", "  leading blanks\tand a tab\n"},
         {"<script>alert(\"x\")</script> & 'q'", "&lt;script&gt;alert(&quot;x&quot;)&lt;/script&gt; &amp; &#39;q&#39;"},
         {"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80", "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80"}, // valid UTF-8
-        {"\x8F\xE0\xAE", span("8F") + span("E0") + span("AE")},                  // code page 866, not UTF-8
-        {"\xC3", span("C3")},                                                    // cut short at the end
-        {"\xC0\xAF", span("C0") + span("AF")},                                   // over-long "/"
-        {"\xED\xA0\x80", span("ED") + span("A0") + span("80")},                  // a surrogate
-        {"\xF4\x90\x80\x80", span("F4") + span("90") + span("80") + span("80")}, // past U+10FFFF
+        {"\x8F\xE0\xAE", span("8F E0 AE")},        // code page 866, not UTF-8
+        {"\xC3", span("C3")},                      // cut short at the end
+        {"\xC0\xAF", span("C0 AF")},               // over-long "/"
+        {"\xED\xA0\x80", span("ED A0 80")},        // a surrogate
+        {"\xF4\x90\x80\x80", span("F4 90 80 80")}, // past U+10FFFF
         {std::string("a\0b\x1B[31m\x7F", 9), "a" + span("00") + "b" + span("1B") + "[31m" + span("7F")},
-        {"\xC2\x85", span("C2") + span("85")}, // C1 control, valid UTF-8
+        {"\xC2\x85", span("C2 85")}, // C1 control, valid UTF-8
         {"ab\xE2\x80\xAE"
          "cd",
-         "ab" + span("E2") + span("80") + span("AE") + "cd"}, // right-to-left override
+         "ab" + span("E2 80 AE") + "cd"}, // right-to-left override
         {"one\ntwo\rthree\r\n", "one" + span("0A") + "\ntwo" + span("0D") + "\nthree\n"},
         {"\r\n\r\nlast without end", "\n\nlast without end"},
+        {"\n\n\x01\r\n", span("0A\n 0A\n 01") + "\n"}, // one run, its line breaks in it
         {"", ""},
     };
     for (const auto& [bytes, html] : cases)

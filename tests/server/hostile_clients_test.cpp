@@ -4,6 +4,8 @@
 
 #include <sqlite3.h>
 
+#include <cstdio>
+#include <fstream>
 #include <future>
 #include <memory>
 #include <optional>
@@ -289,6 +291,112 @@ TEST_F(HostileClientsTest, UploadsThatABrowserSaysComeFromAnotherSiteAreRefusedU
         EXPECT_EQ(refused->status, 403) << c.what;
     }
     expect_only_a_good_one_stored();
+}
+
+// ---- Hostile report contents: what one stored report costs on disk, in listings and in memory ----------
+
+constexpr std::size_t MiB = 1024 * 1024;
+
+// A server of its own with room for reports of megabytes, and a staff member and an API token to look at
+// what it lists.
+class HostileContentTest : public ::testing::Test {
+protected:
+    static constexpr std::size_t REPORT_LIMIT = 8 * MiB;
+
+    std::unique_ptr<ServerChild> start(const std::string& name) {
+        const std::filesystem::path data = folder_.path() / name;
+        const std::vector<std::string> store{"--data", data.string()};
+        EXPECT_EQ(run_lumresults({"user", "add", "ann", store[0], store[1]}, "pass word\n").exit_code, 0);
+        const CommandResult token = run_lumresults({"token", "add", "robot", store[0], store[1]});
+        token_ = token.output.substr(0, token.output.find('\n'));
+        return std::make_unique<ServerChild>(data,
+                                             std::vector<std::string>{"--max-upload", std::to_string(REPORT_LIMIT)},
+                                             folder_.path() / (name + ".log"));
+    }
+
+    // The data folder's bytes once no upload waits in its spool.
+    static std::uintmax_t folder_bytes(const std::filesystem::path& data) {
+        for (int tries = 0; tries < 100 && !std::filesystem::is_empty(data / "spool"); ++tries)
+            std::this_thread::sleep_for(50ms);
+        std::uintmax_t bytes = 0;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(data))
+            bytes += entry.is_regular_file() ? entry.file_size() : 0;
+        return bytes;
+    }
+
+    // The peak of the process's resident memory so far.
+    static std::size_t peak_resident_bytes(pid_t pid) {
+        std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+        for (std::string line; std::getline(status, line);)
+            if (line.starts_with("VmHWM:")) return std::stoull(line.substr(6)) * 1024;
+        ADD_FAILURE() << "no VmHWM for " << pid;
+        return 0;
+    }
+
+    static int upload(const ServerChild& server, const std::string& report) {
+        const auto response = exchange(server.port(), upload_request(program_upload_body(report)), 120s);
+        return response ? response->status : 0;
+    }
+
+    std::size_t body_size(const ServerChild& server, const std::string& target, const std::string& headers) {
+        const HttpResponse response = send_to(server.port(), form_request("GET", target, headers));
+        EXPECT_EQ(response.status, 200) << target;
+        return response.body.size();
+    }
+
+    ScratchFolder folder_{"lumresults_contents_"};
+    std::string token_;
+};
+
+// The report's bytes are stored once: no second copy left in a journal, no reading as large as the report
+// (a control byte is six in JSON); and the listings and the reading of it stay a few kilobytes.
+TEST_F(HostileContentTest, AReportCostsItsSizeOnDiskAndLittleInListings) {
+    const std::size_t size = REPORT_LIMIT - 4096; // room for the form's own lines
+    const std::string header_start = "Lumora Network Test v1.4\r\n\r\n";
+    const std::string header_end = "\r\n\r\n=== TEST START === 2014-03-09 08:05:07\r\n\r\n";
+    const struct {
+        const char* what;
+        std::string report;
+    } cases[] = {
+        {"release-line-of-controls",
+         header_start + std::string(size - header_start.size() - header_end.size(), '\x01') + header_end},
+        {"bare-line-feeds", std::string(size, '\n')},
+    };
+    for (const auto& [what, report] : cases) {
+        SCOPED_TRACE(what);
+        const auto server = start(what);
+        const std::filesystem::path data = folder_.path() / what;
+        const std::uintmax_t before = folder_bytes(data);
+        ASSERT_EQ(upload(*server, report), 200);
+        const std::uintmax_t grown = folder_bytes(data) - before;
+        std::printf("%s: the data folder grew by %ju bytes for a report of %zu\n", what, grown, report.size());
+        EXPECT_LE(grown, report.size() * 3 / 2 + MiB);
+        const std::string bearer = "Authorization: Bearer " + token_ + "\r\n";
+        EXPECT_LT(body_size(*server, "/api/v1/reports", bearer), 8 * 1024u);
+        EXPECT_LT(body_size(*server, "/api/v1/reports/1", bearer), 64 * 1024u);
+        const HttpResponse signed_in = post_sign_in(server->port(), "ann", "pass word");
+        const std::string session = session_cookie(set_cookie(signed_in, "lumresults_session").value_or(""));
+        EXPECT_LT(body_size(*server, "/support/", session), 64 * 1024u);
+    }
+}
+
+// Reading a report back costs memory for its bytes, not for its lines: uploads of bare line feeds, as many
+// at once as the server has threads, raise its peak by a few times their bodies at most (under the
+// sanitizers' own costs); a line read into an object each cost sixteen times.
+TEST_F(HostileContentTest, ConcurrentReportsOfLineFeedsCostAboutTheirBytes) {
+    const auto server = start("line-feeds");
+    const std::string report(REPORT_LIMIT - 4096, '\n');
+    const std::size_t before = peak_resident_bytes(server->pid());
+    std::vector<int> statuses(2, 0); // --threads' default
+    std::vector<std::thread> clients;
+    for (int& status : statuses)
+        clients.emplace_back([&] { status = upload(*server, report); });
+    for (std::thread& client : clients)
+        client.join();
+    EXPECT_EQ(statuses, std::vector<int>(2, 200));
+    const std::size_t rise = peak_resident_bytes(server->pid()) - before;
+    std::printf("peak resident memory rose by %zu bytes for %zu bytes of reports\n", rise, 2 * report.size());
+    EXPECT_LT(rise, 4 * statuses.size() * report.size());
 }
 
 } // namespace

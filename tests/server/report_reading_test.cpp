@@ -11,10 +11,14 @@
 #include <vector>
 
 #include "scenario_files.h"
+#include "server/reports/kept_text.h"
 #include "server/reports/reading_record.h"
 #include "server/reports/report_reading.h"
 #include "server/store/store.h"
 #include "test_support.h"
+#include "testrun/operator.h"
+#include "testrun/report_stamps.h"
+#include "testrun/test_names.h"
 
 namespace lum::reports {
 namespace {
@@ -215,6 +219,39 @@ TEST(ReportReadingKept, StoredWithItsRulesAndReadAgainAfterAnUpgrade) {
     EXPECT_EQ(lumresults::read_stored_reports_again(*store), 1u);
     EXPECT_EQ(store->find_reading(id)->rules_version, REPORT_RULES_VERSION);
     EXPECT_EQ(lumresults::read_stored_reports_again(*store), 0u);
+}
+
+// Whatever a report holds, its reading keeps a bounded part of each text and list, marked "…" where cut, and
+// its JSON stays small: 20 adapters, each with a long name and MAC and a dozen long DNS server addresses.
+TEST(ReportReading, WhatAReadingKeepsIsBoundedFieldByField) {
+    const std::string controls(100'000, '\x01');
+    std::string report = std::string(PROGRAM_TITLE) + "\r\n\r\n" + controls + "\r\n\r\n" +
+                         std::string(REPORT_START_STAMP) + controls + "\r\n\r\n" + std::string(test_name(1)) + "\r\n";
+    for (int adapter = 0; adapter < 20; ++adapter) {
+        report += "Ethernet adapter " + controls.substr(0, 500) +
+                  ":\r\n   Physical Address. . . : " + std::string(500, 'A') + "\r\n";
+        for (int server = 0; server < 12; ++server)
+            report += "   DNS Servers . . . : 1" + std::string(500, '0') + ".1.1.1\r\n";
+    }
+    const ReadReport reading = read_report(report);
+    const auto cut = [](const std::string& text, std::size_t most) {
+        return text.size() == most + CUT_MARK.size() && text.ends_with(CUT_MARK);
+    };
+    EXPECT_TRUE(cut(reading.release, RELEASE_BYTES_KEPT));
+    EXPECT_TRUE(cut(reading.start_time, TIME_BYTES_KEPT));
+    ASSERT_EQ(reading.adapters.size(), ADAPTERS_KEPT + 1);
+    EXPECT_EQ(reading.adapters.back().name, CUT_MARK);
+    for (std::size_t at = 0; at < ADAPTERS_KEPT; ++at) {
+        const Adapter& adapter = reading.adapters[at];
+        EXPECT_TRUE(cut(adapter.name, ADAPTER_NAME_BYTES_KEPT) && cut(adapter.mac, MAC_BYTES_KEPT)) << at;
+        ASSERT_EQ(adapter.dns_servers.size(), ADDRESSES_KEPT + 1) << at;
+        EXPECT_EQ(adapter.dns_servers.back(), CUT_MARK);
+        EXPECT_TRUE(cut(adapter.dns_servers.front(), ADDRESS_BYTES_KEPT)) << adapter.dns_servers.front();
+    }
+    const lumresults::ReportReading record = lumresults::reading_record(reading);
+    EXPECT_LT(record.json.size(), 64u * 1024);
+    EXPECT_EQ(record.release, reading.release.substr(0, lumresults::READING_RELEASE_BYTES));
+    EXPECT_TRUE(record.release_cut);
 }
 
 } // namespace

@@ -44,7 +44,13 @@ Connection open_store_connection(const std::filesystem::path& file, Role role) {
     Connection connection = open_connection(file);
     sqlite3* db = connection.get();
     check(db, sqlite3_busy_timeout(db, busy_timeout_ms), "setting the busy timeout");
-    if (role == Role::writer) use_wal(db, file);
+    if (role == Role::writer) {
+        use_wal(db, file);
+        // The WAL file is reused after a checkpoint, never shrunk, so one large report would leave a copy of
+        // itself there, as large as the report, for as long as the server runs. A writer that restarts the
+        // WAL after a checkpoint cuts the file back to this size once its transaction commits.
+        exec(db, ("PRAGMA journal_size_limit = " + std::to_string(WAL_BYTES_KEPT)).c_str());
+    }
     // Durable before acknowledged: in WAL mode with synchronous=FULL, COMMIT returns only after the WAL
     // holding the transaction has been synced to stable storage, so a report whose put_report returned
     // survives a crash or a power cut. NORMAL would sync only at checkpoints and could lose the last
@@ -54,6 +60,14 @@ Connection open_store_connection(const std::filesystem::path& file, Role role) {
     // A reader that tried to write would take the write lock behind the writer's back.
     if (role == Role::reader) exec(db, "PRAGMA query_only = ON");
     return connection;
+}
+
+void empty_wal_if_idle(sqlite3* db) {
+    // Without waiting: a reader may hold its snapshot for as long as a slow client takes to read a report.
+    // Busy, the WAL stays as it is for now; any other failure shows at the next statement that writes.
+    sqlite3_busy_timeout(db, 0);
+    sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
+    sqlite3_busy_timeout(db, busy_timeout_ms);
 }
 
 ReaderPool::ReaderPool(std::filesystem::path file, std::size_t keep) : file_(std::move(file)), keep_(keep) {

@@ -3,6 +3,7 @@
 
 #include "server/store/sqlite/sqlite_handles.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <mutex>
 #include <vector>
@@ -17,6 +18,13 @@ std::filesystem::path store_file(const std::filesystem::path& data_dir);
 // Opens a connection to the store's database with the settings every connection needs; the writer also
 // puts the database in WAL mode (which the file keeps), so readers never wait for it.
 Connection open_store_connection(const std::filesystem::path& file, Role role);
+
+// The WAL file's size kept after a checkpoint; a larger one is cut back to it (see open_store_connection).
+inline constexpr std::uint64_t WAL_BYTES_KEPT = 4 * 1024 * 1024;
+
+// Checkpoints the WAL and empties its file at once when nobody else is reading or writing; otherwise does
+// nothing, and the next write that restarts the WAL cuts its file back to WAL_BYTES_KEPT.
+void empty_wal_if_idle(sqlite3* db);
 
 // Reader connections, opened when needed and kept for the next read, so that reads neither share the
 // writer's mutex nor pay for opening a connection each time.

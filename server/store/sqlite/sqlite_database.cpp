@@ -98,6 +98,12 @@ void write_batch(sqlite3* db, std::span<PendingReport* const> batch) {
     // Durable before acknowledged: with synchronous=FULL (open_store_connection) this COMMIT returns only
     // once the WAL holding the batch is on stable storage; the queue releases the batch's callers after it.
     transaction.commit();
+    // The commit's automatic checkpoint has copied the batch into the database; a WAL file as large as the
+    // batch would hold a second copy of its reports until the next write.
+    std::uint64_t bytes = 0;
+    for (const PendingReport* pending : batch)
+        bytes += pending->report.size;
+    if (bytes > WAL_BYTES_KEPT) empty_wal_if_idle(db);
 }
 
 class SqliteDatabase final : public sql::Database {

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <chrono>
 #include <fstream>
 #include <sstream>
@@ -62,7 +63,11 @@ std::string first_line(const std::filesystem::path& file) {
 
 } // namespace
 
-std::string lumresults_program() { return LUM_LUMRESULTS; }
+// A benchmark may measure another build (an older one, to compare) named by LUMRESULTS.
+std::string lumresults_program() {
+    const char* other = std::getenv("LUMRESULTS");
+    return other != nullptr && *other != '\0' ? other : LUM_LUMRESULTS;
+}
 
 ServerChild::ServerChild(const std::filesystem::path& data, const std::vector<std::string>& options,
                          const std::filesystem::path& log)
