@@ -44,8 +44,9 @@ public:
     const std::vector<Value>& values() const { return values_; }
 
 private:
-    Params& add(Value value) {
-        values_.push_back(std::move(value));
+    // Made in place: a variant moved from a temporary makes GCC's optimiser warn of a string it never reads.
+    template <typename Alternative> Params& add(Alternative value) {
+        values_.emplace_back(std::in_place_type<Alternative>, std::move(value));
         return *this;
     }
 
