@@ -181,7 +181,8 @@ void cost_phases(const fs::path& work, std::size_t max_upload, const std::string
     const std::size_t room = max_upload - program_upload_body("").size();
     cost_phase(work, "line feeds", filled("\n", room), max_upload);
     cost_phase(work, "one long line", filled("a", room), max_upload);
-    const std::string head = "Lumora Network Test v1.4\r\n\r\n", tail = "\r\n\r\n=== TEST START ===\r\n";
+    const std::string head = "Lumora Network Test v1.4\r\n\r\n",
+                      tail = "\r\n\r\n=== TEST START === 2014-03-09 08:05:07\r\n\r\n";
     cost_phase(work, "control-byte release", head + filled("\x01", room - head.size() - tail.size()) + tail,
                max_upload);
     cost_phase(work, "the passing report", filled(report, room), max_upload);
