@@ -11,6 +11,7 @@
 #include <array>
 
 #include "server/reports/adapter_config.h"
+#include "server/reports/section_code_pages.h"
 #include "server/reports/kept_text.h"
 #include "server/reports/report_lines.h"
 #include "server/reports/test_verdicts.h"
@@ -25,6 +26,9 @@ namespace {
 
 constexpr std::size_t HEADER_LINES = 6;
 constexpr std::size_t SKIPPED_BEFORE_TEST7 = 4; // Tests 2, 3, 5 and 6 each leave an empty line
+// The tool whose output each of Tests 2 to 7 holds, by the test's number.
+constexpr std::array<std::string_view, TEST_COUNT + 1> TOOLS = {"",      "ipconfig", "ping", "nslookup",
+                                                                "fping", "ping",     "wget", "mcfirst"};
 
 LineCursor past_last_line(LineCursor line) {
     while (!line.at_end())
@@ -73,6 +77,8 @@ private:
     bool take(std::string_view text);
 
     ToolLines tool_lines(std::string_view stop_at = {});
+    // Notes the lines from `first` to where the walk has reached as `tool`'s output in `test`.
+    void note_section(std::int32_t test, std::string_view tool, const LineCursor& first);
     void span(TestReading& test, const LineCursor& first) const;
     void set_row(TestReading& test) const;
     bool read_sections(std::optional<bool> multicast_excluded);
@@ -99,6 +105,12 @@ ToolLines Walk::tool_lines(std::string_view stop_at) {
     while (!at_.at_end() && !at_.at_empty_line() && (stop_at.empty() || !at_.is(stop_at)))
         at_.next();
     return ToolLines(bytes_, first, at_.offset());
+}
+
+void Walk::note_section(std::int32_t test, std::string_view tool, const LineCursor& first) {
+    if (at_.number() == first.number()) return;
+    report_.sections.push_back(
+        {test, tool, {first.number(), at_.number() - first.number()}, {first.offset(), at_.offset()}, {}});
 }
 
 // The test's section: from `first` up to the line the walk has reached.
@@ -152,7 +164,9 @@ void Walk::skip_dumps() {
         if (!at_.at_empty_line() || !at_.following().is(heading)) return;
         at_.next();
         at_.next();
+        const LineCursor first = at_;
         tool_lines();
+        note_section(1, heading == ROUTE_HEADING ? "route" : "netstat", first);
     }
 }
 
@@ -161,7 +175,9 @@ bool Walk::read_test1() {
     TestReading& test = reading(1);
     const LineCursor first = at_;
     if (!take(test_name(1))) return false;
+    const LineCursor tool_first = at_;
     const ToolLines ipconfig = tool_lines();
+    note_section(1, "ipconfig", tool_first);
     test.ran = true;
     read_configuration(ipconfig, test);
     test.derived = !at_.at_empty_line() && test.verdict == Verdict::Failed; // cut before its marker line, maybe
@@ -170,7 +186,9 @@ bool Walk::read_test1() {
     set_row(test);
     skip_dumps();
     const bool at_hosts = at_.at_empty_line() && at_.following().is(HOSTS_HEADING);
-    at_ = at_hosts ? hosts_end(at_.following().following()) : past_last_line(at_);
+    const LineCursor hosts_first = at_hosts ? at_.following().following() : at_;
+    at_ = at_hosts ? hosts_end(hosts_first) : past_last_line(at_);
+    if (at_hosts) note_section(1, "hosts", hosts_first);
     const bool complete = !at_.at_end();
     if (complete) at_.next();
     span(test, first);
@@ -185,7 +203,9 @@ bool Walk::read_tool_test(std::int32_t test_number) {
     test.ran = true;
     // fping's lines run to Test 5's name, or to the empty line of a skipped Test 5: Test 4 has no closing line.
     const bool closing_line = test_number != 4;
+    const LineCursor tool_first = at_;
     const ToolLines lines = tool_lines(closing_line ? std::string_view() : test_name(5));
+    note_section(test_number, TOOLS[static_cast<std::size_t>(test_number)], tool_first);
     if (test_number == 2) read_connection(lines, test);
     if (test_number == 3) read_lookups(lines, test);
     if (test_number == 4) read_probes(lines, test);
@@ -223,7 +243,9 @@ bool Walk::read_test7(std::optional<bool> multicast_excluded) {
     const LineCursor first = at_;
     if (!take(test_name(7))) return false;
     const bool skipped = !continuing_ || reading(4).figures.too_slow_for_multicast || multicast_excluded == true;
+    const LineCursor tool_first = at_;
     const ToolLines lines = skipped ? ToolLines() : tool_lines();
+    note_section(7, TOOLS[7], tool_first);
     if (skipped) {
         test.verdict = Verdict::Skip;
     } else if (lines.empty() && !multicast_excluded.has_value()) {
@@ -269,6 +291,7 @@ void Walk::run(std::optional<bool> multicast_excluded) {
 ReadReport read(std::string_view bytes, std::optional<bool> multicast_excluded) {
     ReadReport report;
     Walk(bytes, report).run(multicast_excluded);
+    find_code_pages(bytes, report);
     return report;
 }
 

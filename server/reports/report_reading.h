@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "server/reports/decoding/detector.h"
 #include "testrun/test_names.h"
 
 namespace lum::reports {
@@ -81,6 +82,15 @@ struct Adapter {
     std::vector<std::string> dns_servers;
 };
 
+// One tool's output, or the hosts file, within a test's section, and the code page its bytes read in.
+struct ReportSection {
+    std::int32_t test = 0;
+    std::string_view tool; // "ipconfig", "route", "netstat", "hosts", "ping", "nslookup", "fping", "wget", "mcfirst"
+    LineSpan lines;
+    ByteRange bytes;
+    CodePageGuess code_page;
+};
+
 struct ReadReport {
     std::int32_t rules_version = REPORT_RULES_VERSION;
     bool has_header = false;
@@ -91,6 +101,10 @@ struct ReadReport {
     std::array<TestReading, TEST_COUNT> tests{};
     std::vector<Adapter> adapters;
     std::size_t line_count = 0;
+    std::vector<ReportSection> sections; // in the report's order; at most a dozen
+    // The report's own: what most of its tools' sections read in (by their phrases first), for the lines
+    // that are no tool's and any section with nothing to decide.
+    CodePageGuess code_page;
 };
 
 // Reads a report as the program wrote it (any bytes are accepted).

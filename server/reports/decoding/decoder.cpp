@@ -1,0 +1,81 @@
+// server/reports/decoding/decoder.cpp: iconv over a section's bytes, one undecodable byte stepped over at a time.
+#include "server/reports/decoding/decoder.h"
+
+#include <cerrno>
+#include <iconv.h>
+
+#include <array>
+#include <string>
+
+namespace lum::reports {
+namespace {
+
+// One conversion's state, closed with it.
+class Converter {
+public:
+    explicit Converter(const CodePage& page) : handle_(iconv_open("UTF-8", std::string(page.iconv_name).c_str())) {}
+    ~Converter() {
+        if (usable()) iconv_close(handle_);
+    }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+
+    bool usable() const { return handle_ != reinterpret_cast<iconv_t>(-1); }
+
+    // Converts as much of `in` as it can into `sink`; gives how many bytes it read.
+    std::size_t convert(std::string_view in, DecodedSink& sink) {
+        char* from = const_cast<char*>(in.data());
+        std::size_t left = in.size();
+        while (left > 0) {
+            std::array<char, 4096> out;
+            char* to = out.data();
+            std::size_t room = out.size();
+            const std::size_t done = iconv(handle_, &from, &left, &to, &room);
+            if (to != out.data()) sink.text(std::string_view(out.data(), static_cast<std::size_t>(to - out.data())));
+            if (done == static_cast<std::size_t>(-1) && errno != E2BIG) break; // an undecodable or cut-off byte
+        }
+        iconv(handle_, nullptr, nullptr, nullptr, nullptr); // the next piece starts in the initial state
+        return in.size() - left;
+    }
+
+private:
+    iconv_t handle_;
+};
+
+class TextWithEscapes final : public DecodedSink {
+public:
+    void text(std::string_view utf8) override { result += utf8; }
+    void raw(std::string_view bytes) override {
+        constexpr std::string_view HEX = "0123456789ABCDEF";
+        for (const unsigned char byte : bytes) {
+            result += "\\x";
+            result += HEX[byte >> 4];
+            result += HEX[byte & 0x0F];
+        }
+    }
+    std::string result;
+};
+
+} // namespace
+
+void decode(std::string_view bytes, const CodePage& page, DecodedSink& sink) {
+    Converter converter(page);
+    if (!converter.usable()) {
+        sink.raw(bytes);
+        return;
+    }
+    while (!bytes.empty()) {
+        bytes.remove_prefix(converter.convert(bytes, sink));
+        if (bytes.empty()) break;
+        sink.raw(bytes.substr(0, 1));
+        bytes.remove_prefix(1);
+    }
+}
+
+std::string decoded_text(std::string_view bytes, const CodePage& page) {
+    TextWithEscapes sink;
+    decode(bytes, page, sink);
+    return std::move(sink.result);
+}
+
+} // namespace lum::reports

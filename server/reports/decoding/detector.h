@@ -1,0 +1,31 @@
+// server/reports/decoding/detector.h: which code page a section of a report is written in, judged from its bytes.
+#pragma once
+
+#include <string_view>
+
+#include "server/reports/decoding/code_pages.h"
+
+namespace lum::reports {
+
+// A tool's output is in the console's code page; the hosts file in whatever Notepad saved it as.
+enum class SectionSource { Console, File };
+
+// What decided: nothing to decide (ASCII only), a byte-order mark, the tools' own phrases, how the letters
+// read, or the general-purpose detector where neither told the candidates apart.
+enum class GuessBasis { Ascii, ByteOrderMark, Phrases, Letters, Detector };
+
+struct CodePageGuess {
+    int code_page = ASCII_ONLY;
+    int confidence = 100; // percent: how far the choice stood above the next candidate
+    GuessBasis basis = GuessBasis::Ascii;
+};
+
+// Judges at most the section's first SAMPLE_BYTES (tool output is shorter; more would only cost time).
+inline constexpr std::size_t SAMPLE_BYTES = 16 * 1024;
+
+CodePageGuess guess_code_page(std::string_view bytes, SectionSource source);
+
+// "from the tools' phrases", for the page's "decoded as CP866 (Russian), from the tools' phrases".
+std::string_view basis_text(GuessBasis basis);
+
+} // namespace lum::reports

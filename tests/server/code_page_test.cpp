@@ -1,0 +1,75 @@
+// tests/server/code_page_test.cpp: a section's code page found from its bytes, and bytes decoded without loss.
+#include <gtest/gtest.h>
+
+#include <iconv.h>
+
+#include <memory>
+#include <string>
+
+#include "server/reports/decoding/decoder.h"
+#include "server/reports/decoding/detector.h"
+
+namespace {
+
+using namespace lum::reports;
+
+// `utf8` as a Windows tool would have printed it in `code_page`.
+std::string encoded(const std::string& utf8, const char* code_page) {
+    iconv_t handle = iconv_open(code_page, "UTF-8");
+    EXPECT_NE(handle, reinterpret_cast<iconv_t>(-1)) << code_page;
+    const std::unique_ptr<void, int (*)(iconv_t)> closer(handle, &iconv_close);
+    std::string out(utf8.size() * 4 + 4, '\0');
+    char* from = const_cast<char*>(utf8.data());
+    std::size_t left = utf8.size();
+    char* to = out.data();
+    std::size_t room = out.size();
+    EXPECT_NE(iconv(handle, &from, &left, &to, &room), static_cast<std::size_t>(-1)) << utf8;
+    out.resize(out.size() - room);
+    return out;
+}
+
+struct Sample {
+    const char* what;
+    std::string utf8;
+    const char* iconv_name;
+    int expected;
+};
+
+// Lines real Windows consoles printed (see the samples of localized ping), in their own code pages.
+TEST(CodePageTest, ConsoleOutputIsReadInItsOwnCodePage) {
+    const Sample samples[] = {
+        {"Russian ping",
+         "Ответ от 8.8.8.8: число байт=32 время=37мс TTL=55\r\nПревышен интервал ожидания для запроса.\r\n", "CP866",
+         866},
+        {"Japanese ping", "8.8.8.8 からの応答: バイト数 =32 時間 =7ms TTL=55\r\n要求がタイムアウトしました。\r\n",
+         "CP932", 932},
+        {"Korean ping", "8.8.8.8의 응답: 바이트=32 시간=33ms TTL=114\r\n요청 시간이 만료되었습니다.\r\n", "CP949", 949},
+        {"Polish ping", "Odpowiedź z 8.8.8.8: bajtów=32 czas=128ms TTL=240\r\nUpłynął limit czasu żądania.\r\n",
+         "CP852", 852},
+        {"UTF-8 console", "Ответ от 8.8.8.8: число байт=32 время=37мс TTL=55\r\n", "UTF-8", 65001},
+    };
+    for (const Sample& sample : samples) {
+        const CodePageGuess guess = guess_code_page(encoded(sample.utf8, sample.iconv_name), SectionSource::Console);
+        EXPECT_EQ(guess.code_page, sample.expected) << sample.what;
+    }
+}
+
+TEST(CodePageTest, FilesAreReadInWhatNotepadSavedThemAs) {
+    const std::string comment =
+        "# Это пример файла HOSTS, используемого Microsoft TCP/IP для Windows.\r\n127.0.0.1 localhost\r\n";
+    EXPECT_EQ(guess_code_page(encoded(comment, "CP1251"), SectionSource::File).code_page, 1251);
+    const CodePageGuess marked = guess_code_page("\xFF\xFE" + encoded(comment, "UTF-16LE"), SectionSource::File);
+    EXPECT_EQ(marked.code_page, UTF16LE);
+    EXPECT_EQ(marked.basis, GuessBasis::ByteOrderMark);
+    EXPECT_EQ(guess_code_page("127.0.0.1 localhost\r\n", SectionSource::File).basis, GuessBasis::Ascii);
+}
+
+// What the code page cannot read stays as the bytes they were; nothing is dropped or replaced.
+TEST(CodePageTest, UnreadableBytesAreKeptAsBytes) {
+    EXPECT_EQ(decoded_text("\x8E\xE2\xA2\xA5\xE2", *find_code_page(866)), "Ответ");
+    // 0x81 0x20 is no Shift_JIS character; 0x82 0xA0 is "あ"; a lead byte at the end is cut off.
+    EXPECT_EQ(decoded_text("a\x81 \x82\xA0z\x82", *find_code_page(932)), "a\\x81 あz\\x82");
+    EXPECT_EQ(decoded_text("\xC3\xA9\xFF", *find_code_page(65001)), "é\\xFF");
+}
+
+} // namespace
