@@ -93,10 +93,11 @@ std::size_t first_lookup_end(const LookupMarks& marks) {
 
 // Certain only when the resolver is named before the first lookup's answer: a service host named before
 // any public host is the first lookup's (the repeat lookup comes after the public ones), and every line
-// before it is the first lookup's too.
+// before it is the first lookup's too, unless the opening line came again before the resolver's, which says
+// another lookup had begun: then neither reckoning can be trusted.
 bool resolver_before_first_answer(const LookupMarks& marks) {
     if (marks.named == NONE || marks.named_public || marks.next_public == NONE) return false;
-    return marks.resolver < marks.named;
+    return marks.resolver < marks.named && marks.resolver < marks.again;
 }
 
 } // namespace
