@@ -23,6 +23,7 @@ json found_json(const FoundReport& report) {
             {"received", utc_time_iso(report.info.received)},
             {"caller", utf8_text(report.info.caller)},
             {"release", report.read ? json(utf8_text(report.release)) : json(nullptr)},
+            {"code_page", report.read ? json(report.code_page) : json(nullptr)},
             {"finished", report.read ? json(report.finished) : json(nullptr)},
             {"failed_tests", failed_list(report.failed_tests)},
             {"verdicts", report.verdicts},
@@ -46,14 +47,16 @@ std::string csv_field(std::string_view text) {
 }
 
 std::string reports_csv(const FoundPage& page) {
-    std::string csv = "id,received,caller,release,finished,test1,test2,test3,test4,test5,test6,test7,size,sha256\r\n";
+    std::string csv =
+        "id,received,caller,release,finished,test1,test2,test3,test4,test5,test6,test7,size,sha256,code_page\r\n";
     for (const FoundReport& report : page.reports) {
         csv += std::to_string(report.info.id) + ',' + utc_time_iso(report.info.received) + ',';
         csv += csv_field(utf8_text(report.info.caller)) + ',' + csv_field(utf8_text(report.release)) + ',';
         csv += report.read ? (report.finished ? "yes," : "no,") : ",";
         for (const std::string& verdict : report.verdicts)
             csv += csv_field(verdict) + ',';
-        csv += std::to_string(report.info.size) + ',' + csv_field(report.info.sha256) + "\r\n";
+        csv += std::to_string(report.info.size) + ',' + csv_field(report.info.sha256) + ',';
+        csv += (report.read ? std::to_string(report.code_page) : std::string()) + "\r\n";
     }
     return csv;
 }

@@ -2,6 +2,7 @@
 #include "server/dashboard/search_results.h"
 
 #include "server/dashboard/search_query.h"
+#include "server/reports/decoding/decoder.h"
 
 namespace lumresults::dashboard {
 namespace {
@@ -12,9 +13,12 @@ Verdicts not_read() {
     return verdicts;
 }
 
-// A release line the reading cut short ends with an ellipsis, so that nobody takes it for the whole line.
+// The release line in the report's code page; one the reading cut short ends with an ellipsis, so that
+// nobody takes it for the whole line.
 std::string shown_release(const ReportReading& reading) {
-    return reading.release_cut ? reading.release + "\xE2\x80\xA6" : reading.release;
+    const lum::reports::CodePage* page = lum::reports::find_code_page(reading.code_page);
+    std::string release = page != nullptr ? lum::reports::decoded_text(reading.release, *page) : reading.release;
+    return reading.release_cut ? release + "\xE2\x80\xA6" : release;
 }
 
 } // namespace
@@ -41,6 +45,7 @@ FoundPage find_reports(ReportStore& store, ReportSearch search) {
         if (summary.reading) {
             found.finished = summary.reading->finished;
             found.release = shown_release(*summary.reading);
+            found.code_page = summary.reading->code_page;
             found.failed_tests = summary.reading->failed_tests;
             for (std::size_t test = 0; test < found.verdicts.size(); ++test)
                 found.verdicts[test] = verdict_name(summary.reading->verdicts[test]);

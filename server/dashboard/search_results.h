@@ -18,9 +18,10 @@ struct FoundReport {
     ReportInfo info;
     bool read = false; // a reading exists; without it, release and finished are unknown
     bool finished = false;
-    std::string release; // bytes, as the report wrote it
+    std::string release; // UTF-8: decoded in the report's code page, what it cannot read as "\xNN"
     std::uint32_t failed_tests = 0;
     Verdicts verdicts;
+    int code_page = 0; // Windows' number; 0 when the report is ASCII only (or not read)
 };
 
 struct FoundPage {

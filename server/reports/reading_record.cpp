@@ -52,6 +52,25 @@ nlohmann::json adapters_json(const std::vector<lum::reports::Adapter>& adapters)
     return list;
 }
 
+nlohmann::json code_page_json(const lum::reports::CodePageGuess& guess) {
+    const lum::reports::CodePage* page = lum::reports::find_code_page(guess.code_page);
+    return {{"number", guess.code_page},
+            {"name", page != nullptr ? page->name : "ASCII"},
+            {"confidence", guess.confidence},
+            {"basis", lum::reports::basis_text(guess.basis)}};
+}
+
+nlohmann::json sections_json(const std::vector<lum::reports::ReportSection>& sections) {
+    nlohmann::json list = nlohmann::json::array();
+    for (const auto& section : sections)
+        list.push_back({{"test", section.test},
+                        {"tool", section.tool},
+                        {"lines", {section.lines.first, section.lines.count}},
+                        {"bytes", {section.bytes.begin, section.bytes.end}},
+                        {"code_page", code_page_json(section.code_page)}});
+    return list;
+}
+
 // A figure of a test whose tools ran; nothing for one that did not run.
 template <typename Figure>
 std::optional<Figure> if_ran(const lum::reports::TestReading& test, std::optional<Figure> figure) {
@@ -88,7 +107,9 @@ ReportReading reading_record(const lum::reports::ReadReport& reading) {
                                   {"end_time", reading.end_time},
                                   {"line_count", reading.line_count},
                                   {"tests", tests},
-                                  {"adapters", adapters_json(reading.adapters)}};
+                                  {"adapters", adapters_json(reading.adapters)},
+                                  {"code_page", code_page_json(reading.code_page)},
+                                  {"sections", sections_json(reading.sections)}};
     record.rules_version = reading.rules_version;
     record.finished = reading.finished;
     // The reading keeps as much of the release line as the column, and marks a longer one after it.
@@ -96,6 +117,7 @@ ReportReading reading_record(const lum::reports::ReadReport& reading) {
     record.release = reading.release.substr(0, READING_RELEASE_BYTES);
     record.release_cut = reading.release.size() > READING_RELEASE_BYTES;
     record.figures = figures_of(reading);
+    record.code_page = reading.code_page.code_page;
     record.json = whole.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
     return record;
 }

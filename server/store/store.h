@@ -96,6 +96,7 @@ struct ReportReading {
     std::array<TestVerdict, READING_TESTS> verdicts{};
     std::uint32_t derived_tests = 0; // bit n-1 set when Test n's verdict is the closest the report allows
     bool release_cut = false;        // the release line was longer
+    std::int32_t code_page = 0;      // what the report's tools printed in (Windows' number); 0: ASCII only
     ReadingFigures figures;
 };
 

@@ -78,10 +78,12 @@ TEST(ReportCsv, ARowPerReportWithItsVerdicts) {
     report.read = true;
     report.release = "=cmd|' /C calc'!A0";
     report.verdicts = {"OK", "Failed", "Skip", "not reached", "OK", "OK", "OK"};
+    report.code_page = 866;
     page.reports.push_back(report);
-    EXPECT_EQ(reports_csv(page),
-              "id,received,caller,release,finished,test1,test2,test3,test4,test5,test6,test7,size,sha256\r\n"
-              "7,2026-03-09T08:05:07Z,10.1.2.3,'=cmd|' /C calc'!A0,no,OK,Failed,Skip,not reached,OK,OK,OK,12,ab\r\n");
+    EXPECT_EQ(
+        reports_csv(page),
+        "id,received,caller,release,finished,test1,test2,test3,test4,test5,test6,test7,size,sha256,code_page\r\n"
+        "7,2026-03-09T08:05:07Z,10.1.2.3,'=cmd|' /C calc'!A0,no,OK,Failed,Skip,not reached,OK,OK,OK,12,ab,866\r\n");
 }
 
 struct QueryCase {

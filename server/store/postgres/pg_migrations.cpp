@@ -146,9 +146,16 @@ CREATE TABLE server_secrets (
 );
 )sql";
 
+// Version 7: the code page the reading found the report's tools printing in, as in the SQLite store (see
+// its step 7).
+constexpr const char* reading_code_page_v7 = R"sql(
+ALTER TABLE report_readings ADD COLUMN code_page integer;
+)sql";
+
 constexpr std::array steps_of_this_build{
     Migration{1, reports_v1},     Migration{2, readings_v2},        Migration{3, staff_v3},
     Migration{4, speed_tests_v4}, Migration{5, reading_columns_v5}, Migration{6, audit_repeats_v6},
+    Migration{7, reading_code_page_v7},
 };
 
 static_assert(numbered_without_gaps(steps_of_this_build), "schema steps must be numbered 1, 2, 3, ...");

@@ -14,11 +14,11 @@ constexpr int info_column_count = 7;
 
 // A reading without its JSON, in the order reading_at reads it; rules_version is NULL without a reading.
 constexpr const char* reading_columns =
-    "g.rules_version, g.finished, g.failed_tests, g.derived_tests, g.release, g.release_cut, "
+    "g.rules_version, g.finished, g.failed_tests, g.derived_tests, g.release, g.release_cut, g.code_page, "
     "g.verdict_1, g.verdict_2, g.verdict_3, g.verdict_4, g.verdict_5, g.verdict_6, g.verdict_7, "
     "g.lost_echoes, g.lost_probes, g.average_ms, g.large_lost_echoes, g.download_mbps, g.packets_received";
-// Six of the summary, one verdict per test, six figures.
-constexpr int summary_columns = 6;
+// Seven of the summary, one verdict per test, six figures.
+constexpr int summary_columns = 7;
 constexpr int reading_column_count = summary_columns + static_cast<int>(READING_TESTS) + 6;
 
 ReportInfo info_at(const Row& row) {
@@ -43,6 +43,7 @@ std::optional<ReportReading> reading_at(const Row& row, int first, bool with_ver
     reading.derived_tests = static_cast<std::uint32_t>(row.integer(first + 3));
     reading.release = row.bytes(first + 4);
     reading.release_cut = row.integer(first + 5) != 0;
+    reading.code_page = static_cast<std::int32_t>(row.optional_integer(first + 6).value_or(0));
     for (std::size_t test = 0; test < READING_TESTS; ++test)
         reading.verdicts[test] =
             static_cast<TestVerdict>(row.integer(first + summary_columns + static_cast<int>(test)));
@@ -58,7 +59,8 @@ Params& add_reading(Params& params, const ReportReading& reading) {
         .integer(reading.failed_tests)
         .integer(reading.derived_tests)
         .bytes(reading.release)
-        .boolean(reading.release_cut);
+        .boolean(reading.release_cut)
+        .integer(reading.code_page);
     for (const TestVerdict verdict : reading.verdicts)
         params.integer(static_cast<std::int64_t>(verdict));
     const ReadingFigures& f = reading.figures;
@@ -117,12 +119,14 @@ void ReportTables::put_reading(std::int64_t id, const ReportReading& reading) {
     database_.write([&](Session& session) {
         session.execute(
             "INSERT INTO report_readings (report_id, rules_version, finished, failed_tests, derived_tests, release, "
-            "release_cut, verdict_1, verdict_2, verdict_3, verdict_4, verdict_5, verdict_6, verdict_7, lost_echoes, "
-            "lost_probes, average_ms, large_lost_echoes, download_mbps, packets_received, reading) VALUES ($1, $2, "
-            "$3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13, $14, $15, $16, $17, $18, $19, $20, $21) "
+            "release_cut, code_page, verdict_1, verdict_2, verdict_3, verdict_4, verdict_5, verdict_6, verdict_7, "
+            "lost_echoes, lost_probes, average_ms, large_lost_echoes, download_mbps, packets_received, reading) "
+            "VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13, $14, $15, $16, $17, $18, $19, $20, $21, "
+            "$22) "
             "ON CONFLICT (report_id) DO UPDATE SET rules_version = excluded.rules_version, "
             "finished = excluded.finished, failed_tests = excluded.failed_tests, "
             "derived_tests = excluded.derived_tests, release = excluded.release, release_cut = excluded.release_cut, "
+            "code_page = excluded.code_page, "
             "verdict_1 = excluded.verdict_1, verdict_2 = excluded.verdict_2, verdict_3 = excluded.verdict_3, "
             "verdict_4 = excluded.verdict_4, verdict_5 = excluded.verdict_5, verdict_6 = excluded.verdict_6, "
             "verdict_7 = excluded.verdict_7, lost_echoes = excluded.lost_echoes, lost_probes = excluded.lost_probes, "

@@ -161,9 +161,51 @@ CREATE TABLE server_secrets (
 );
 )sql";
 
+// Version 7: the code page the reading found the report's tools printing in (Windows' number; 0 when every
+// byte is ASCII), so that a listing decodes a release line without the JSON. Made anew as in step 5, the JSON
+// kept last. NULL in readings made before: reanalyse reads them again.
+constexpr const char* reading_code_page_v7 = R"sql(
+CREATE TABLE report_readings_v7 (
+    report_id         INTEGER PRIMARY KEY REFERENCES reports (id) ON DELETE CASCADE,
+    verdict_1         INTEGER, -- 0 not reached, 1 OK, 2 failed, 3 skipped
+    verdict_2         INTEGER,
+    verdict_3         INTEGER,
+    verdict_4         INTEGER,
+    verdict_5         INTEGER,
+    verdict_6         INTEGER,
+    verdict_7         INTEGER,
+    rules_version     INTEGER NOT NULL,
+    finished          INTEGER NOT NULL,
+    failed_tests      INTEGER NOT NULL, -- bit n-1 set when Test n failed
+    derived_tests     INTEGER NOT NULL DEFAULT 0, -- bit n-1 set when Test n's verdict is derived
+    release           BLOB    NOT NULL,
+    release_cut       INTEGER NOT NULL DEFAULT 0,
+    code_page         INTEGER,
+    lost_echoes       INTEGER,
+    lost_probes       INTEGER,
+    average_ms        INTEGER,
+    large_lost_echoes INTEGER,
+    download_mbps     REAL,
+    packets_received  INTEGER,
+    reading           TEXT    NOT NULL  -- JSON
+);
+INSERT INTO report_readings_v7 (report_id, verdict_1, verdict_2, verdict_3, verdict_4, verdict_5, verdict_6, verdict_7,
+                                rules_version, finished, failed_tests, derived_tests, release, release_cut,
+                                lost_echoes, lost_probes, average_ms, large_lost_echoes, download_mbps,
+                                packets_received, reading)
+    SELECT report_id, verdict_1, verdict_2, verdict_3, verdict_4, verdict_5, verdict_6, verdict_7, rules_version,
+           finished, failed_tests, derived_tests, release, release_cut, lost_echoes, lost_probes, average_ms,
+           large_lost_echoes, download_mbps, packets_received, reading
+    FROM report_readings;
+DROP TABLE report_readings;
+ALTER TABLE report_readings_v7 RENAME TO report_readings;
+CREATE INDEX report_readings_by_rules ON report_readings (rules_version, report_id);
+)sql";
+
 constexpr std::array steps_of_this_build{
     Migration{1, reports_v1},     Migration{2, readings_v2},        Migration{3, staff_v3},
     Migration{4, speed_tests_v4}, Migration{5, reading_columns_v5}, Migration{6, audit_repeats_v6},
+    Migration{7, reading_code_page_v7},
 };
 
 static_assert(numbered_without_gaps(steps_of_this_build), "schema steps must be numbered 1, 2, 3, ...");
