@@ -29,12 +29,16 @@ CodePageGuess report_guess(const std::vector<ReportSection>& sections) {
 } // namespace
 
 void find_code_pages(std::string_view bytes, ReadReport& report) {
-    for (ReportSection& section : report.sections) {
-        const std::string_view text = bytes.substr(section.bytes.begin, section.bytes.end - section.bytes.begin);
-        section.code_page =
-            guess_code_page(text, section.tool == "hosts" ? SectionSource::File : SectionSource::Console);
-    }
+    const auto text_of = [&](const ReportSection& section) {
+        return bytes.substr(section.bytes.begin, section.bytes.end - section.bytes.begin);
+    };
+    for (ReportSection& section : report.sections)
+        if (section.tool != "hosts") section.code_page = guess_code_page(text_of(section), SectionSource::Console);
     report.code_page = report_guess(report.sections);
+    // Notepad saves in the ANSI code page of the same system: where the file reads as well in others, that one.
+    const int ansi = ansi_code_page_of(report.code_page.code_page);
+    for (ReportSection& section : report.sections)
+        if (section.tool == "hosts") section.code_page = guess_code_page(text_of(section), SectionSource::File, ansi);
 }
 
 } // namespace lum::reports

@@ -165,6 +165,7 @@ void merge_scenario(const fs::path& base, const fs::path& scenario, const fs::pa
     fs::create_directories(into);
     for (const fs::path& from : {base, scenario}) {
         for (const auto& entry : fs::directory_iterator(from)) {
+            if (!entry.is_regular_file()) continue; // a folder's own notes and sources, say
             const fs::path name = entry.path().filename();
             if (name.extension() == ".absent") {
                 fs::remove(into / name.stem());

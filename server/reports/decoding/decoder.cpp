@@ -56,9 +56,26 @@ public:
     std::string result;
 };
 
+// A report holds a file's lines as cut at each LF byte and ended with CR LF: a UTF-16 file's "\r\0\n\0" comes
+// out as "\r\0\r\n\0". Its own bytes come back once each added CR LF is its LF again.
+std::string utf16_as_saved(std::string_view bytes) {
+    std::string saved;
+    saved.reserve(bytes.size());
+    for (std::size_t at = 0; at < bytes.size(); ++at) {
+        if (bytes.substr(at, 2) == "\r\n") continue;
+        saved += bytes[at];
+    }
+    return saved;
+}
+
 } // namespace
 
 void decode(std::string_view bytes, const CodePage& page, DecodedSink& sink) {
+    if (page.number == UTF16LE && bytes.find("\r\n") != std::string_view::npos) {
+        const std::string saved = utf16_as_saved(bytes);
+        decode(saved, page, sink);
+        return;
+    }
     Converter converter(page);
     if (!converter.usable()) {
         sink.raw(bytes);

@@ -3,6 +3,8 @@
 #include "server/reports/decoding/detector.h"
 
 #include <algorithm>
+#include <array>
+#include <utility>
 #include <vector>
 
 #include "server/reports/decoding/decoder.h"
@@ -16,6 +18,11 @@ namespace {
 // A phrase's characters found outweigh as many plausible words: phrases are what the tools really print.
 constexpr int PHRASE_WEIGHT = 2;
 constexpr int UNREADABLE_BYTE_COST = 2;
+// Valid UTF-8 with characters above ASCII is rare by chance in any other code page: each such character
+// counts as much as a plausible word.
+constexpr int UTF8_CHARACTER_WEIGHT = 1;
+// What the preferred code page is given: enough to win a tie, less than one word that reads better elsewhere.
+constexpr int PREFERENCE = 1;
 
 struct Counted final : DecodedSink {
     void text(std::string_view utf8) override { decoded += utf8; }
@@ -34,14 +41,23 @@ int characters(std::string_view utf8) {
     return static_cast<int>(std::count_if(utf8.begin(), utf8.end(), [](char c) { return (c & 0xC0) != 0x80; }));
 }
 
-Candidate judge(std::string_view sample, const CodePage& page, SectionSource source) {
+// Characters above ASCII in UTF-8 text.
+int high_characters(std::string_view utf8) {
+    return static_cast<int>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
+        return static_cast<unsigned char>(c) >= 0xC0; // a lead byte: one per such character
+    }));
+}
+
+Candidate judge(std::string_view sample, const CodePage& page, SectionSource source, int preferred) {
     Counted counted;
     decode(sample, page, counted);
     Candidate candidate{&page};
     for (const std::string& phrase : telling_phrases(page.number, source))
         if (counted.decoded.find(phrase) != std::string::npos) candidate.phrase_characters += characters(phrase);
     candidate.score = letter_score(counted.decoded, page.script) - UNREADABLE_BYTE_COST * counted.unreadable +
-                      PHRASE_WEIGHT * candidate.phrase_characters;
+                      PHRASE_WEIGHT * candidate.phrase_characters + (page.number == preferred ? PREFERENCE : 0);
+    if (page.number == UTF8 && counted.unreadable == 0)
+        candidate.score += UTF8_CHARACTER_WEIGHT * high_characters(counted.decoded);
     return candidate;
 }
 
@@ -69,14 +85,14 @@ int confidence(int best, int second) {
 
 } // namespace
 
-CodePageGuess guess_code_page(std::string_view bytes, SectionSource source) {
+CodePageGuess guess_code_page(std::string_view bytes, SectionSource source, int preferred) {
     const std::string_view sample = sample_of(bytes);
     if (source == SectionSource::File)
         if (std::optional<CodePageGuess> marked = by_mark(sample)) return *marked;
     if (ascii_only(sample)) return {};
     std::vector<Candidate> candidates;
     for (const CodePage& page : source == SectionSource::Console ? console_code_pages() : file_code_pages())
-        candidates.push_back(judge(sample, page, source));
+        candidates.push_back(judge(sample, page, source, preferred));
     std::stable_sort(candidates.begin(), candidates.end(),
                      [](const Candidate& a, const Candidate& b) { return a.score > b.score; });
     const Candidate& best = candidates[0];
@@ -85,12 +101,39 @@ CodePageGuess guess_code_page(std::string_view bytes, SectionSource source) {
     if (best.score > second.score && best.phrase_characters > second.phrase_characters)
         return {best.page->number, margin, GuessBasis::Phrases};
     if (best.score > second.score + 1) return {best.page->number, margin, GuessBasis::Letters};
-    // Tied: the general detector's choice if it is one of the tied, else the first of them.
+    // Tied: the preferred page if it is one of the tied, else the general detector's choice if it is, else the
+    // first of them.
+    for (const Candidate& tied : candidates)
+        if (tied.score + 1 >= best.score && tied.page->number == preferred)
+            return {tied.page->number, margin, GuessBasis::Letters};
     if (const std::optional<int> detected = detected_code_page(sample))
         for (const Candidate& tied : candidates)
             if (tied.score + 1 >= best.score && tied.page->number == *detected)
                 return {tied.page->number, margin, GuessBasis::Detector};
     return {best.page->number, margin, GuessBasis::Letters};
+}
+
+int ansi_code_page_of(int oem) {
+    constexpr std::array<std::pair<int, int>, 17> PAIRS = {{{437, 1252},
+                                                            {850, 1252},
+                                                            {852, 1250},
+                                                            {855, 1251},
+                                                            {866, 1251},
+                                                            {737, 1253},
+                                                            {857, 1254},
+                                                            {862, 1255},
+                                                            {720, 1256},
+                                                            {775, 1257},
+                                                            {874, 874},
+                                                            {932, 932},
+                                                            {936, 936},
+                                                            {949, 949},
+                                                            {950, 950},
+                                                            {1258, 1258},
+                                                            {UTF8, UTF8}}};
+    for (const auto& [console, ansi] : PAIRS)
+        if (console == oem) return ansi;
+    return 0;
 }
 
 std::string_view basis_text(GuessBasis basis) {

@@ -23,7 +23,12 @@ struct CodePageGuess {
 // Judges at most the section's first SAMPLE_BYTES (tool output is shorter; more would only cost time).
 inline constexpr std::size_t SAMPLE_BYTES = 16 * 1024;
 
-CodePageGuess guess_code_page(std::string_view bytes, SectionSource source);
+// `preferred`: the code page to choose where the bytes read as well in others (the hosts file's ANSI page
+// that goes with the report's console page, say); 0 for none.
+CodePageGuess guess_code_page(std::string_view bytes, SectionSource source, int preferred = 0);
+
+// The ANSI code page of the systems whose console prints in `oem` (1251 for 866); 0 when none is known.
+int ansi_code_page_of(int oem);
 
 // "from the tools' phrases", for the page's "decoded as CP866 (Russian), from the tools' phrases".
 std::string_view basis_text(GuessBasis basis);

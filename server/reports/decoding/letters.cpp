@@ -56,8 +56,10 @@ Character classify(char32_t code) {
         c.script = Script::Chinese; // the ideographs and punctuation Japanese and Korean use too
     } else if (in(code, 0xAC00, 0xD7A3) || in(code, 0x3131, 0x318E)) {
         c.script = Script::Korean;
+    } else if (in(code, 0x2010, 0x2027) || code == 0xA0 || code == 0xAB || code == 0xBB) {
+        c.kind = Kind::Ascii; // dashes, typographic quotes, the ellipsis, guillemets: text's own punctuation
     } else {
-        c.kind = Kind::Symbol; // box drawing, currency, punctuation above ASCII, unassigned
+        c.kind = Kind::Symbol; // box drawing, currency, other punctuation above ASCII, unassigned
     }
     return c;
 }

@@ -31,18 +31,42 @@ bool has_high_byte(std::string_view text) {
     return std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
 }
 
+// A phrase's fixed pieces: between its "{address}"-like places for what varies and its "\n" line breaks,
+// without blanks at either end; only those holding a character above ASCII tell code pages apart.
+std::vector<std::string> telling_pieces(std::string_view phrase) {
+    std::vector<std::string> pieces;
+    std::string piece;
+    const auto keep = [&] {
+        const std::size_t first = piece.find_first_not_of(' ');
+        const std::size_t last = piece.find_last_not_of(' ');
+        if (first != std::string::npos && has_high_byte(piece)) pieces.push_back(piece.substr(first, last - first + 1));
+        piece.clear();
+    };
+    for (std::size_t at = 0; at < phrase.size(); ++at) {
+        const std::size_t close = phrase[at] == '{' ? phrase.find('}', at) : std::string_view::npos;
+        if (close != std::string_view::npos || phrase.substr(at, 2) == "\\n") {
+            keep();
+            at = close != std::string_view::npos ? close : at + 1;
+            continue;
+        }
+        piece += phrase[at];
+    }
+    keep();
+    return pieces;
+}
+
 struct Index {
     std::vector<ToolPhrase> phrases = parse_tool_phrases(phrase_data::phrase_table_file());
     std::map<std::pair<int, SectionSource>, std::vector<std::string>> telling;
 
     Index() {
-        for (const ToolPhrase& phrase : phrases) {
-            if (!has_high_byte(phrase.text)) continue;
-            add(phrase.oem_code_page, SectionSource::Console, phrase.text);
-            add(phrase.ansi_code_page, SectionSource::File, phrase.text);
-            add(65001, SectionSource::Console, phrase.text); // any language's console may print UTF-8
-            add(65001, SectionSource::File, phrase.text);
-        }
+        for (const ToolPhrase& phrase : phrases)
+            for (const std::string& piece : telling_pieces(phrase.text)) {
+                add(phrase.oem_code_page, SectionSource::Console, piece);
+                add(phrase.ansi_code_page, SectionSource::File, piece);
+                add(UTF8, SectionSource::Console, piece); // any language's console may print UTF-8
+                add(UTF8, SectionSource::File, piece);
+            }
     }
 
     void add(int code_page, SectionSource source, const std::string& text) {
@@ -75,7 +99,7 @@ std::vector<ToolPhrase> parse_tool_phrases(std::string_view table) {
             return found == column.end() || found->second >= fields.size() ? std::string_view() : fields[found->second];
         };
         if (field("phrase").empty()) continue;
-        phrases.push_back({std::string(field("language")), number_of(field("oem")), number_of(field("ansi")),
+        phrases.push_back({std::string(field("language")), number_of(field("oem_cp")), number_of(field("ansi_cp")),
                            std::string(field("tool")), std::string(field("role")), std::string(field("phrase"))});
     }
     return phrases;

@@ -23,12 +23,12 @@ struct ToolPhrase {
 // Every phrase of the table, read once.
 std::span<const ToolPhrase> tool_phrases();
 
-// The phrases holding a character above ASCII, of the languages whose consoles (or files, by `source`) use
-// `code_page`: found in a decoding, they say it is the right one.
+// The phrases' fixed pieces holding a character above ASCII, of the languages whose consoles (or files, by
+// `source`) use `code_page`: found in a decoding, they say it is the right one.
 std::span<const std::string> telling_phrases(int code_page, SectionSource source);
 
-// Reads the table's text: a header line naming the columns (language, oem, ansi, tool, role, phrase, and
-// any others, which are left aside), then one phrase a line, tab-separated; "#" starts a comment line.
+// Reads the table's text: a header line naming the columns (language, oem_cp, ansi_cp, tool, role, phrase,
+// and any others, which are left aside), then one phrase a line, tab-separated; "#" starts a comment line.
 std::vector<ToolPhrase> parse_tool_phrases(std::string_view table);
 
 } // namespace lum::reports

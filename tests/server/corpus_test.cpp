@@ -1,0 +1,76 @@
+// tests/server/corpus_test.cpp: reports from Windows set to other languages are read in their own code pages.
+#include <gtest/gtest.h>
+
+#include "corpus_reports.h"
+#include "server/reports/decoding/decoder.h"
+#include "test_support.h"
+
+namespace {
+
+using namespace lum;
+
+class CorpusTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        work_ = new testing_support::ScratchFolder("lumresults_corpus_");
+        reports_ =
+            new std::vector<corpus::CorpusReport>(corpus::corpus_reports(LUM_CORPUS, LUM_LAB_SCENARIOS, work_->path()));
+    }
+    static void TearDownTestSuite() {
+        delete reports_;
+        delete work_;
+    }
+    static testing_support::ScratchFolder* work_;
+    static std::vector<corpus::CorpusReport>* reports_;
+};
+testing_support::ScratchFolder* CorpusTest::work_ = nullptr;
+std::vector<corpus::CorpusReport>* CorpusTest::reports_ = nullptr;
+
+// Every section of ping or ipconfig output is right (the figures and adapters are read from them); of all
+// sections, 95 % at least. The verdicts do not depend on the language: each report passes as the lab's does.
+TEST_F(CorpusTest, SectionsAreReadInTheirCodePages) {
+    ASSERT_GE(reports_->size(), 12u);
+    std::size_t right = 0;
+    std::size_t all = 0;
+    for (const corpus::CorpusReport& report : *reports_) {
+        const reports::ReadReport read = reports::read_report(report.bytes, "100.102.3.4");
+        EXPECT_EQ(read.tests[0].verdict, reports::Verdict::Ok) << report.language; // the adapters are read
+        for (const corpus::SectionResult& section : corpus::section_results(report, read)) {
+            ++all;
+            right += section.right ? 1 : 0;
+            if (!section.right)
+                std::printf("  %s %s: expected %d, found %d\n", report.language.c_str(), section.file.c_str(),
+                            section.expected, section.found);
+            if (section.file.starts_with("ping") || section.file == "ipconfig.out") {
+                EXPECT_TRUE(section.right) << report.language << " " << section.file << ": expected "
+                                           << section.expected << ", found " << section.found;
+            }
+        }
+    }
+    EXPECT_GE(right * 100, all * 95) << right << " of " << all << " sections right";
+}
+
+// The subscriber's words, decoded in the code page found, read as the sample says they were printed.
+TEST_F(CorpusTest, TheSubscribersWordsAppearDecoded) {
+    for (const corpus::CorpusReport& report : *reports_) {
+        const reports::ReadReport read = reports::read_report(report.bytes, "100.102.3.4");
+        for (const auto& [file, phrase] : report.phrases) {
+            bool shown = false;
+            bool in_report = false; // a tool the report did not reach (none, in a passing run) shows nothing
+            for (const reports::ReportSection& section : read.sections) {
+                if (corpus::corpus_file_of(section) != file) continue;
+                in_report = true;
+                const reports::CodePage* page = reports::find_code_page(section.code_page.code_page);
+                const std::string_view bytes(report.bytes.data() + section.bytes.begin,
+                                             section.bytes.end - section.bytes.begin);
+                const std::string text = page != nullptr ? reports::decoded_text(bytes, *page) : std::string(bytes);
+                shown = shown || text.find(phrase) != std::string::npos;
+            }
+            if (in_report) {
+                EXPECT_TRUE(shown) << report.language << " " << file << ": " << phrase;
+            }
+        }
+    }
+}
+
+} // namespace
