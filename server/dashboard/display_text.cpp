@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "server/reports/decoding/decoder.h"
+
 namespace lumresults::dashboard {
 namespace {
 
@@ -114,7 +116,70 @@ void append_html(Shown& shown, std::string_view bytes) {
     }
 }
 
+// Decoded text and undecodable bytes into one <pre>'s lines: CR LF ends a line unseen, a lone CR or LF is
+// shown as a byte and ends one too, as raw_lines_html does. A CR that ends one piece of decoded text waits
+// for the next, which may start with its LF.
+class DecodedLines final : public lum::reports::DecodedSink {
+public:
+    explicit DecodedLines(Shown& shown) : shown_(shown) {}
+
+    void text(std::string_view utf8) override {
+        for (std::size_t at = 0; at < utf8.size();) {
+            if (cr_waits_) {
+                cr_waits_ = false;
+                if (utf8[at] == '\n') {
+                    shown_.line_break();
+                    ++at;
+                    continue;
+                }
+                lone_end('\r');
+            }
+            const std::size_t end = utf8.find_first_of("\r\n", at);
+            append_html(shown_, utf8.substr(at, end - at));
+            if (end == std::string_view::npos) return;
+            if (utf8[end] == '\r')
+                cr_waits_ = true;
+            else
+                lone_end('\n');
+            at = end + 1;
+        }
+    }
+    void raw(std::string_view bytes) override {
+        finish();
+        for (const char byte : bytes)
+            shown_.byte(byte);
+    }
+    void finish() {
+        if (cr_waits_) lone_end('\r');
+        cr_waits_ = false;
+    }
+
+private:
+    void lone_end(char end) {
+        shown_.byte(end);
+        shown_.line_break();
+    }
+
+    Shown& shown_;
+    bool cr_waits_ = false;
+};
+
+// Raw bytes: ASCII alone is text.
+constexpr lum::reports::CodePage AS_BYTES{0, "ASCII", "bytes", lum::reports::Script::Any};
+
 } // namespace
+
+std::string decoded_lines_html(const std::vector<ShownPiece>& pieces) {
+    std::string out;
+    Shown shown(out, true);
+    DecodedLines lines(shown);
+    for (const ShownPiece& piece : pieces) {
+        lum::reports::decode(piece.bytes, piece.page != nullptr ? *piece.page : AS_BYTES, lines);
+        lines.finish();
+    }
+    shown.finish();
+    return out;
+}
 
 std::string html_text(std::string_view bytes) {
     std::string out;

@@ -9,6 +9,9 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "server/reports/decoding/code_pages.h"
 
 namespace lumresults::dashboard {
 
@@ -18,6 +21,17 @@ std::string html_text(std::string_view bytes);
 // A report's lines for a <pre>: as html_text, but each run of shown bytes in one <span class="byte"> and
 // each line on a line of its own. CR LF ends a line unseen; a lone CR or LF ends one too, and is shown as a byte.
 std::string raw_lines_html(std::string_view bytes);
+
+// A stretch of a report and the code page to show it in; a null page shows it as bytes (ASCII as text,
+// every other byte as \xNN).
+struct ShownPiece {
+    std::string_view bytes;
+    const lum::reports::CodePage* page = nullptr;
+};
+
+// Pieces one after another as the lines of one <pre>, as raw_lines_html shows bytes, but each piece decoded
+// in its code page: what the page cannot read is shown as bytes, in spans, and nothing is lost.
+std::string decoded_lines_html(const std::vector<ShownPiece>& pieces);
 
 // Valid UTF-8 kept, every byte that is not replaced by U+FFFD (for the JSON and CSV of the API, whose
 // readers expect text; the exact bytes are a download away).

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "server/reports/decoding/decoder.h"
 #include "server/reports/report_reading.h"
 #include "server/dashboard/display_text.h"
 #include "server/dashboard/found_rows.h"
@@ -10,6 +11,7 @@
 #include "server/dashboard/page_response.h"
 #include "server/dashboard/row_colors.h"
 #include "server/dashboard/search_query.h"
+#include "server/dashboard/section_views.h"
 #include "server/dashboard/utc_time.h"
 
 namespace lumresults::dashboard {
@@ -95,19 +97,23 @@ PageList adapters_data(const ReadReport& reading) {
     return adapters;
 }
 
-PageList sections_data(const ReadReport& reading, std::string_view bytes) {
+PageList sections_data(const ReadReport& reading, const SectionViews& views) {
     PageList sections;
     for (const TestReading& test : reading.tests) {
         PageData section;
         section.set("n", std::to_string(test.number));
         section.set("line_count", lines_text(test.lines.count));
         section.set("open", test.verdict == Verdict::Failed || test.derived);
-        const std::size_t end = std::min(test.bytes.end, bytes.size());
-        section.set("lines_html", raw_lines_html(bytes.substr(std::min(test.bytes.begin, end),
-                                                              end - std::min(test.bytes.begin, end))));
+        section.set("parts", views.parts(test.bytes.begin, test.bytes.end));
+        section.set("lines_html", views.lines_html(test.bytes.begin, test.bytes.end));
         sections.push_back(std::move(section));
     }
     return sections;
+}
+
+std::string code_page_text(const lum::reports::CodePageGuess& guess) {
+    if (guess.code_page == lum::reports::ASCII_ONLY) return "ASCII only: every code page reads it alike";
+    return code_page_label(guess.code_page) + ", " + std::string(lum::reports::basis_text(guess.basis));
 }
 
 PageData header_data(const ReportInfo& info, const ReadReport& reading) {
@@ -118,10 +124,13 @@ PageData header_data(const ReportInfo& info, const ReadReport& reading) {
     data.set("caller", info.caller);
     data.set("size", std::to_string(info.size));
     data.set("sha256", info.sha256);
-    data.set("release", reading.release.empty() ? std::string("none") : reading.release);
+    const lum::reports::CodePage* page = lum::reports::find_code_page(reading.code_page.code_page);
+    const std::string release = page != nullptr ? lum::reports::decoded_text(reading.release, *page) : reading.release;
+    data.set("release", release.empty() ? std::string("none") : release);
     data.set("start_time", reading.start_time.empty() ? std::string("none") : reading.start_time);
     data.set("end_time", reading.finished ? reading.end_time : std::string("the report ends before the run did"));
     data.set("line_count", lines_text(reading.line_count));
+    data.set("code_page", code_page_text(reading.code_page));
     return data;
 }
 
@@ -184,8 +193,9 @@ Response report_page(DashboardSite& site, const Request& request, const ReportIn
     data.set("no_figures", figures.empty());
     data.set("adapters", adapters_data(reading));
     data.set("no_adapters", reading.adapters.empty());
-    data.set("sections", sections_data(reading, bytes));
-    data.set("whole_html", raw_lines_html(bytes));
+    const SectionViews views(reading, bytes, chosen_view(request));
+    data.set("sections", sections_data(reading, views));
+    data.set("whole_html", views.lines_html(0, bytes.size()));
     const PageList others = other_reports(site.store, info);
     data.set("reports", others);
     data.set("no_others", others.empty());

@@ -136,16 +136,32 @@ TEST_F(SupportPagesTest, AReportShowsTheWindowsRowsItsLinesAsTextAndDownloadsExa
                                       : "no-row Test " + std::to_string(r.row) + ": skipped, no row shown"));
     }
     EXPECT_EQ(shown, expected);
-    EXPECT_NE(page.body.find("<span class=\"byte\">\\x8F</span>"), std::string::npos); // code page 866 bytes
+    // The tools' code page 866 bytes in the subscriber's letters, the code page named beside them.
+    EXPECT_NE(page.body.find("Ответ от 8.8.8.8"), std::string::npos);
+    EXPECT_NE(page.body.find("decoded as CP866 (Cyrillic (Russian)), from the tools&#39; phrases"), std::string::npos);
+
+    // One section shown as its bytes at the staff member's asking, then as found again.
+    std::smatch ping;
+    ASSERT_TRUE(std::regex_search(page.body, ping,
+                                  std::regex("name=\"section\" value=\"([0-9]+)\">\\s*<span class=\"tool\">ping</span>")));
+    const std::string report_path = "/support/reports/" + std::to_string(id);
+    const HttpResponse as_bytes = get(report_path + "?section=" + ping[1].str() + "&as=raw", session);
+    EXPECT_NE(as_bytes.body.find("shown as bytes, as you chose"), std::string::npos);
+    EXPECT_EQ(as_bytes.body.find("Ответ от 8.8.8.8"), std::string::npos);
+    EXPECT_NE(as_bytes.body.find("<span class=\"byte\">\\x8E\\xE2\\xA2\\xA5\\xE2</span> "
+                                 "<span class=\"byte\">\\xAE\\xE2</span> 8.8.8.8"),
+              std::string::npos);
+    const HttpResponse as_found = get(report_path + "?section=" + ping[1].str() + "&as=", session);
+    EXPECT_NE(as_found.body.find("Ответ от 8.8.8.8"), std::string::npos);
 
     const HttpResponse attack = get("/support/reports/" + std::to_string(hostile), session);
     EXPECT_EQ(attack.body.find("<script>alert"), std::string::npos);
     EXPECT_EQ(attack.body.find("<b>bold"), std::string::npos);
     EXPECT_NE(attack.body.find("<dd id=\"release\">&lt;script&gt;alert(&quot;x&quot;)&lt;/script&gt;</dd>"),
               std::string::npos);
-    EXPECT_NE(attack.body.find("   &quot;quoted&quot; &amp; &lt;b&gt;bold&lt;/b&gt; "
-                               "<span class=\"byte\">\\x8F\\xE0\\xAE\\x01</span>"),
-              std::string::npos);
+    // Whatever code page the bytes after it are shown in, the markup stays text and the control byte a byte.
+    EXPECT_NE(attack.body.find("   &quot;quoted&quot; &amp; &lt;b&gt;bold&lt;/b&gt; "), std::string::npos);
+    EXPECT_NE(attack.body.find("\\x01</span>"), std::string::npos);
 
     const HttpResponse download = get("/support/reports/" + std::to_string(hostile) + "/download", session);
     EXPECT_EQ(download.body, HOSTILE);
