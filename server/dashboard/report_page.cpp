@@ -51,13 +51,25 @@ void add_figure(PageList& figures, const TestReading& test, const char* name, st
     figures.push_back(std::move(figure));
 }
 
+// "4 sent, 4 received, 0 lost; 33/38/35 ms (minimum/maximum/average)", as ping counted them.
+std::string ping_text(const lum::reports::PingStatistics& ping) {
+    std::string text = std::to_string(ping.sent) + " sent, " + std::to_string(ping.received) + " received, " +
+                       std::to_string(ping.lost) + " lost";
+    if (ping.average_ms)
+        text += "; " + std::to_string(*ping.minimum_ms) + "/" + std::to_string(*ping.maximum_ms) + "/" +
+                std::to_string(*ping.average_ms) + " ms (minimum/maximum/average)";
+    return text;
+}
+
 PageList figures_data(const ReadReport& reading) {
     PageList figures;
     for (const TestReading& test : reading.tests) {
         if (!test.ran) continue;
         const auto& f = test.figures;
-        if (test.number == 2 || test.number == 5)
+        if (test.number == 2 || test.number == 5) {
             add_figure(figures, test, "Lost echoes", std::to_string(f.lost_echoes));
+            if (f.ping) add_figure(figures, test, "Ping's own statistics", ping_text(*f.ping));
+        }
         if (test.number == 4) {
             add_figure(figures, test, "Lost probes", std::to_string(f.lost_probes));
             if (f.average_ms) add_figure(figures, test, "Average round trip", std::to_string(*f.average_ms) + " ms");
@@ -92,6 +104,8 @@ PageList adapters_data(const ReadReport& reading) {
         item.set("mac", adapter.mac);
         item.set("gateways", joined(adapter.gateways));
         item.set("dns", joined(adapter.dns_servers));
+        item.set("masks", joined(adapter.masks));
+        item.set("dhcp", adapter.dhcp ? (*adapter.dhcp ? "yes" : "no") : "not shown");
         adapters.push_back(std::move(item));
     }
     return adapters;

@@ -8,9 +8,9 @@
 
 namespace lum::reports {
 
-// Reads English labels ("IPv4 Address", "IP Address", "Physical Address", "Default Gateway", "DNS
-// Servers"); a system in another language labels them in its own words, and its adapters come back
-// without addresses. Only adapters with something found are kept.
+// Reads the lines as UTF-8 (a localized ipconfig's, decoded), with the labels of every language the phrase
+// table knows ("IPv4 Address", "IPv4-Adresse", "Физический адрес", ...); a label it does not know is left
+// aside. Only adapters with something found are kept.
 std::vector<Adapter> read_adapters(ToolLines ipconfig);
 
 } // namespace lum::reports

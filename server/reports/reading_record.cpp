@@ -20,6 +20,19 @@ TestVerdict column_verdict(Verdict verdict) {
     return TestVerdict::not_reached;
 }
 
+nlohmann::json optional_json(const std::optional<std::int32_t>& value) {
+    return value ? nlohmann::json(*value) : nlohmann::json(nullptr);
+}
+
+nlohmann::json ping_json(const lum::reports::PingStatistics& ping) {
+    return {{"sent", ping.sent},
+            {"received", ping.received},
+            {"lost", ping.lost},
+            {"minimum_ms", optional_json(ping.minimum_ms)},
+            {"maximum_ms", optional_json(ping.maximum_ms)},
+            {"average_ms", optional_json(ping.average_ms)}};
+}
+
 nlohmann::json test_json(const lum::reports::TestReading& test) {
     const lum::reports::TestFigures& f = test.figures;
     nlohmann::json figures = {{"lost_echoes", f.lost_echoes},
@@ -30,6 +43,7 @@ nlohmann::json test_json(const lum::reports::TestReading& test) {
                               {"packets_received", f.packets_received}};
     figures["average_ms"] = f.average_ms ? nlohmann::json(*f.average_ms) : nlohmann::json(nullptr);
     figures["mbps"] = f.mbps ? nlohmann::json(*f.mbps) : nlohmann::json(nullptr);
+    figures["ping"] = f.ping ? ping_json(*f.ping) : nlohmann::json(nullptr);
     return {{"number", test.number},
             {"ran", test.ran},
             {"verdict", verdict_name(column_verdict(test.verdict))},
@@ -48,7 +62,9 @@ nlohmann::json adapters_json(const std::vector<lum::reports::Adapter>& adapters)
                         {"ipv4", adapter.ipv4},
                         {"mac", adapter.mac},
                         {"gateways", adapter.gateways},
-                        {"dns_servers", adapter.dns_servers}});
+                        {"dns_servers", adapter.dns_servers},
+                        {"masks", adapter.masks},
+                        {"dhcp", adapter.dhcp ? nlohmann::json(*adapter.dhcp) : nlohmann::json(nullptr)}});
     return list;
 }
 

@@ -11,6 +11,7 @@
 #include <array>
 
 #include "server/reports/adapter_config.h"
+#include "server/reports/decoding/decoder.h"
 #include "server/reports/section_code_pages.h"
 #include "server/reports/kept_text.h"
 #include "server/reports/report_lines.h"
@@ -181,7 +182,6 @@ bool Walk::read_test1() {
     test.ran = true;
     read_configuration(ipconfig, test);
     test.derived = !at_.at_empty_line() && test.verdict == Verdict::Failed; // cut before its marker line, maybe
-    report_.adapters = read_adapters(ipconfig);
     continuing_ = test.verdict == Verdict::Ok;
     set_row(test);
     skip_dumps();
@@ -288,10 +288,35 @@ void Walk::run(std::optional<bool> multicast_excluded) {
     report_.line_count = past_last_line(at_).number();
 }
 
+// A section's start decoded in its code page (or the report's, for one of ASCII alone): ipconfig's adapters
+// and ping's statistics are read from the text, so that every language's labels read alike. A megabyte
+// holds every adapter a report keeps, even of the longest fields kept, and any ping's output.
+std::string decoded_start(std::string_view bytes, const ReportSection& section, const ReadReport& report) {
+    constexpr std::size_t BYTES_DECODED = 1024 * 1024;
+    const std::string_view raw =
+        bytes.substr(section.bytes.begin, std::min(section.bytes.end - section.bytes.begin, BYTES_DECODED));
+    const int found = section.code_page.code_page;
+    const CodePage* page = find_code_page(found != ASCII_ONLY ? found : report.code_page.code_page);
+    return page != nullptr ? decoded_text(raw, *page) : std::string(raw);
+}
+
+void read_decoded_sections(std::string_view bytes, ReadReport& report) {
+    for (const ReportSection& section : report.sections) {
+        if (section.tool == "ipconfig") {
+            const std::string text = decoded_start(bytes, section, report);
+            report.adapters = read_adapters(ToolLines(text, LineCursor(text), text.size()));
+        }
+        if (section.tool == "ping")
+            report.tests[static_cast<std::size_t>(section.test - 1)].figures.ping =
+                ping_statistics(decoded_start(bytes, section, report));
+    }
+}
+
 ReadReport read(std::string_view bytes, std::optional<bool> multicast_excluded) {
     ReadReport report;
     Walk(bytes, report).run(multicast_excluded);
     find_code_pages(bytes, report);
+    read_decoded_sections(bytes, report);
     return report;
 }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "server/reports/decoding/detector.h"
+#include "server/reports/ping_statistics.h"
 #include "testrun/test_names.h"
 
 namespace lum::reports {
@@ -56,6 +57,7 @@ struct TestFigures {
     std::string speed_text;                 // Test 6: "(1.23 MB/s) = 10Mbps ", as the row showed it
     std::optional<double> mbps;             // Test 6: the row's whole bits per second, in Mbps
     std::int32_t packets_received = 0;      // Test 7
+    std::optional<PingStatistics> ping;     // Tests 2 and 5: ping's own statistics, in any language
 };
 
 struct TestReading {
@@ -75,11 +77,13 @@ struct TestReading {
 // One adapter of the ipconfig lines that the report holds (it keeps them only up to the line that
 // passed Test 1, so gateways and DNS servers are often cut off).
 struct Adapter {
-    std::string name;
+    std::string name; // "Ethernet": the heading without its kind ("Ethernet adapter ... :"), in UTF-8
     std::vector<std::string> ipv4;
     std::string mac;
     std::vector<std::string> gateways;
     std::vector<std::string> dns_servers;
+    std::vector<std::string> masks; // the subnet masks, in the order of the addresses
+    std::optional<bool> dhcp;       // "DHCP Enabled": nothing where the report does not say
 };
 
 // One tool's output, or the hosts file, within a test's section, and the code page its bytes read in.

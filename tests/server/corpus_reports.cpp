@@ -41,7 +41,25 @@ struct Facts {
     std::map<std::string, int> code_pages;
     std::vector<std::pair<std::string, std::string>> phrases;
     std::size_t ipconfig_lines = 13;
+    std::optional<ExpectedAdapter> adapter;
+    std::vector<ExpectedPing> pings;
 };
+
+ExpectedPing ping_of(const std::vector<std::string>& words) {
+    ExpectedPing ping{words[1], {}};
+    for (std::size_t at = 2; at + 1 < words.size(); at += 2)
+        ping.figures[words[at]] = std::stoi(words[at + 1]);
+    return ping;
+}
+
+// "adapter heading H name N mac M ipv4 A ...": the words after each key.
+std::optional<ExpectedAdapter> adapter_of(const std::vector<std::string>& words) {
+    std::map<std::string, std::string> values;
+    for (std::size_t at = 1; at + 1 < words.size(); at += 2)
+        values[words[at]] = words[at + 1];
+    if (!values.contains("ipv4")) return std::nullopt;
+    return ExpectedAdapter{values["name"], values["mac"], values["ipv4"]};
+}
 
 Facts facts_of(const fs::path& expected) {
     Facts facts;
@@ -52,6 +70,8 @@ Facts facts_of(const fs::path& expected) {
         if (words[0] == "code-page") facts.code_pages[words[1]] = std::stoi(words[2]);
         if (words[0] == "phrase") facts.phrases.emplace_back(words[1], words[2]);
         if (words[0] == "report-lines" && words[1] == "ipconfig.out") facts.ipconfig_lines = std::stoul(words[2]);
+        if (words[0] == "adapter" && !facts.adapter) facts.adapter = adapter_of(words);
+        if (words[0] == "ping") facts.pings.push_back(ping_of(words));
     }
     return facts;
 }
@@ -120,8 +140,8 @@ std::vector<CorpusReport> corpus_reports(const fs::path& corpus, const fs::path&
         drop_phrases_not_kept(folder, facts);
         const fs::path merged = work / folder.filename();
         lab::merge_scenario(scenarios / "base", folder, merged);
-        reports.push_back(
-            {folder.filename().string(), report_of(scenarios, merged, facts), facts.code_pages, facts.phrases});
+        reports.push_back({folder.filename().string(), report_of(scenarios, merged, facts), facts.code_pages,
+                           facts.phrases, facts.adapter, facts.pings});
     }
     return reports;
 }

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -12,11 +13,27 @@
 
 namespace lum::corpus {
 
+// The wired adapter, whose address line is the one that passes Test 1: the report keeps ipconfig's lines up to
+// it, so its name, MAC and address (and DHCP where it comes before) are in the report.
+struct ExpectedAdapter {
+    std::string name;
+    std::string mac;
+    std::string ipv4;
+};
+
+// "ping FILE sent N received N lost N loss P [min N max N average N]": the statistics as printed.
+struct ExpectedPing {
+    std::string file;
+    std::map<std::string, int> figures; // "sent", "received", "lost", "min", "max", "average"
+};
+
 struct CorpusReport {
     std::string language;                                     // the folder's name
     std::string bytes;                                        // the report, as the program writes it
     std::map<std::string, int> code_pages;                    // by the folder's file: "ping.1.out" 866
     std::vector<std::pair<std::string, std::string>> phrases; // file, UTF-8 text the decoding must show
+    std::optional<ExpectedAdapter> adapter;
+    std::vector<ExpectedPing> pings;
 };
 
 // Every folder below `corpus`: its files over the lab's base scenario (below `scenarios`), written out as

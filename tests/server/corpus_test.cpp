@@ -73,4 +73,39 @@ TEST_F(CorpusTest, TheSubscribersWordsAppearDecoded) {
     }
 }
 
+// Whatever the language of its labels, the wired adapter is in the table with its name, MAC and address.
+TEST_F(CorpusTest, TheAdapterTableIsFilledInEveryLanguage) {
+    for (const corpus::CorpusReport& report : *reports_) {
+        ASSERT_TRUE(report.adapter) << report.language;
+        const reports::ReadReport read = reports::read_report(report.bytes, "100.102.3.4");
+        const auto found = std::find_if(read.adapters.begin(), read.adapters.end(),
+                                        [&](const reports::Adapter& a) { return a.mac == report.adapter->mac; });
+        ASSERT_NE(found, read.adapters.end()) << report.language << ": no adapter with " << report.adapter->mac;
+        EXPECT_EQ(found->name, report.adapter->name) << report.language;
+        EXPECT_EQ(found->ipv4, std::vector<std::string>{report.adapter->ipv4}) << report.language;
+    }
+}
+
+// Ping's statistics, whatever words and line breaks the language gives them.
+TEST_F(CorpusTest, PingsOwnStatisticsAreReadInEveryLanguage) {
+    for (const corpus::CorpusReport& report : *reports_) {
+        const reports::ReadReport read = reports::read_report(report.bytes, "100.102.3.4");
+        for (const corpus::ExpectedPing& expected : report.pings) {
+            const reports::TestReading& test = read.tests[expected.file == "ping.1.out" ? 1 : 4];
+            if (!test.ran) continue; // a run stopped by Test 2's failure has no Test 5
+            ASSERT_TRUE(test.figures.ping) << report.language << " " << expected.file;
+            const reports::PingStatistics& found = *test.figures.ping;
+            const std::string where = report.language + " " + expected.file;
+            EXPECT_EQ(found.sent, expected.figures.at("sent")) << where;
+            EXPECT_EQ(found.received, expected.figures.at("received")) << where;
+            EXPECT_EQ(found.lost, expected.figures.at("lost")) << where;
+            if (expected.figures.contains("average")) {
+                EXPECT_EQ(found.minimum_ms, expected.figures.at("min")) << where;
+                EXPECT_EQ(found.maximum_ms, expected.figures.at("max")) << where;
+                EXPECT_EQ(found.average_ms, expected.figures.at("average")) << where;
+            }
+        }
+    }
+}
+
 } // namespace
