@@ -21,6 +21,7 @@ constexpr std::string_view USAGE =
     "                   [--threads N] [--connection-timeout SECONDS] [--metrics-from CIDR]...\n"
     "                   [--keep-days N] [--keep-audit-days N] [--workers N]\n"
     "                   [--connection-limit N] [--connections-per-address N] [--staff-from CIDR]...\n"
+    "                   [--time-zone NAME]\n"
     "  lumresults reports STORE [--ip ADDR] [--since YYYY-MM-DD] [--json]\n"
     "  lumresults report STORE ID\n"
     "  lumresults reanalyse STORE\n"
@@ -120,6 +121,8 @@ ServeOptions serve_options(Arguments arguments) {
             options.http.connection_timeout_s = number_of<unsigned>(option, arguments.value_of(option), 1);
         } else if (option == "--keep-days") {
             options.keep_days = number_of<unsigned>(option, arguments.value_of(option), 0);
+        } else if (option == "--time-zone") {
+            options.time_zone = std::string(arguments.value_of(option));
         } else if (option == "--keep-audit-days") {
             options.keep_audit_days = number_of<unsigned>(option, arguments.value_of(option), 0);
         } else {

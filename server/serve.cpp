@@ -10,6 +10,7 @@
 #include "server/http/access_log.h"
 #include "server/site/results_site.h"
 #include "server/dashboard/accounts.h"
+#include "server/dashboard/local_time.h"
 #include "server/dashboard/retention.h"
 
 namespace lumresults {
@@ -60,6 +61,7 @@ private:
 };
 
 int serve_until_signal(const ServeOptions& options, const sigset_t& stops) {
+    if (!options.time_zone.empty()) dashboard::use_time_zone(options.time_zone); // before any thread starts
     std::unique_ptr<Store> store = open_store(options.store);
     const SpoolFolder spool(options.store.data_dir);
     Metrics metrics;

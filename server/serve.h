@@ -15,6 +15,7 @@ struct ServeOptions {
     std::uint64_t max_upload = 16 * 1024 * 1024;
     unsigned keep_days = 400;       // reports older are deleted, daily; 0 keeps them for ever
     unsigned keep_audit_days = 400; // audit lines older are deleted, daily; 0 keeps them for ever
+    std::string time_zone;          // the pages' times (an IANA name); empty: the machine's
 };
 
 // Serves until SIGTERM or SIGINT, then stops accepting, finishes the uploads being received and

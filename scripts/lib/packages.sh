@@ -38,9 +38,9 @@ add_architecture() {
 # Packages of the native build and its tests.
 NATIVE_PACKAGES="cmake ninja-build g++ googletest util-linux iproute2 php-cli ssmping wget"
 # The results server: its HTTP layer, stores (SQLite, PostgreSQL's client library), JSON, password hashing and
-# page templates, charset detection, found through pkg-config.
+# page templates, charset detection (found through pkg-config), and the time zones staff read times in.
 SERVER_PACKAGES="pkg-config libmicrohttpd-dev libsqlite3-dev libpq-dev nlohmann-json3-dev libsodium-dev libkainjow-mustache-dev
-  libuchardet-dev"
+  libuchardet-dev tzdata"
 # The store's tests on PostgreSQL and the balanced topology: a scratch PostgreSQL server, and nginx as the
 # load balancer. Installing them starts no service here (a scratch server is started by each test).
 CLUSTER_PACKAGES="postgresql nginx-light"

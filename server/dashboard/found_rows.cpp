@@ -1,7 +1,7 @@
 // server/dashboard/found_rows.cpp: one results row per found report.
 #include "server/dashboard/found_rows.h"
 
-#include "server/dashboard/utc_time.h"
+#include "server/dashboard/local_time.h"
 
 namespace lumresults::dashboard {
 namespace {
@@ -17,7 +17,7 @@ const char* verdict_sign(std::string_view verdict) {
 PageData found_row(const FoundReport& report) {
     PageData row;
     row.set("id", std::to_string(report.info.id));
-    row.set("received", utc_time_text(report.info.received));
+    row.set("received", local_time_text(report.info.received));
     row.set("caller", report.info.caller);
     row.set("release", report.read ? report.release : std::string("not read yet"));
     PageList cells;

@@ -1,6 +1,8 @@
 // server/dashboard/page_response.cpp: the answers' headers, in one place for every support and API path.
 #include "server/dashboard/page_response.h"
 
+#include "server/dashboard/local_time.h"
+
 #include <nlohmann/json.hpp>
 
 #include "server/dashboard/display_text.h"
@@ -12,6 +14,7 @@ Response page(unsigned status, std::string_view template_name, PageData data, co
         data.set("user", request.principal->name);
         data.set("csrf", request.principal->csrf);
     }
+    data.set("zone", time_zone_name()); // the pages' times are the operator's
     Response response = Response::text(status, render(template_name, std::move(data)), "text/html; charset=utf-8");
     add_page_headers(response);
     return response;

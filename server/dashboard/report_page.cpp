@@ -12,7 +12,7 @@
 #include "server/dashboard/row_colors.h"
 #include "server/dashboard/search_query.h"
 #include "server/dashboard/section_views.h"
-#include "server/dashboard/utc_time.h"
+#include "server/dashboard/local_time.h"
 
 namespace lumresults::dashboard {
 namespace {
@@ -134,7 +134,7 @@ PageData header_data(const ReportInfo& info, const ReadReport& reading) {
     PageData data;
     data.set("id", std::to_string(info.id));
     data.set("title", "Report " + std::to_string(info.id) + " from " + info.caller);
-    data.set("received", utc_time_text(info.received));
+    data.set("received", local_time_text(info.received));
     data.set("caller", info.caller);
     data.set("size", std::to_string(info.size));
     data.set("sha256", info.sha256);
@@ -176,7 +176,7 @@ PageList speed_tests_near(Store& store, const ReportInfo& info) {
     PageList tests;
     for (const SpeedTest& test : store.search_speed_tests(search)) {
         PageData row;
-        row.set("time", utc_time_text(test.received));
+        row.set("time", local_time_text(test.received));
         row.set("download", figure_text(test.download_mbps, "Mbit/s"));
         row.set("upload", figure_text(test.upload_mbps, "Mbit/s"));
         row.set("latency", figure_text(test.latency_ms, "ms"));

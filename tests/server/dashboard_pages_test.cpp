@@ -110,7 +110,10 @@ protected:
 
     ScratchFolder folder_{"lumresults_support_"};
     std::string token_ = prepare_store(folder_.path() / "data");
-    ServerChild server_{folder_.path() / "data", {"--trusted-proxy", "127.0.0.1"}, folder_.path() / "serve.log"};
+    // Tokyo keeps no summer time: its pages read nine hours ahead of UTC all year.
+    ServerChild server_{folder_.path() / "data",
+                        {"--trusted-proxy", "127.0.0.1", "--time-zone", "Asia/Tokyo"},
+                        folder_.path() / "serve.log"};
 };
 
 TEST_F(SupportPagesTest, AReportShowsTheWindowsRowsItsLinesAsTextAndDownloadsExactly) {
@@ -182,6 +185,10 @@ TEST_F(SupportPagesTest, SearchPageAndApiListTheNewestFirstWithTheirVerdicts) {
 
     const HttpResponse search = get("/support/?ip=10.20.30.40", session);
     ASSERT_EQ(search.status, 200);
+    // Staff read the operator's clock, named; the API stays in UTC.
+    EXPECT_NE(search.body.find("Received (Asia/Tokyo)"), std::string::npos);
+    std::smatch shown;
+    ASSERT_TRUE(std::regex_search(search.body, shown, std::regex("(\\d{4}-\\d\\d-\\d\\d \\d\\d):\\d\\d:\\d\\d JST")));
     const std::size_t first = search.body.find("data-id=\"" + std::to_string(newer) + "\"");
     EXPECT_LT(first, search.body.find("data-id=\"" + std::to_string(older) + "\""));
     EXPECT_EQ(search.body.find("10.20.31.1"), std::string::npos);
@@ -194,6 +201,8 @@ TEST_F(SupportPagesTest, SearchPageAndApiListTheNewestFirstWithTheirVerdicts) {
     ASSERT_EQ(listing.status, 200);
     const nlohmann::json json = nlohmann::json::parse(listing.body);
     ASSERT_EQ(json["reports"].size(), 2u);
+    const std::string utc = json["reports"][0]["received"];
+    ASSERT_TRUE(utc.ends_with("Z")) << utc;
     EXPECT_EQ(json["reports"][1]["id"], newer);
     EXPECT_EQ(json["reports"][1]["verdicts"], nlohmann::json(std::vector<std::string>(7, "OK")));
     ASSERT_TRUE(json["next"].is_string());
