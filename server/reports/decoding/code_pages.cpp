@@ -7,7 +7,16 @@
 namespace lum::reports {
 namespace {
 
-// CP932, CP936 and CP949 rather than SHIFT_JIS, GBK or EUC-KR, which lack Windows' extra characters.
+// Pages both a console and Notepad use. CP932, CP936 and CP949 rather than SHIFT_JIS, GBK or EUC-KR, which
+// lack Windows' extra characters.
+constexpr CodePage THAI{874, "CP874", "Thai", Script::Thai};
+constexpr CodePage JAPANESE{932, "CP932", "Japanese", Script::Japanese};
+constexpr CodePage SIMPLIFIED_CHINESE{936, "CP936", "Simplified Chinese", Script::Chinese};
+constexpr CodePage KOREAN{949, "CP949", "Korean", Script::Korean};
+constexpr CodePage TRADITIONAL_CHINESE{950, "CP950", "Traditional Chinese", Script::Chinese};
+constexpr CodePage VIETNAMESE{1258, "CP1258", "Vietnamese", Script::Latin};
+constexpr CodePage UTF8_PAGE{UTF8, "UTF-8", "UTF-8", Script::Any};
+
 constexpr std::array CONSOLE = {
     CodePage{437, "CP437", "US English", Script::Latin},
     CodePage{720, "CP720", "Arabic", Script::Arabic},
@@ -19,13 +28,13 @@ constexpr std::array CONSOLE = {
     CodePage{857, "CP857", "Turkish", Script::Latin},
     CodePage{862, "CP862", "Hebrew", Script::Hebrew},
     CodePage{866, "CP866", "Cyrillic (Russian)", Script::Cyrillic},
-    CodePage{874, "CP874", "Thai", Script::Thai},
-    CodePage{932, "CP932", "Japanese", Script::Japanese},
-    CodePage{936, "CP936", "Simplified Chinese", Script::Chinese},
-    CodePage{949, "CP949", "Korean", Script::Korean},
-    CodePage{950, "CP950", "Traditional Chinese", Script::Chinese},
-    CodePage{1258, "CP1258", "Vietnamese", Script::Latin},
-    CodePage{UTF8, "UTF-8", "UTF-8", Script::Any},
+    THAI,
+    JAPANESE,
+    SIMPLIFIED_CHINESE,
+    KOREAN,
+    TRADITIONAL_CHINESE,
+    VIETNAMESE,
+    UTF8_PAGE,
 };
 
 constexpr std::array FILE = {
@@ -37,13 +46,13 @@ constexpr std::array FILE = {
     CodePage{1255, "CP1255", "Hebrew (ANSI)", Script::Hebrew},
     CodePage{1256, "CP1256", "Arabic (ANSI)", Script::Arabic},
     CodePage{1257, "CP1257", "Baltic (ANSI)", Script::Latin},
-    CodePage{874, "CP874", "Thai", Script::Thai},
-    CodePage{932, "CP932", "Japanese", Script::Japanese},
-    CodePage{936, "CP936", "Simplified Chinese", Script::Chinese},
-    CodePage{949, "CP949", "Korean", Script::Korean},
-    CodePage{950, "CP950", "Traditional Chinese", Script::Chinese},
-    CodePage{1258, "CP1258", "Vietnamese", Script::Latin},
-    CodePage{UTF8, "UTF-8", "UTF-8", Script::Any},
+    THAI,
+    JAPANESE,
+    SIMPLIFIED_CHINESE,
+    KOREAN,
+    TRADITIONAL_CHINESE,
+    VIETNAMESE,
+    UTF8_PAGE,
     CodePage{UTF16LE, "UTF-16LE", "UTF-16 (little-endian)", Script::Any},
 };
 
