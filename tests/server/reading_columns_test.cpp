@@ -6,6 +6,7 @@
 #include <fstream>
 #include <memory>
 
+#include "corpus_reports.h"
 #include "scenario_files.h"
 #include "server/dashboard/search_results.h"
 #include "server/reports/reading_record.h"
@@ -200,6 +201,32 @@ TEST_P(ReadingColumnsTest, EveryColumnComesBackAsKept) {
         EXPECT_FALSE(back->figures.large_lost_echoes);
         EXPECT_EQ(back->figures.download_mbps, 93.5);
         EXPECT_EQ(back->figures.packets_received, 4);
+    }
+}
+
+// Every corpus report's code page comes back from the store as the reading found it, and decodes its
+// release line in the search's rows.
+TEST_P(ReadingColumnsTest, LocalizedReportsKeepTheirCodePages) {
+    const std::unique_ptr<Store> store = scratch_->open();
+    for (const lum::corpus::CorpusReport& corpus :
+         lum::corpus::corpus_reports(LUM_CORPUS, LUM_LAB_SCENARIOS, folder_.path() / "corpus")) {
+        const fs::path file = folder_.path() / corpus.language;
+        std::ofstream(file, std::ios::binary) << corpus.bytes;
+        NewReport report = report_;
+        report.caller = "100.102.3.4";
+        report.size = corpus.bytes.size();
+        report.content = file;
+        const std::int64_t id = store->put_report(report);
+        ASSERT_TRUE(read_stored_report(*store, id));
+        const int found = lum::reports::read_report(corpus.bytes, "100.102.3.4").code_page.code_page;
+        EXPECT_EQ(found != 0, corpus.language != "english-us") << corpus.language;
+        EXPECT_EQ(store->find_reading(id)->code_page, found) << corpus.language;
+        ReportSearch newest;
+        newest.limit = 1;
+        const dashboard::FoundPage page = dashboard::find_reports(*store, newest);
+        ASSERT_EQ(page.reports.size(), 1u);
+        EXPECT_EQ(page.reports[0].code_page, found) << corpus.language;
+        EXPECT_EQ(page.reports[0].release, "Windows 7") << corpus.language;
     }
 }
 
