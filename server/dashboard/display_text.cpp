@@ -117,7 +117,7 @@ void append_html(Shown& shown, std::string_view bytes) {
 }
 
 // Decoded text and undecodable bytes into one <pre>'s lines: CR LF ends a line unseen, a lone CR or LF is
-// shown as a byte and ends one too, as raw_lines_html does. A CR that ends one piece of decoded text waits
+// shown as a byte and ends one too. A CR that ends one piece of decoded text waits
 // for the next, which may start with its LF.
 class DecodedLines final : public lum::reports::DecodedSink {
 public:
@@ -190,24 +190,9 @@ std::string html_text(std::string_view bytes) {
     return out;
 }
 
+// Bytes read as UTF-8: the same walk as any code page's.
 std::string raw_lines_html(std::string_view bytes) {
-    std::string out;
-    out.reserve(bytes.size() + bytes.size() / 8);
-    Shown shown(out, true);
-    for (std::size_t at = 0; at < bytes.size();) {
-        const std::size_t end = bytes.find_first_of("\r\n", at);
-        append_html(shown, bytes.substr(at, end - at));
-        if (end == std::string_view::npos) break;
-        if (bytes.substr(end, 2) == "\r\n") {
-            at = end + 2;
-        } else {
-            shown.byte(bytes[end]);
-            at = end + 1;
-        }
-        shown.line_break();
-    }
-    shown.finish();
-    return out;
+    return decoded_lines_html({{bytes, lum::reports::find_code_page(lum::reports::UTF8)}});
 }
 
 std::string utf8_text(std::string_view bytes) {

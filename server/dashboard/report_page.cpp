@@ -138,8 +138,7 @@ PageData header_data(const ReportInfo& info, const ReadReport& reading) {
     data.set("caller", info.caller);
     data.set("size", std::to_string(info.size));
     data.set("sha256", info.sha256);
-    const lum::reports::CodePage* page = lum::reports::find_code_page(reading.code_page.code_page);
-    const std::string release = page != nullptr ? lum::reports::decoded_text(reading.release, *page) : reading.release;
+    const std::string release = lum::reports::decoded_text(reading.release, reading.code_page.code_page);
     data.set("release", release.empty() ? std::string("none") : release);
     data.set("start_time", reading.start_time.empty() ? std::string("none") : reading.start_time);
     data.set("end_time", reading.finished ? reading.end_time : std::string("the report ends before the run did"));

@@ -16,8 +16,7 @@ Verdicts not_read() {
 // The release line in the report's code page; one the reading cut short ends with an ellipsis, so that
 // nobody takes it for the whole line.
 std::string shown_release(const ReportReading& reading) {
-    const lum::reports::CodePage* page = lum::reports::find_code_page(reading.code_page);
-    std::string release = page != nullptr ? lum::reports::decoded_text(reading.release, *page) : reading.release;
+    const std::string release = lum::reports::decoded_text(reading.release, reading.code_page);
     return reading.release_cut ? release + "\xE2\x80\xA6" : release;
 }
 

@@ -1,6 +1,8 @@
 // server/dashboard/section_views.cpp: the pieces of a report's lines, each with its code page, and the choices.
 #include "server/dashboard/section_views.h"
 
+#include "server/reports/section_code_pages.h"
+
 #include <charconv>
 
 namespace lumresults::dashboard {
@@ -47,9 +49,7 @@ std::string code_page_label(int code_page) {
 
 const CodePage* SectionViews::page_of(std::size_t index) const {
     if (chosen_.section == index) return chosen_.code_page ? lum::reports::find_code_page(*chosen_.code_page) : nullptr;
-    const int found = reading_.sections[index].code_page.code_page;
-    // A section of ASCII alone reads the same in the report's own page.
-    return lum::reports::find_code_page(found != lum::reports::ASCII_ONLY ? found : reading_.code_page.code_page);
+    return lum::reports::find_code_page(lum::reports::section_code_page(reading_.sections[index], reading_));
 }
 
 std::string SectionViews::lines_html(std::size_t begin, std::size_t end) const {

@@ -44,7 +44,7 @@ private:
     ChosenView chosen_;
 };
 
-// "CP866 (Cyrillic (Russian))", "UTF-8", "ASCII only".
+// "CP866 (Russian)", "UTF-8", "ASCII only".
 std::string code_page_label(int code_page);
 
 } // namespace lumresults::dashboard

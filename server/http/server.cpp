@@ -188,6 +188,9 @@ template <typename Call> auto guarded(Call call) -> decltype(call()) {
 
 bool gated(const Route& route) { return route.access == Access::Staff || route.access == Access::Token; }
 
+// A quick route is answered on the thread that read it, unless its gate must ask the store first.
+bool answered_here(const Route& route) { return route.quick && !gated(route); }
+
 // What is known once the headers are in, without asking the store: a refusal, or the route and, for a
 // body, its receiver. The gate asks the store, so it waits for the body's end and runs on a worker.
 std::optional<Response> begin_exchange(HttpServer& server, Exchange& exchange) {
@@ -304,7 +307,7 @@ MHD_Result on_request(void* context, MHD_Connection* connection, const char* url
     if (exchange->answered) return MHD_YES;
     if (exchange->held_refusal) return queue(connection, *exchange, *exchange->held_refusal) ? MHD_YES : MHD_NO;
     const Route& route = *exchange->match.route;
-    if (!exchange->worked && !exchange->handed_over && !(route.quick && !gated(route)) &&
+    if (!exchange->worked && !exchange->handed_over && !answered_here(route) &&
         hand_over(server, connection, *exchange))
         return MHD_YES;
     const Response response =

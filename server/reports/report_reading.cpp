@@ -295,9 +295,7 @@ std::string decoded_start(std::string_view bytes, const ReportSection& section, 
     constexpr std::size_t BYTES_DECODED = 1024 * 1024;
     const std::string_view raw =
         bytes.substr(section.bytes.begin, std::min(section.bytes.end - section.bytes.begin, BYTES_DECODED));
-    const int found = section.code_page.code_page;
-    const CodePage* page = find_code_page(found != ASCII_ONLY ? found : report.code_page.code_page);
-    return page != nullptr ? decoded_text(raw, *page) : std::string(raw);
+    return decoded_text(raw, section_code_page(section, report));
 }
 
 void read_decoded_sections(std::string_view bytes, ReadReport& report) {

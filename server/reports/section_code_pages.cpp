@@ -41,4 +41,9 @@ void find_code_pages(std::string_view bytes, ReadReport& report) {
         if (section.tool == "hosts") section.code_page = guess_code_page(text_of(section), SectionSource::File, ansi);
 }
 
+int section_code_page(const ReportSection& section, const ReadReport& report) {
+    const int found = section.code_page.code_page;
+    return found != ASCII_ONLY ? found : report.code_page.code_page;
+}
+
 } // namespace lum::reports

@@ -12,4 +12,8 @@ namespace lum::reports {
 // by the tools' phrases counting first.
 void find_code_pages(std::string_view bytes, ReadReport& report);
 
+// The code page a section reads in: its own, or the report's for a section of ASCII alone (which reads the
+// same in any page, while the program's lines around it may not).
+int section_code_page(const ReportSection& section, const ReadReport& report);
+
 } // namespace lum::reports

@@ -24,10 +24,10 @@ constexpr std::array CONSOLE = {
     CodePage{775, "CP775", "Baltic", Script::Latin},
     CodePage{850, "CP850", "Western European", Script::Latin},
     CodePage{852, "CP852", "Central European", Script::Latin},
-    CodePage{855, "CP855", "Cyrillic (Serbian, Macedonian)", Script::Cyrillic},
+    CodePage{855, "CP855", "Serbian, Macedonian", Script::Cyrillic},
     CodePage{857, "CP857", "Turkish", Script::Latin},
     CodePage{862, "CP862", "Hebrew", Script::Hebrew},
-    CodePage{866, "CP866", "Cyrillic (Russian)", Script::Cyrillic},
+    CodePage{866, "CP866", "Russian", Script::Cyrillic},
     THAI,
     JAPANESE,
     SIMPLIFIED_CHINESE,
@@ -38,14 +38,14 @@ constexpr std::array CONSOLE = {
 };
 
 constexpr std::array FILE = {
-    CodePage{1250, "CP1250", "Central European (ANSI)", Script::Latin},
-    CodePage{1251, "CP1251", "Cyrillic (ANSI)", Script::Cyrillic},
-    CodePage{1252, "CP1252", "Western European (ANSI)", Script::Latin},
-    CodePage{1253, "CP1253", "Greek (ANSI)", Script::Greek},
-    CodePage{1254, "CP1254", "Turkish (ANSI)", Script::Latin},
-    CodePage{1255, "CP1255", "Hebrew (ANSI)", Script::Hebrew},
-    CodePage{1256, "CP1256", "Arabic (ANSI)", Script::Arabic},
-    CodePage{1257, "CP1257", "Baltic (ANSI)", Script::Latin},
+    CodePage{1250, "CP1250", "Central European, ANSI", Script::Latin},
+    CodePage{1251, "CP1251", "Cyrillic, ANSI", Script::Cyrillic},
+    CodePage{1252, "CP1252", "Western European, ANSI", Script::Latin},
+    CodePage{1253, "CP1253", "Greek, ANSI", Script::Greek},
+    CodePage{1254, "CP1254", "Turkish, ANSI", Script::Latin},
+    CodePage{1255, "CP1255", "Hebrew, ANSI", Script::Hebrew},
+    CodePage{1256, "CP1256", "Arabic, ANSI", Script::Arabic},
+    CodePage{1257, "CP1257", "Baltic, ANSI", Script::Latin},
     THAI,
     JAPANESE,
     SIMPLIFIED_CHINESE,
@@ -53,7 +53,7 @@ constexpr std::array FILE = {
     TRADITIONAL_CHINESE,
     VIETNAMESE,
     UTF8_PAGE,
-    CodePage{UTF16LE, "UTF-16LE", "UTF-16 (little-endian)", Script::Any},
+    CodePage{UTF16LE, "UTF-16LE", "UTF-16, little-endian", Script::Any},
 };
 
 } // namespace

@@ -12,7 +12,7 @@ enum class Script { Latin, Cyrillic, Greek, Hebrew, Arabic, Thai, Japanese, Chin
 struct CodePage {
     int number = 0;              // Windows' own: 866, 1252, 65001
     std::string_view iconv_name; // what iconv calls it; the Windows variants, which keep Windows' extra characters
-    std::string_view name;       // for staff: "Cyrillic (Russian)"
+    std::string_view name;       // for staff, after the number: "CP866 (Russian)"
     Script script = Script::Any;
 };
 

@@ -95,4 +95,9 @@ std::string decoded_text(std::string_view bytes, const CodePage& page) {
     return std::move(sink.result);
 }
 
+std::string decoded_text(std::string_view bytes, int code_page) {
+    const CodePage* page = find_code_page(code_page);
+    return page != nullptr ? decoded_text(bytes, *page) : std::string(bytes);
+}
+
 } // namespace lum::reports

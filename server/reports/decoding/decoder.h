@@ -22,5 +22,7 @@ void decode(std::string_view bytes, const CodePage& page, DecodedSink& sink);
 
 // The same as one UTF-8 string, each byte the code page cannot read written as the text "\xNN".
 std::string decoded_text(std::string_view bytes, const CodePage& page);
+// The same by Windows' number; a number of no known code page (ASCII_ONLY) leaves the bytes as they are.
+std::string decoded_text(std::string_view bytes, int code_page);
 
 } // namespace lum::reports
