@@ -62,7 +62,8 @@ RELEASE_PACKAGES="cmake ninja-build git g++-mingw-w64-x86-64-posix binutils-ming
 RELEASE_CHECK_PACKAGES="unzip"
 # The support dashboard's browser tests: Debian's chromium, driven from Node.js by npm's playwright-core.
 # A Node.js that came with its own npm needs no other; Debian's nodejs has it in a package of its own.
-BROWSER_PACKAGES="chromium nodejs"
+# A Japanese font, so that the screenshots of a Japanese report show its letters rather than boxes.
+BROWSER_PACKAGES="chromium nodejs fonts-ipafont-gothic"
 command -v npm >/dev/null 2>&1 || BROWSER_PACKAGES="$BROWSER_PACKAGES npm"
 # The speed test's accuracy benchmark: tc and ip shape the lab's line (iproute2), curl is the peer it is
 # compared with; the page itself runs in the browser packages' chromium.

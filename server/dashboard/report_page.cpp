@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "server/reports/computer_ids.h"
 #include "server/reports/decoding/decoder.h"
 #include "server/reports/report_reading.h"
 #include "server/dashboard/display_text.h"
@@ -144,17 +145,57 @@ PageData header_data(const ReportInfo& info, const ReadReport& reading) {
     data.set("end_time", reading.finished ? reading.end_time : std::string("the report ends before the run did"));
     data.set("line_count", lines_text(reading.line_count));
     data.set("code_page", code_page_text(reading.code_page));
+    data.set("host_name", reading.host_name.empty() ? std::string("not shown") : reading.host_name);
     return data;
 }
 
-PageList other_reports(Store& store, const ReportInfo& info) {
-    ReportSearch search;
-    search.caller = info.caller;
+PageList other_reports(Store& store, const ReportInfo& info, ReportSearch search) {
     search.limit = OTHER_REPORTS + 1;
     FoundPage found = find_reports(store, search);
     std::erase_if(found.reports, [&info](const FoundReport& report) { return report.info.id == info.id; });
     if (found.reports.size() > OTHER_REPORTS) found.reports.resize(OTHER_REPORTS);
     return found_rows(found);
+}
+
+// The subscriber's computer by its adapters' MACs, or by its name where the report shows no MAC; the same
+// search in the search page's words, for the link to all of them.
+struct ComputerSearch {
+    ReportSearch search;
+    std::string form;
+};
+
+std::optional<ComputerSearch> computer_search(const ReadReport& reading) {
+    const lum::reports::ComputerIds ids = lum::reports::computer_ids(reading);
+    ComputerSearch found;
+    if (!ids.macs.empty()) {
+        found.search.computer_macs = ids.macs;
+        found.form = joined(ids.macs);
+    } else if (!ids.host_name.empty()) {
+        found.search.computer_name = ids.host_name;
+        found.form = ids.host_name;
+    } else {
+        return std::nullopt;
+    }
+    return found;
+}
+
+// Reports from the same computer that came from other addresses: the same subscriber on another day.
+void add_same_computer(PageData& data, Store& store, const ReportInfo& info, const ReadReport& reading) {
+    const std::optional<ComputerSearch> computer = computer_search(reading);
+    data.set("computer_known", computer.has_value());
+    if (!computer) return;
+    ReportSearch search = computer->search;
+    search.other_than_caller = info.caller;
+    PageData table;
+    const PageList others = other_reports(store, info, search);
+    table.set("none", others.empty());
+    table.set("reports", others);
+    table.set("table_id", "same-computer-table");
+    table.set("caption", "Reports from the same computer and other addresses, newest first");
+    data.set("same_computer", PageList{std::move(table)});
+    SearchForm form;
+    form.computer = computer->form;
+    data.set("computer_query", search_query_string(form, {}));
 }
 
 std::string figure_text(const std::optional<double>& figure, const char* unit) {
@@ -209,11 +250,14 @@ Response report_page(DashboardSite& site, const Request& request, const ReportIn
     const SectionViews views(reading, bytes, chosen_view(request));
     data.set("sections", sections_data(reading, views));
     data.set("whole_html", views.lines_html(0, bytes.size()));
-    const PageList others = other_reports(site.store, info);
+    ReportSearch same_address;
+    same_address.caller = info.caller;
+    const PageList others = other_reports(site.store, info, same_address);
     data.set("reports", others);
     data.set("no_others", others.empty());
     data.set("table_id", "other-reports-table");
     data.set("caption", "Other reports from the same address, newest first");
+    add_same_computer(data, site.store, info, reading);
     const PageList speed_tests = speed_tests_near(site.store, info);
     data.set("speed_tests", speed_tests);
     data.set("no_speed_tests", speed_tests.empty());

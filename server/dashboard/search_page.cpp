@@ -33,6 +33,7 @@ PageList failed_options(std::string_view chosen) {
 PageData form_data(const SearchForm& form) {
     PageData data;
     data.set("ip", form.ip);
+    data.set("computer", form.computer);
     data.set("prefix", form.match == "prefix");
     data.set("from", form.from);
     data.set("to", form.to);
@@ -59,7 +60,9 @@ void add_results(PageData& data, const SearchQuery& query, const FoundPage& foun
 Response search_page(DashboardSite& site, const Request& request) {
     const SearchQuery query = read_search_query(request, PAGE_SIZE);
     PageData data = form_data(query.form);
-    data.set("title", query.form.ip.empty() ? std::string("Search") : query.form.ip);
+    data.set("title", !query.form.ip.empty()         ? query.form.ip
+                      : !query.form.computer.empty() ? query.form.computer
+                                                     : "Search");
     if (!query.error.empty()) {
         data.set("error", query.error);
         return page(400, "search", std::move(data), request);

@@ -1,11 +1,14 @@
 // server/dashboard/search_query.cpp: each query field checked on its own, the first fault named.
 #include "server/dashboard/search_query.h"
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
+#include <vector>
 
 #include "server/common/blanks.h"
 #include "server/http/caller_address.h"
+#include "server/reports/computer_ids.h"
 
 namespace lumresults::dashboard {
 namespace {
@@ -108,6 +111,39 @@ std::string read_failed(SearchQuery& query) {
     return {};
 }
 
+// The pieces of a list separated by commas or blanks, empty ones left out.
+std::vector<std::string_view> list_items(std::string_view text) {
+    std::vector<std::string_view> items;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = std::min(text.find_first_of(", \t", at), text.size());
+        if (end > at) items.push_back(text.substr(at, end - at));
+        at = end + 1;
+    }
+    return items;
+}
+
+// MACs (each a computer's own, in any usual spelling) or a single host name, which is anything else.
+std::string read_computer(SearchQuery& query) {
+    constexpr std::size_t MOST_MACS = 16;
+    const std::string& computer = query.form.computer;
+    if (computer.empty()) return {};
+    const std::vector<std::string_view> items = list_items(computer);
+    if (items.size() > MOST_MACS) return "Computer may name at most " + std::to_string(MOST_MACS) + " MAC addresses.";
+    for (const std::string_view item : items) {
+        if (const std::optional<std::string> mac = lum::reports::mac_key(item)) {
+            query.search.computer_macs.push_back(*mac);
+        } else if (items.size() > 1) {
+            return "\"" + std::string(item) + "\" is not a computer's own MAC address (such as 3C-52-82-4E-03-10).";
+        }
+    }
+    if (!query.search.computer_macs.empty()) return {};
+    if (computer.size() > lum::reports::HOST_NAME_BYTES_KEPT ||
+        std::any_of(computer.begin(), computer.end(), [](char c) { return static_cast<unsigned char>(c) < ' '; }))
+        return "Computer must be MAC addresses (such as 3C-52-82-4E-03-10) or a host name.";
+    query.search.computer_name = lum::reports::host_name_key(computer);
+    return {};
+}
+
 std::string read_cursor(SearchQuery& query) {
     if (query.form.after.empty()) return {};
     query.search.after = parse_page_cursor(query.form.after);
@@ -146,7 +182,8 @@ SearchQuery read_search_query(const Request& request, std::size_t page_size) {
     query.form.to = field("to");
     query.form.failed = field("failed");
     query.form.after = field("after");
-    for (auto* read : {&read_address, &read_times, &read_failed, &read_cursor}) {
+    query.form.computer = field("computer");
+    for (auto* read : {&read_address, &read_times, &read_failed, &read_computer, &read_cursor}) {
         query.error = read(query);
         if (!query.error.empty()) break;
     }
@@ -186,6 +223,7 @@ std::string search_query_string(const SearchForm& form, std::string_view after) 
     append_field(out, "from", form.from);
     append_field(out, "to", form.to);
     append_field(out, "failed", form.failed);
+    append_field(out, "computer", form.computer);
     append_field(out, "after", after);
     return out;
 }

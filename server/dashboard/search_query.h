@@ -20,6 +20,7 @@ struct SearchForm {
     std::string to;              // the same; a date includes its whole day, a time its whole minute
     std::string failed;          // "", "any", or "1".."7"
     std::string after;           // the page cursor, "MS-ID"
+    std::string computer;        // MACs ("3C-52-82-4E-03-10"), separated by commas or blanks, or one host name
 };
 
 struct SearchQuery {
@@ -28,7 +29,7 @@ struct SearchQuery {
     std::string error; // empty when the whole query was read; else what to correct, for people
 };
 
-// Reads ip, match, from, to, failed and after; search.limit is page_size.
+// Reads ip, match, from, to, failed, computer and after; search.limit is page_size.
 SearchQuery read_search_query(const Request& request, std::size_t page_size);
 
 // The API's `limit`: 100 when absent, else a number from 1 to 1000; nothing for anything else.

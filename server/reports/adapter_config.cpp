@@ -13,7 +13,7 @@
 namespace lum::reports {
 namespace {
 
-enum class Field { None, Ipv4, Mac, Gateway, Dns, Mask, Dhcp };
+enum class Field { None, Ipv4, Mac, Gateway, Dns, Mask, Dhcp, HostName };
 
 std::string_view trimmed_label(std::string_view label) {
     while (!label.empty() && (label.back() == ' ' || label.back() == '.'))
@@ -35,7 +35,8 @@ struct Labels {
         const std::map<std::string_view, Field> roles = {
             {"ipconfig.ipv4_address", Field::Ipv4},       {"ipconfig.physical_address", Field::Mac},
             {"ipconfig.default_gateway", Field::Gateway}, {"ipconfig.dns_servers", Field::Dns},
-            {"ipconfig.subnet_mask", Field::Mask},        {"ipconfig.dhcp_enabled", Field::Dhcp}};
+            {"ipconfig.subnet_mask", Field::Mask},        {"ipconfig.dhcp_enabled", Field::Dhcp},
+            {"ipconfig.host_name", Field::HostName}};
         for (const ToolPhrase& phrase : tool_phrases()) {
             if (const auto role = roles.find(phrase.role); role != roles.end())
                 fields.emplace(std::string(trimmed_label(phrase.text)), role->second);
@@ -147,7 +148,23 @@ private:
     bool cut_ = false;
 };
 
+bool is_heading(std::string_view text) { return !text.empty() && text.front() != ' ' && text.back() == ':'; }
+
 } // namespace
+
+std::string read_host_name(ToolLines ipconfig) {
+    for (const ReportLine& line : ipconfig) {
+        const std::string_view text = line.text;
+        if (is_heading(text)) return {}; // the first adapter's: the computer's own settings are over
+        const std::size_t end = label_end(text);
+        if (end == std::string_view::npos) continue;
+        // Windows prints the host name first; a label known as another setting means it is not there.
+        const Field field = field_named(text.substr(0, end));
+        if (field != Field::HostName && field != Field::None) return {};
+        return kept_text(lumresults::trim_blanks(text.substr(end + 1)), HOST_NAME_BYTES_KEPT);
+    }
+    return {};
+}
 
 std::vector<Adapter> read_adapters(ToolLines ipconfig) {
     FoundAdapters adapters;
@@ -156,7 +173,7 @@ std::vector<Adapter> read_adapters(ToolLines ipconfig) {
         const std::string_view text = line.text;
         if (text.empty()) continue;
         const std::size_t end = label_end(text);
-        if (text.front() != ' ' && text.back() == ':') { // an adapter's heading
+        if (is_heading(text)) {
             adapters.start(text);
             last = Field::None;
         } else if (end != std::string_view::npos && end + 1 < text.size()) {

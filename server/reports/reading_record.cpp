@@ -3,6 +3,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "server/reports/computer_ids.h"
+
 #include <string>
 
 namespace lumresults {
@@ -124,6 +126,7 @@ ReportReading reading_record(const lum::reports::ReadReport& reading) {
                                   {"line_count", reading.line_count},
                                   {"tests", tests},
                                   {"adapters", adapters_json(reading.adapters)},
+                                  {"host_name", reading.host_name},
                                   {"code_page", code_page_json(reading.code_page)},
                                   {"sections", sections_json(reading.sections)}};
     record.rules_version = reading.rules_version;
@@ -134,6 +137,8 @@ ReportReading reading_record(const lum::reports::ReadReport& reading) {
     record.release_cut = reading.release.size() > READING_RELEASE_BYTES;
     record.figures = figures_of(reading);
     record.code_page = reading.code_page.code_page;
+    lum::reports::ComputerIds computer = lum::reports::computer_ids(reading);
+    record.computer = {std::move(computer.macs), std::move(computer.host_name)};
     record.json = whole.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
     return record;
 }

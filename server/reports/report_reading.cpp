@@ -303,6 +303,7 @@ void read_decoded_sections(std::string_view bytes, ReadReport& report) {
         if (section.tool == "ipconfig") {
             const std::string text = decoded_start(bytes, section, report);
             report.adapters = read_adapters(ToolLines(text, LineCursor(text), text.size()));
+            report.host_name = read_host_name(ToolLines(text, LineCursor(text), text.size()));
         }
         if (section.tool == "ping")
             report.tests[static_cast<std::size_t>(section.test - 1)].figures.ping =

@@ -20,8 +20,8 @@ namespace lum::reports {
 
 // Stored with every result read from a report, so that results read under older rules can be told apart
 // and read again when the rules change (or what a reading keeps: version 2 keeps the verdicts and figures
-// as columns of their own; version 3 each section's code page).
-inline constexpr std::int32_t REPORT_RULES_VERSION = 3;
+// as columns of their own; version 3 each section's code page; version 4 the computer's MACs and name).
+inline constexpr std::int32_t REPORT_RULES_VERSION = 4;
 
 // What a reading keeps of the report's own bytes, field by field: a longer text is kept as its first bytes
 // and "…" (CUT_MARK), a longer list as its first entries and a last one "…". Whatever a report holds, its
@@ -34,6 +34,7 @@ inline constexpr std::size_t MAC_BYTES_KEPT = 32;           // a tunnel's has 8 
 inline constexpr std::size_t ADDRESS_BYTES_KEPT = 15;       // the longest dotted IPv4 address
 inline constexpr std::size_t ADDRESSES_KEPT = 8;            // in each list of an adapter
 inline constexpr std::size_t ADAPTERS_KEPT = 16;
+inline constexpr std::size_t HOST_NAME_BYTES_KEPT = 64; // a DNS label's 63, and more than NetBIOS's 15
 
 // NotReached: the report ends (or stops reading like one the program wrote) before the test's place.
 enum class Verdict { NotReached, Ok, Failed, Skip };
@@ -104,6 +105,7 @@ struct ReadReport {
     std::string end_time;
     std::array<TestReading, TEST_COUNT> tests{};
     std::vector<Adapter> adapters;
+    std::string host_name; // ipconfig's, in UTF-8, as the subscriber's computer spells it
     std::size_t line_count = 0;
     std::vector<ReportSection> sections; // in the report's order; at most a dozen
     // The report's own: what most of its tools' sections read in (by their phrases first), for the lines

@@ -75,6 +75,13 @@ struct ReadingFigures {
     std::optional<std::int32_t> packets_received;  // Test 7
 };
 
+// The computer a report came from, as keys: its adapters' MACs ("3C-52-82-4E-03-10") and its host name (ASCII
+// letters in upper case). A subscriber's address changes every day or two; these do not.
+struct ReportComputer {
+    std::vector<std::string> macs; // at most one per adapter a reading keeps
+    std::string host_name;         // empty when the report does not show it
+};
+
 // The release line as a reading keeps it: at most this many bytes (a report may hold any line there).
 inline constexpr std::size_t READING_RELEASE_BYTES = 256;
 
@@ -98,6 +105,7 @@ struct ReportReading {
     bool release_cut = false;        // the release line was longer
     std::int32_t code_page = 0;      // what the report's tools printed in (Windows' number); 0: ASCII only
     ReadingFigures figures;
+    ReportComputer computer; // kept beside the reading; finding a reading leaves it empty
 };
 
 // The dashboard's and the API's search: newest first, a page at a time. Every condition set must hold.
@@ -107,6 +115,9 @@ struct ReportSearch {
     std::optional<Clock::time_point> since; // received at or after
     std::optional<Clock::time_point> until; // received before
     std::uint32_t failed_any_of = 0;        // 0: any; else some test of these bits (bit n-1: Test n) failed
+    std::vector<std::string> computer_macs; // empty: any; else the report's computer had one of these MACs
+    std::string computer_name;              // empty: any; else the report's computer had this host name
+    std::string other_than_caller;          // empty: any; else not from this address
     // The page after a row already shown: only rows older than (received, id), in the listing's order.
     std::optional<std::pair<Clock::time_point, std::int64_t>> after;
     std::size_t limit = 50;

@@ -88,6 +88,64 @@ test('markup and quotes in a report are shown as text, never run', async () => {
   assert.deepEqual(problems, [], 'a dialog or script error means the markup ran');
 });
 
+// Each with the section, the tool and words its code page decodes, and the code page as the page names it.
+const LOCALIZED = [
+  { scenario: 'code-page-866', test: 2, tool: 'ping', words: 'Ответ от 8.8.8.8', codePage: 'CP866 (Russian)' },
+  { scenario: 'code-page-932', test: 3, tool: 'nslookup', words: 'サーバー:', codePage: 'CP932 (Japanese)' },
+  { scenario: 'ping-polish-two-large-losses', test: 5, tool: 'ping', words: 'Odpowiedź z 100.102.0.10',
+    codePage: 'CP852 (Central European)' },
+];
+
+// Opens a test's lines (a passed test's are closed at first); its first view form of the tool, and its lines.
+async function section(want) {
+  const details = page.locator(`#section-${want.test}`);
+  if (!(await details.evaluate((element) => element.open))) await details.locator('summary').click();
+  const form = details.locator('form.view-as').filter({ has: page.locator('.tool', { hasText: want.tool }) }).first();
+  return { form, lines: page.locator(`#raw-${want.test}`) };
+}
+
+// Chooses a view in the form and waits for the page it asks for.
+async function showAs(form, value) {
+  await form.locator('select').selectOption(value);
+  await Promise.all([page.waitForURL(/[?&]section=\d+&as=/), form.getByRole('button').click()]);
+}
+
+test('a report from a localized Windows reads in the subscriber\'s letters, and a section as bytes and back', async () => {
+  for (const want of LOCALIZED) {
+    await page.goto(`${site.url}/support/reports/${run(want.scenario).id}`);
+    let { form, lines } = await section(want);
+    assert.ok((await lines.textContent()).includes(want.words), `${want.scenario}: "${want.words}" not shown`);
+    assert.ok((await form.locator('.code-page').textContent()).startsWith(`decoded as ${want.codePage}`),
+              `${want.scenario}: the code page is not named`);
+    await screenshot(page, `report-${want.scenario}-decoded`);
+
+    await showAs(form, 'raw');
+    ({ form, lines } = await section(want));
+    const bytes = await lines.textContent();
+    assert.ok(!bytes.includes(want.words), `${want.scenario}: still decoded after choosing bytes`);
+    assert.match(bytes, /\\x[89A-F][0-9A-F]/, `${want.scenario}: no byte shown as \\xNN`);
+    assert.equal(await form.locator('select').inputValue(), 'raw');
+    await screenshot(page, `report-${want.scenario}-as-bytes`);
+
+    await showAs(form, '');
+    ({ lines } = await section(want));
+    assert.ok((await lines.textContent()).includes(want.words), `${want.scenario}: not decoded again`);
+  }
+  assert.deepEqual(problems, []);
+});
+
+test('the same computer from another address is on the report\'s page, and all its reports one link away', async () => {
+  const home = run('all-pass');
+  await page.goto(`${site.url}/support/reports/${home.id}`);
+  const ids = (table) => page.locator(`${table} tr.report`).evaluateAll((rows) => rows.map((row) => Number(row.dataset.id)));
+  // Every lab run is the same computer (one MAC); the other address's runs are the ones listed.
+  assert.deepEqual(await ids('#same-computer-table'), newestFirst(runs.filter((r) => r.caller !== home.caller)));
+  await Promise.all([page.waitForURL(/\/support\/\?computer=/), page.click('#computer-search')]);
+  assert.deepEqual(await ids('#results'), newestFirst(runs));
+  await screenshot(page, 'search-by-computer');
+  assert.deepEqual(problems, []);
+});
+
 // RFC 4180: fields in double quotes may hold commas, line ends and doubled quotes.
 function parseCsv(text) {
   const rows = [[]];

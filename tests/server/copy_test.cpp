@@ -41,7 +41,9 @@ public:
         ids.push_back(put(*store, random_bytes(200 * 1024 + 3), t0 + 2s)); // several pieces
         put(*store, "deleted before the copy", t0 - 48h);                  // the highest id SQLite gave
         store->delete_reports_before(t0 - 24h);
-        store->put_reading(ids[0], ReportReading{7, true, 0b0100100, "rel\xe9"s, R"({"rows":[]})"});
+        ReportReading reading{7, true, 0b0100100, "rel\xe9"s, R"({"rows":[]})"};
+        reading.computer = {{"3C-52-82-4E-03-10"}, "\xC8VAN-PC"s}; // a name of bytes no text column holds
+        store->put_reading(ids[0], reading);
         store->add_user({staff_name, "$argon2id$v=19$m=65536,t=2,p=1$c2FsdA$aGFzaA"});
         store->add_token("monitoring", std::string(64, 'b'));
         store->append_audit({t0, "staff", "192.0.2.9", "report viewed", "1"});
@@ -86,7 +88,7 @@ TEST(CopyToPostgres, CopiesEverythingKeptExactlyOnceAndIdsGoOnPastTheOldOnes) {
     const CopyOutcome first = copy(source, target);
     EXPECT_EQ(first.reports_copied, 3u);
     EXPECT_EQ(first.reports_checked, 3u);
-    EXPECT_EQ(first.rows_copied, 6u); // a reading, a user, a token, two audit lines, a speed test
+    EXPECT_EQ(first.rows_copied, 8u); // a reading and its MAC and name, a user, a token, two audit lines, a speed test
 
     const auto sqlite = open_sqlite_store(source.data_dir());
     const auto postgres = open_postgres_store(target.url());
@@ -101,6 +103,9 @@ TEST(CopyToPostgres, CopiesEverythingKeptExactlyOnceAndIdsGoOnPastTheOldOnes) {
     }
     EXPECT_EQ(postgres->find_reading(source.ids[0])->json, sqlite->find_reading(source.ids[0])->json);
     EXPECT_EQ(postgres->find_reading(source.ids[0])->release, "rel\xe9"s);
+    ReportSearch by_name;
+    by_name.computer_name = "\xC8VAN-PC"s;
+    EXPECT_EQ(postgres->search_reports(by_name).at(0).info.id, source.ids[0]);
     EXPECT_EQ(postgres->find_user(staff_name)->password_hash, sqlite->find_user(staff_name)->password_hash);
     EXPECT_EQ(postgres->token_name(std::string(64, 'b')), "monitoring");
     const auto audit = postgres->list_audit(10);
@@ -116,7 +121,7 @@ TEST(CopyToPostgres, CopiesEverythingKeptExactlyOnceAndIdsGoOnPastTheOldOnes) {
     // Again: nothing new to copy, and nothing copied twice.
     const CopyOutcome second = copy(source, target);
     EXPECT_EQ(std::tie(second.reports_copied, second.reports_there, second.rows_copied, second.rows_there),
-              std::tuple(0u, 3u, 0u, 6u));
+              std::tuple(0u, 3u, 0u, 8u));
     EXPECT_EQ(postgres->list_reports({}).size(), 3u);
 
     // The deleted report's id stays unused: the next upload gets a newer one.

@@ -42,6 +42,7 @@ struct Facts {
     std::vector<std::pair<std::string, std::string>> phrases;
     std::size_t ipconfig_lines = 13;
     std::optional<ExpectedAdapter> adapter;
+    std::string host_name;
     std::vector<ExpectedPing> pings;
 };
 
@@ -66,6 +67,7 @@ Facts facts_of(const fs::path& expected) {
     std::ifstream in(expected);
     for (std::string line; std::getline(in, line);) {
         const std::vector<std::string> words = words_of(line);
+        if (words.size() == 2 && words[0] == "host-name") facts.host_name = words[1];
         if (words.size() < 3 || words[0].starts_with('#')) continue;
         if (words[0] == "code-page") facts.code_pages[words[1]] = std::stoi(words[2]);
         if (words[0] == "phrase") facts.phrases.emplace_back(words[1], words[2]);
@@ -141,7 +143,7 @@ std::vector<CorpusReport> corpus_reports(const fs::path& corpus, const fs::path&
         const fs::path merged = work / folder.filename();
         lab::merge_scenario(scenarios / "base", folder, merged);
         reports.push_back({folder.filename().string(), report_of(scenarios, merged, facts), facts.code_pages,
-                           facts.phrases, facts.adapter, facts.pings});
+                           facts.phrases, facts.adapter, facts.host_name, facts.pings});
     }
     return reports;
 }

@@ -33,6 +33,7 @@ struct CorpusReport {
     std::map<std::string, int> code_pages;                    // by the folder's file: "ping.1.out" 866
     std::vector<std::pair<std::string, std::string>> phrases; // file, UTF-8 text the decoding must show
     std::optional<ExpectedAdapter> adapter;
+    std::string host_name; // as ipconfig prints it
     std::vector<ExpectedPing> pings;
 };
 

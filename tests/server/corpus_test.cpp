@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "corpus_reports.h"
+#include "server/reports/computer_ids.h"
 #include "server/reports/decoding/decoder.h"
 #include "test_support.h"
 
@@ -73,7 +74,8 @@ TEST_F(CorpusTest, TheSubscribersWordsAppearDecoded) {
     }
 }
 
-// Whatever the language of its labels, the wired adapter is in the table with its name, MAC and address.
+// Whatever the language of its labels, the wired adapter is in the table with its name, MAC and address, and
+// the computer is known by that MAC and its name.
 TEST_F(CorpusTest, TheAdapterTableIsFilledInEveryLanguage) {
     for (const corpus::CorpusReport& report : *reports_) {
         ASSERT_TRUE(report.adapter) << report.language;
@@ -83,6 +85,11 @@ TEST_F(CorpusTest, TheAdapterTableIsFilledInEveryLanguage) {
         ASSERT_NE(found, read.adapters.end()) << report.language << ": no adapter with " << report.adapter->mac;
         EXPECT_EQ(found->name, report.adapter->name) << report.language;
         EXPECT_EQ(found->ipv4, std::vector<std::string>{report.adapter->ipv4}) << report.language;
+        EXPECT_EQ(read.host_name, report.host_name) << report.language;
+        const reports::ComputerIds computer = reports::computer_ids(read);
+        EXPECT_EQ(computer.host_name, report.host_name) << report.language;
+        EXPECT_NE(std::find(computer.macs.begin(), computer.macs.end(), report.adapter->mac), computer.macs.end())
+            << report.language;
     }
 }
 

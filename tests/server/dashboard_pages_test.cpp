@@ -120,6 +120,7 @@ TEST_F(SupportPagesTest, AReportShowsTheWindowsRowsItsLinesAsTextAndDownloadsExa
     const Scenario cyrillic = scenario("code-page-866", folder_.path());
     const long long id = upload(cyrillic.report, cyrillic.public_ip);
     const long long hostile = upload(HOSTILE, cyrillic.public_ip);
+    const long long next_day = upload(cyrillic.report, "100.102.77.1"); // the same computer, a new address
     EXPECT_EQ(get("/support/reports/" + std::to_string(id)).status, 303); // no session: sent to sign in
     const std::string session = sign_in();
 
@@ -156,6 +157,23 @@ TEST_F(SupportPagesTest, AReportShowsTheWindowsRowsItsLinesAsTextAndDownloadsExa
               std::string::npos);
     const HttpResponse as_found = get(report_path + "?section=" + ping[1].str() + "&as=", session);
     EXPECT_NE(as_found.body.find("Ответ от 8.8.8.8"), std::string::npos);
+
+    // The computer, named in its own words and linked by its MAC to its report from another address; the
+    // search by that MAC finds both, and only those.
+    EXPECT_NE(page.body.find("<dd id=\"host-name\">ANNA-PC</dd>"), std::string::npos);
+    const std::size_t section_start = page.body.find("id=\"same-computer\"");
+    const std::string same_computer =
+        page.body.substr(section_start, page.body.find("</section>", section_start) - section_start);
+    EXPECT_NE(same_computer.find("data-id=\"" + std::to_string(next_day) + "\""), std::string::npos);
+    EXPECT_EQ(same_computer.find("data-id=\"" + std::to_string(hostile) + "\""), std::string::npos);
+    EXPECT_NE(same_computer.find("href=\"/support/?computer=74-D4-35-1A-2B-3C\""), std::string::npos);
+    const HttpResponse by_mac = get("/support/?computer=74:d4:35:1a:2b:3c", session);
+    std::vector<std::string> found;
+    const std::regex found_row("<tr class=\"report\" data-id=\"([0-9]+)\"");
+    for (auto it = std::sregex_iterator(by_mac.body.begin(), by_mac.body.end(), found_row); it != std::sregex_iterator();
+         ++it)
+        found.push_back((*it)[1].str());
+    EXPECT_EQ(found, (std::vector{std::to_string(next_day), std::to_string(id)}));
 
     const HttpResponse attack = get("/support/reports/" + std::to_string(hostile), session);
     EXPECT_EQ(attack.body.find("<script>alert"), std::string::npos);

@@ -118,6 +118,21 @@ TEST(SearchQuery, BadFieldsAreRefusedWithAMessageThatNamesThem) {
         {{{"from", "2200-01-01"}}, "is outside the dates"},
         {{{"after", "253402300799999-3"}}, "page link"},
         {{{"to", "2199-12-31T23:59"}}, ""},
+        // A computer is its own MACs or one host name: a list holding something else, a group address or a
+        // tunnel's eight bytes among MACs, and names with control characters or too long are refused.
+        {{{"computer", "3C-52-82-4E-03-10, IVAN-PC"}}, "\"IVAN-PC\" is not a computer's own MAC"},
+        {{{"computer", "3C-52-82-4E-03-10 01-00-5E-00-00-01"}}, "\"01-00-5E-00-00-01\" is not"},
+        {{{"computer", "3C-52-82-4E-03-10 00-00-00-00-00-00-00-E0"}}, "is not a computer's own MAC"},
+        {{{"computer", "IVAN\x01PC"}}, "MAC addresses (such as 3C-52-82-4E-03-10) or a host name"},
+        {{{"computer", std::string(65, 'A')}}, "or a host name"},
+        {{{"computer",
+           [] {
+               std::string many;
+               for (int i = 10; i < 27; ++i)
+                   many += "3C-52-82-4E-03-" + std::to_string(i) + ",";
+               return many;
+           }()}},
+         "at most 16 MAC addresses"},
         {{{"ip", " 10.1.2.3 "}, {"from", "2026-03-09"}, {"to", "2026-03-09T08:05"}, {"failed", "any"}}, ""},
     };
     for (const QueryCase& one : cases) {
@@ -163,7 +178,32 @@ TEST(SearchQuery, FieldsBecomeTheStoreSearchAndTheCursorComesBackInLinks) {
     EXPECT_EQ(page_cursor(last), "1773043507123-42");
     EXPECT_EQ(search_query_string(prefix.form, page_cursor(last)),
               "ip=2001:DB8:&match=prefix&to=2026-03-09T08:05&failed=any&after=1773043507123-42");
-    EXPECT_EQ(search_query_string(SearchForm{"a b&c=d", "exact", "", "", "", ""}, ""), "ip=a%20b%26c%3Dd");
+    EXPECT_EQ(search_query_string(SearchForm{"a b&c=d", "exact", "", "", "", "", ""}, ""), "ip=a%20b%26c%3Dd");
+}
+
+// Every usual spelling of a MAC finds the store's; anything else is a host name, compared without case.
+TEST(SearchQuery, AComputerIsItsMacsInAnySpellingOrItsName) {
+    const std::vector<std::pair<std::string, std::vector<std::string>>> macs = {
+        {"3c:52:82:4e:03:10", {"3C-52-82-4E-03-10"}},
+        {"3c52.824e.0310", {"3C-52-82-4E-03-10"}},
+        {"3C5282 4E0310", {}}, // two pieces, neither a MAC: refused rather than taken for a name with a blank
+        {" 3C-52-82-4E-03-10,3C-52-82-4E-03-11 ", {"3C-52-82-4E-03-10", "3C-52-82-4E-03-11"}},
+    };
+    for (const auto& [text, keys] : macs) {
+        const SearchQuery query = read_search_query(request_with({{"computer", text}}), 50);
+        if (keys.empty()) {
+            EXPECT_NE(query.error, "") << text;
+            continue;
+        }
+        ASSERT_EQ(query.error, "") << text;
+        EXPECT_EQ(query.search.computer_macs, keys) << text;
+        EXPECT_EQ(query.search.computer_name, "") << text;
+    }
+    const SearchQuery named = read_search_query(request_with({{"computer", "ivan-pc"}}), 50);
+    ASSERT_EQ(named.error, "");
+    EXPECT_EQ(named.search.computer_name, "IVAN-PC");
+    EXPECT_TRUE(named.search.computer_macs.empty());
+    EXPECT_EQ(search_query_string(named.form, ""), "computer=ivan-pc");
 }
 
 } // namespace

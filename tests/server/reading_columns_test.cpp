@@ -27,6 +27,7 @@ namespace {
 
 using testing_support::Backend;
 namespace fs = std::filesystem;
+using namespace std::chrono_literals;
 
 // Every statement the store runs passes through here: the seam a test can count them at.
 class CountingSession final : public sql::Session {
@@ -202,6 +203,57 @@ TEST_P(ReadingColumnsTest, EveryColumnComesBackAsKept) {
         EXPECT_EQ(back->figures.download_mbps, 93.5);
         EXPECT_EQ(back->figures.packets_received, 4);
     }
+}
+
+// A subscriber's reports are found together by the computer's MACs or name, whatever address each came from;
+// a new reading replaces what named the computer before.
+TEST_P(ReadingColumnsTest, ReportsOfOneComputerAreFoundWhateverTheirAddress) {
+    const std::unique_ptr<Store> store = scratch_->open();
+    const auto put = [&](const char* caller, std::chrono::seconds later, ReportComputer computer) {
+        NewReport report = report_;
+        report.caller = caller;
+        report.received += later;
+        const std::int64_t id = store->put_report(report);
+        ReportReading reading{lum::reports::REPORT_RULES_VERSION, true, 0, "Windows 7", "{}"};
+        reading.computer = std::move(computer);
+        store->put_reading(id, reading);
+        return id;
+    };
+    const std::string m1 = "3C-52-82-4E-03-10", m2 = "3C-52-82-4E-03-11", m3 = "00-15-5D-01-02-03";
+    const std::int64_t home = put("100.100.1.2", 0s, {{m1, m2}, "IVAN-PC"});
+    const std::int64_t next_day = put("100.100.9.9", 1s, {{m2}, "IVAN-PC"});
+    const std::int64_t neighbour = put("100.100.1.2", 2s, {{m3}, "OLGA-PC"});
+    // The ids a search by MACs or name finds (from one address, or from any but one), newest first.
+    struct By {
+        std::vector<std::string> macs;
+        std::string name;
+        std::string caller;
+        std::string other_than;
+    };
+    const auto ids = [&](const By& by) {
+        ReportSearch search;
+        search.computer_macs = by.macs;
+        search.computer_name = by.name;
+        search.caller = by.caller;
+        search.other_than_caller = by.other_than;
+        std::vector<std::int64_t> found;
+        for (const ReportSummary& row : store->search_reports(search))
+            found.push_back(row.info.id);
+        return found;
+    };
+    using Ids = std::vector<std::int64_t>;
+    EXPECT_EQ(ids({{m1}, "", "", ""}), Ids{home});
+    EXPECT_EQ(ids({{m1, m2}, "", "", ""}), (Ids{next_day, home})); // each report once, newest first
+    EXPECT_EQ(ids({{m2}, "", "", "100.100.1.2"}), Ids{next_day});
+    EXPECT_EQ(ids({{}, "IVAN-PC", "", ""}), (Ids{next_day, home}));
+    EXPECT_EQ(ids({{}, "OLGA-PC", "100.100.1.2", ""}), Ids{neighbour});
+
+    ReportReading again{lum::reports::REPORT_RULES_VERSION, true, 0, "Windows 7", "{}"};
+    again.computer = {{m3}, ""};
+    store->put_reading(home, again);
+    EXPECT_EQ(ids({{m1}, "", "", ""}), Ids{});
+    EXPECT_EQ(ids({{m3}, "", "", ""}), (Ids{neighbour, home}));
+    EXPECT_EQ(ids({{}, "IVAN-PC", "", ""}), Ids{next_day});
 }
 
 // Every corpus report's code page comes back from the store as the reading found it, and decodes its

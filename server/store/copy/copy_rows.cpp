@@ -14,26 +14,29 @@ constexpr std::size_t rows_per_transaction = 500;
 
 std::string quoted(const char* name) { return std::string("\"") + name + "\""; }
 
-std::string column_list(const TableColumns& table) {
+std::string column_list(const TableColumns& table, std::size_t count) {
     std::string list;
-    for (const Column& column : table.columns)
-        list += (list.empty() ? "" : ", ") + quoted(column.name);
+    for (std::size_t i = 0; i < count; ++i)
+        list += (list.empty() ? "" : ", ") + quoted(table.columns[i].name);
     return list;
 }
+
+std::string column_list(const TableColumns& table) { return column_list(table, table.columns.size()); }
 
 std::string insert_sql(const TableColumns& table) {
     std::string values;
     for (std::size_t i = 1; i <= table.columns.size(); ++i)
         values += (i == 1 ? "$" : ", $") + std::to_string(i);
     return "INSERT INTO " + quoted(table.name) + " (" + column_list(table) + ") VALUES (" + values + ") ON CONFLICT (" +
-           quoted(table.columns[0].name) + ") DO NOTHING";
+           column_list(table, table.key_columns) + ") DO NOTHING";
 }
 
 // Finds the target's row only when every column equals the source's (NULL equal to NULL).
 std::string same_row_sql(const TableColumns& table) {
-    std::string sql = "SELECT 1 FROM " + quoted(table.name) + " WHERE " + quoted(table.columns[0].name) + " = $1";
-    for (std::size_t i = 1; i < table.columns.size(); ++i)
-        sql += " AND " + quoted(table.columns[i].name) + " IS NOT DISTINCT FROM $" + std::to_string(i + 1);
+    std::string sql = "SELECT 1 FROM " + quoted(table.name) + " WHERE true";
+    for (std::size_t i = 0; i < table.columns.size(); ++i)
+        sql += " AND " + quoted(table.columns[i].name) + (i < table.key_columns ? " = $" : " IS NOT DISTINCT FROM $") +
+               std::to_string(i + 1);
     return sql;
 }
 
@@ -56,7 +59,7 @@ void add_param(postgres::Params& params, Kind kind, sqlite3_stmt* row, int index
 
 std::string select_sql(const TableColumns& table) {
     return "SELECT " + column_list(table) + " FROM " + quoted(table.name) + " ORDER BY " +
-           quoted(table.columns[0].name);
+           column_list(table, table.key_columns);
 }
 
 bool copy_row(postgres::Session& target, const TableColumns& table, sqlite3_stmt* row) {

@@ -21,10 +21,11 @@ struct Column {
     Kind kind;
 };
 
-// A table both stores have under the same name and column names; the first column is its key.
+// A table both stores have under the same name and column names; its first key_columns columns are its key.
 struct TableColumns {
     const char* name;
     std::vector<Column> columns;
+    std::size_t key_columns = 1;
 };
 
 // The SELECT that reads the table's columns from SQLite, in key order.

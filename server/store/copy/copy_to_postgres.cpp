@@ -45,6 +45,7 @@ const TableColumns other_tables[] = {
       {"lost_probes", Kind::integer},  {"average_ms", Kind::integer},       {"large_lost_echoes", Kind::integer},
       {"download_mbps", Kind::real},   {"packets_received", Kind::integer}, {"code_page", Kind::integer},
       {"reading", Kind::bytes}}},
+    {"report_computers", {{"kind", Kind::text}, {"value", Kind::bytes}, {"report_id", Kind::integer}}, 3},
     {"staff_users", {{"name", Kind::bytes}, {"password_hash", Kind::text}, {"created_ms", Kind::integer}}},
     {"api_tokens", {{"name", Kind::bytes}, {"token_hash", Kind::text}, {"created_ms", Kind::integer}}},
     {"audit_log",

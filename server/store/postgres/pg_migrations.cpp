@@ -152,10 +152,21 @@ constexpr const char* reading_code_page_v7 = R"sql(
 ALTER TABLE report_readings ADD COLUMN code_page integer;
 )sql";
 
+// Version 8: the computers the reports came from, as in the SQLite store (see its step 8).
+constexpr const char* report_computers_v8 = R"sql(
+CREATE TABLE report_computers (
+    kind      text COLLATE "C" NOT NULL CHECK (kind IN ('mac', 'host')),
+    value     bytea  NOT NULL,
+    report_id bigint NOT NULL REFERENCES reports (id) ON DELETE CASCADE,
+    PRIMARY KEY (kind, value, report_id)
+);
+CREATE INDEX report_computers_by_report ON report_computers (report_id);
+)sql";
+
 constexpr std::array steps_of_this_build{
     Migration{1, reports_v1},     Migration{2, readings_v2},        Migration{3, staff_v3},
     Migration{4, speed_tests_v4}, Migration{5, reading_columns_v5}, Migration{6, audit_repeats_v6},
-    Migration{7, reading_code_page_v7},
+    Migration{7, reading_code_page_v7}, Migration{8, report_computers_v8},
 };
 
 static_assert(numbered_without_gaps(steps_of_this_build), "schema steps must be numbered 1, 2, 3, ...");

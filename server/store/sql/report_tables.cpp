@@ -73,6 +73,36 @@ Params& add_reading(Params& params, const ReportReading& reading) {
         .bytes(reading.json);
 }
 
+// " AND r.id IN (...)" for the reports whose computer had one of the MACs or the host name asked for.
+std::string computer_sql(const ReportSearch& search, Params& params) {
+    std::string sql;
+    if (!search.computer_macs.empty()) {
+        std::string values;
+        for (const std::string& mac : search.computer_macs)
+            values += (values.empty() ? "" : ", ") + params.bytes(mac).last();
+        sql += " AND r.id IN (SELECT c.report_id FROM report_computers c WHERE c.kind = 'mac' AND c.value IN (" +
+               values + "))";
+    }
+    if (!search.computer_name.empty())
+        sql += " AND r.id IN (SELECT c.report_id FROM report_computers c WHERE c.kind = 'host' AND c.value = " +
+               params.bytes(search.computer_name).last() + ")";
+    return sql;
+}
+
+// Replaces the rows that name the report's computer.
+void put_computer(Session& session, std::int64_t id, const ReportComputer& computer) {
+    session.execute("DELETE FROM report_computers WHERE report_id = $1", Params().integer(id),
+                    "replacing a report's computer");
+    const auto put = [&](const char* kind, const std::string& value) {
+        session.execute("INSERT INTO report_computers (kind, value, report_id) VALUES ($1, $2, $3) "
+                        "ON CONFLICT DO NOTHING",
+                        Params().text(kind).bytes(value).integer(id), "keeping a report's computer");
+    };
+    for (const std::string& mac : computer.macs)
+        put("mac", mac);
+    if (!computer.host_name.empty()) put("host", computer.host_name);
+}
+
 // The page's conditions, newest first. The page's start is a row comparison, which an index on
 // (received_ms, id) answers directly.
 std::string search_sql(const ReportSearch& search, Params& params) {
@@ -81,6 +111,8 @@ std::string search_sql(const ReportSearch& search, Params& params) {
     sql += caller_and_time_sql({search.caller, search.caller_prefix, search.since, search.until}, "r.", params);
     if (search.failed_any_of != 0)
         sql += " AND (g.failed_tests & " + params.integer(search.failed_any_of).last() + ") <> 0";
+    sql += computer_sql(search, params);
+    if (!search.other_than_caller.empty()) sql += " AND r.caller <> " + params.text(search.other_than_caller).last();
     if (search.after) {
         const std::string received = params.time(search.after->first).last();
         sql += " AND (r.received_ms, r.id) < (" + received + ", " + params.integer(search.after->second).last() + ")";
@@ -116,7 +148,8 @@ std::vector<ReportInfo> ReportTables::list_reports(const ReportFilter& filter) {
 void ReportTables::put_reading(std::int64_t id, const ReportReading& reading) {
     Params params;
     add_reading(params.integer(id), reading);
-    database_.write([&](Session& session) {
+    // With the rows naming its computer, in one transaction: a search by computer finds what the reading says.
+    database_.transaction([&](Session& session) {
         session.execute(
             "INSERT INTO report_readings (report_id, rules_version, finished, failed_tests, derived_tests, release, "
             "release_cut, code_page, verdict_1, verdict_2, verdict_3, verdict_4, verdict_5, verdict_6, verdict_7, "
@@ -134,6 +167,7 @@ void ReportTables::put_reading(std::int64_t id, const ReportReading& reading) {
             "download_mbps = excluded.download_mbps, packets_received = excluded.packets_received, "
             "reading = excluded.reading",
             params, "keeping a report's reading");
+        put_computer(session, id, reading.computer);
     });
 }
 

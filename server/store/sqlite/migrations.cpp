@@ -202,10 +202,23 @@ ALTER TABLE report_readings_v7 RENAME TO report_readings;
 CREATE INDEX report_readings_by_rules ON report_readings (rules_version, report_id);
 )sql";
 
+// Version 8: the computers the reports came from, by their adapters' MACs and host name, so that a subscriber's
+// reports are found together whatever address each came from. Derived, with the reading: reanalyse fills it
+// for the reports stored before. Keyed by value first, as every search asks by value.
+constexpr const char* report_computers_v8 = R"sql(
+CREATE TABLE report_computers (
+    kind      TEXT    NOT NULL CHECK (kind IN ('mac', 'host')),
+    value     BLOB    NOT NULL, -- "3C-52-82-4E-03-10", or the host name as the report spells it, in upper case
+    report_id INTEGER NOT NULL REFERENCES reports (id) ON DELETE CASCADE,
+    PRIMARY KEY (kind, value, report_id)
+) WITHOUT ROWID;
+CREATE INDEX report_computers_by_report ON report_computers (report_id);
+)sql";
+
 constexpr std::array steps_of_this_build{
     Migration{1, reports_v1},     Migration{2, readings_v2},        Migration{3, staff_v3},
     Migration{4, speed_tests_v4}, Migration{5, reading_columns_v5}, Migration{6, audit_repeats_v6},
-    Migration{7, reading_code_page_v7},
+    Migration{7, reading_code_page_v7}, Migration{8, report_computers_v8},
 };
 
 static_assert(numbered_without_gaps(steps_of_this_build), "schema steps must be numbered 1, 2, 3, ...");
