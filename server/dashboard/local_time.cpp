@@ -45,4 +45,18 @@ std::string local_time_text(Clock::time_point time) {
     return text;
 }
 
+std::optional<Clock::time_point> local_instant(std::chrono::year_month_day date, std::chrono::minutes time_of_day) {
+    std::tm local{};
+    local.tm_year = static_cast<int>(date.year()) - 1900;
+    local.tm_mon = static_cast<int>(static_cast<unsigned>(date.month())) - 1;
+    local.tm_mday = static_cast<int>(static_cast<unsigned>(date.day()));
+    local.tm_hour = static_cast<int>(time_of_day.count() / 60);
+    local.tm_min = static_cast<int>(time_of_day.count() % 60);
+    local.tm_isdst = -1; // the zone's rules say whether summer time holds then
+    // A whole minute is never the second before 1970 that -1 would also name.
+    const std::time_t seconds = std::mktime(&local);
+    if (seconds == static_cast<std::time_t>(-1)) return std::nullopt;
+    return Clock::from_time_t(seconds);
+}
+
 } // namespace lumresults::dashboard

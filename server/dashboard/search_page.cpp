@@ -58,7 +58,7 @@ void add_results(PageData& data, const SearchQuery& query, const FoundPage& foun
 } // namespace
 
 Response search_page(DashboardSite& site, const Request& request) {
-    const SearchQuery query = read_search_query(request, PAGE_SIZE);
+    const SearchQuery query = read_search_query(request, PAGE_SIZE, TimesIn::operator_zone);
     PageData data = form_data(query.form);
     data.set("title", !query.form.ip.empty()         ? query.form.ip
                       : !query.form.computer.empty() ? query.form.computer
@@ -73,7 +73,7 @@ Response search_page(DashboardSite& site, const Request& request) {
 }
 
 Response search_csv(DashboardSite& site, const Request& request) {
-    const SearchQuery query = read_search_query(request, CSV_ROWS);
+    const SearchQuery query = read_search_query(request, CSV_ROWS, TimesIn::operator_zone);
     if (!query.error.empty()) return message_page(400, "Search not understood", query.error, request);
     audit_search(site.store, request, "reports exported", query.form);
     return attachment(reports_csv(find_reports(site.store, query.search)), "text/csv; charset=utf-8",

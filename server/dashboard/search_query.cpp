@@ -4,9 +4,11 @@
 #include <algorithm>
 #include <charconv>
 #include <chrono>
+#include <functional>
 #include <vector>
 
 #include "server/common/blanks.h"
+#include "server/dashboard/local_time.h"
 #include "server/http/caller_address.h"
 #include "server/reports/computer_ids.h"
 
@@ -25,11 +27,15 @@ template <typename Number> std::optional<Number> digits(std::string_view text, s
 // The times a search may name: from 1970 to the end of 2199, well inside what the clock holds (it counts
 // nanoseconds in 64 bits, up to 2262): a later date would overflow it and ask for every report there is.
 constexpr std::chrono::sys_days END_OF_TIMES = std::chrono::sys_days{std::chrono::year{2200} / 1 / 1};
-constexpr const char* TIMES_SEARCHED = "dates searched: 1970-01-01 to 2199-12-31 (UTC)";
+constexpr const char* TIMES_SEARCHED = "dates searched: 1970-01-01 to 2199-12-31";
 
-// YYYY-MM-DD or YYYY-MM-DDTHH:MM, UTC; with `to_end`, the end of that day or minute (the first instant
-// after it), so that a "to" date includes its whole day. In seconds, which hold any four-digit year.
-std::optional<std::chrono::sys_seconds> parse_time(std::string_view text, bool to_end) {
+// A date and, when given, a minute of it, as typed: YYYY-MM-DD or YYYY-MM-DDTHH:MM.
+struct TypedTime {
+    std::chrono::year_month_day date;
+    std::optional<std::chrono::minutes> minute;
+};
+
+std::optional<TypedTime> parse_time(std::string_view text) {
     using namespace std::chrono;
     if (text.size() != 10 && text.size() != 16) return std::nullopt;
     if (text[4] != '-' || text[7] != '-') return std::nullopt;
@@ -39,14 +45,25 @@ std::optional<std::chrono::sys_seconds> parse_time(std::string_view text, bool t
     if (!y || !m || !d || *y < 1970) return std::nullopt;
     const year_month_day date{year{*y}, month{*m}, day{*d}};
     if (!date.ok()) return std::nullopt;
-    sys_seconds time = sys_days{date};
-    if (text.size() == 10) return to_end ? time + days{1} : time;
+    if (text.size() == 10) return TypedTime{date, std::nullopt};
     if (text[10] != 'T' || text[13] != ':') return std::nullopt;
     const auto h = digits<int>(text.substr(11, 2), 2);
     const auto min = digits<int>(text.substr(14, 2), 2);
     if (!h || !min || *h > 23 || *min > 59) return std::nullopt;
-    time += hours{*h} + minutes{*min};
-    return to_end ? time + minutes{1} : time;
+    return TypedTime{date, hours{*h} + minutes{*min}};
+}
+
+// The instant a typed time names in UTC or on the operator's clock; with `to_end`, the end of its day or
+// minute (the first instant after it), so that a "to" date includes its whole day, however long the
+// operator's clock makes that day. In seconds, which hold any four-digit year.
+std::optional<std::chrono::sys_seconds> instant_of(const TypedTime& typed, bool to_end, TimesIn zone) {
+    using namespace std::chrono;
+    const year_month_day date = to_end && !typed.minute ? year_month_day{sys_days{typed.date} + days{1}} : typed.date;
+    const minutes minute = typed.minute.value_or(minutes{0}) + (to_end && typed.minute ? minutes{1} : minutes{0});
+    if (zone == TimesIn::utc) return sys_days{date} + minute;
+    const std::optional<Clock::time_point> local = local_instant(date, minute);
+    if (!local) return std::nullopt;
+    return floor<seconds>(*local);
 }
 
 bool prefix_character(char c) {
@@ -75,22 +92,24 @@ std::string read_address(SearchQuery& query) {
 }
 
 // Checked against the range before it becomes the clock's time.
-std::string read_time(const std::string& text, bool to_end, std::optional<Clock::time_point>& time) {
+std::string read_time(const std::string& text, bool to_end, TimesIn zone, std::optional<Clock::time_point>& time) {
     const char* const name = to_end ? "To" : "From";
-    const std::optional<std::chrono::sys_seconds> read = parse_time(text, to_end);
-    if (!read) return std::string(name) + " \"" + text + "\" is not a date: use YYYY-MM-DD or YYYY-MM-DDTHH:MM (UTC).";
+    const std::optional<TypedTime> typed = parse_time(text);
+    const std::optional<std::chrono::sys_seconds> read = typed ? instant_of(*typed, to_end, zone) : std::nullopt;
+    if (!read) return std::string(name) + " \"" + text + "\" is not a date: use YYYY-MM-DD or YYYY-MM-DDTHH:MM.";
     if (to_end ? *read > END_OF_TIMES : *read >= END_OF_TIMES)
         return std::string(name) + " \"" + text + "\" is outside the " + TIMES_SEARCHED + ".";
     time = Clock::time_point(*read);
     return {};
 }
 
-std::string read_times(SearchQuery& query) {
+std::string read_times(SearchQuery& query, TimesIn zone) {
     if (!query.form.from.empty()) {
-        if (std::string fault = read_time(query.form.from, false, query.search.since); !fault.empty()) return fault;
+        if (std::string fault = read_time(query.form.from, false, zone, query.search.since); !fault.empty())
+            return fault;
     }
     if (!query.form.to.empty()) {
-        if (std::string fault = read_time(query.form.to, true, query.search.until); !fault.empty()) return fault;
+        if (std::string fault = read_time(query.form.to, true, zone, query.search.until); !fault.empty()) return fault;
     }
     if (query.search.since && query.search.until && *query.search.since >= *query.search.until)
         return "From is after To.";
@@ -170,7 +189,7 @@ void append_field(std::string& out, std::string_view name, std::string_view valu
 
 } // namespace
 
-SearchQuery read_search_query(const Request& request, std::size_t page_size) {
+SearchQuery read_search_query(const Request& request, std::size_t page_size, TimesIn zone) {
     SearchQuery query;
     query.search.limit = page_size;
     const auto field = [&request](std::string_view name) {
@@ -183,7 +202,10 @@ SearchQuery read_search_query(const Request& request, std::size_t page_size) {
     query.form.failed = field("failed");
     query.form.after = field("after");
     query.form.computer = field("computer");
-    for (auto* read : {&read_address, &read_times, &read_failed, &read_computer, &read_cursor}) {
+    const auto read_times_there = [zone](SearchQuery& read) { return read_times(read, zone); };
+    const std::function<std::string(SearchQuery&)> reads[] = {read_address, read_times_there, read_failed,
+                                                              read_computer, read_cursor};
+    for (const auto& read : reads) {
         query.error = read(query);
         if (!query.error.empty()) break;
     }

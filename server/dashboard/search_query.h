@@ -16,7 +16,7 @@ namespace lumresults::dashboard {
 struct SearchForm {
     std::string ip;
     std::string match = "exact"; // or "prefix"
-    std::string from;            // YYYY-MM-DD or YYYY-MM-DDTHH:MM, UTC
+    std::string from;            // YYYY-MM-DD or YYYY-MM-DDTHH:MM (see TimesIn)
     std::string to;              // the same; a date includes its whole day, a time its whole minute
     std::string failed;          // "", "any", or "1".."7"
     std::string after;           // the page cursor, "MS-ID"
@@ -29,8 +29,12 @@ struct SearchQuery {
     std::string error; // empty when the whole query was read; else what to correct, for people
 };
 
+// Whose clock a search's from and to are read on: the API's is UTC; the staff's pages (and the CSV their
+// links ask for) read the operator's, as they show times.
+enum class TimesIn { utc, operator_zone };
+
 // Reads ip, match, from, to, failed, computer and after; search.limit is page_size.
-SearchQuery read_search_query(const Request& request, std::size_t page_size);
+SearchQuery read_search_query(const Request& request, std::size_t page_size, TimesIn zone = TimesIn::utc);
 
 // The API's `limit`: 100 when absent, else a number from 1 to 1000; nothing for anything else.
 std::optional<std::size_t> read_api_limit(const Request& request);

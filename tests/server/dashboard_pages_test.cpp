@@ -211,6 +211,15 @@ TEST_F(SupportPagesTest, SearchPageAndApiListTheNewestFirstWithTheirVerdicts) {
     EXPECT_LT(first, search.body.find("data-id=\"" + std::to_string(older) + "\""));
     EXPECT_EQ(search.body.find("10.20.31.1"), std::string::npos);
     EXPECT_EQ(get("/support/?ip=10.20.30", session).status, 400);
+    // The form's times are the operator's too: the newest report's minute on the Tokyo clock finds it there,
+    // while the API reads the same words as UTC, nine hours later, and finds nothing.
+    std::smatch minute;
+    ASSERT_TRUE(
+        std::regex_search(search.body, minute, std::regex("(\\d{4}-\\d\\d-\\d\\d) (\\d\\d:\\d\\d):\\d\\d JST")));
+    const std::string tokyo = minute[1].str() + "T" + minute[2].str();
+    const HttpResponse that_minute = get("/support/?ip=10.20.30.40&from=" + tokyo + "&to=" + tokyo, session);
+    EXPECT_NE(that_minute.body.find("data-id=\"" + std::to_string(newer) + "\""), std::string::npos);
+    EXPECT_NE(that_minute.body.find("From (Asia/Tokyo)"), std::string::npos);
 
     const HttpResponse unauthorised = get("/api/v1/reports");
     EXPECT_EQ(unauthorised.status, 401);
@@ -228,6 +237,8 @@ TEST_F(SupportPagesTest, SearchPageAndApiListTheNewestFirstWithTheirVerdicts) {
         get("/api/v1/reports?ip=10.20.&match=prefix&after=" + json["next"].get<std::string>(), bearer);
     EXPECT_EQ(nlohmann::json::parse(rest.body)["reports"][0]["id"], older);
     EXPECT_EQ(get("/api/v1/reports?from=yesterday", bearer).status, 400);
+    EXPECT_EQ(nlohmann::json::parse(get("/api/v1/reports?ip=10.20.30.40&from=" + tokyo, bearer).body)["reports"],
+              nlohmann::json::array());
 
     const HttpResponse csv = get("/api/v1/reports?ip=10.20.30.40&format=csv", bearer);
     EXPECT_EQ(csv.body.substr(csv.body.find("\r\n") + 2, std::to_string(newer).size() + 1),
