@@ -100,7 +100,7 @@ void keep_address(std::vector<std::string>& list, std::string_view address) {
 
 void keep(Adapter& adapter, Field field, std::string_view value) {
     const std::string_view address = address_part(lumresults::trim_blanks(value));
-    if (field == Field::Mac) adapter.mac = kept_text(lumresults::trim_blanks(value), MAC_BYTES_KEPT);
+    if (field == Field::Mac) adapter.mac = kept_utf8(lumresults::trim_blanks(value), MAC_BYTES_KEPT);
     if (field == Field::Dhcp)
         if (const auto answer = labels().answers.find(lumresults::trim_blanks(value)); answer != labels().answers.end())
             adapter.dhcp = answer->second;
@@ -123,7 +123,7 @@ public:
     void start(std::string_view heading) {
         close_current();
         current_ = Adapter{};
-        current_.name = kept_text(adapter_name(heading), ADAPTER_NAME_BYTES_KEPT);
+        current_.name = kept_utf8(adapter_name(heading), ADAPTER_NAME_BYTES_KEPT);
     }
     std::vector<Adapter> finish() {
         close_current();
@@ -161,7 +161,7 @@ std::string read_host_name(ToolLines ipconfig) {
         // Windows prints the host name first; a label known as another setting means it is not there.
         const Field field = field_named(text.substr(0, end));
         if (field != Field::HostName && field != Field::None) return {};
-        return kept_text(lumresults::trim_blanks(text.substr(end + 1)), HOST_NAME_BYTES_KEPT);
+        return kept_utf8(lumresults::trim_blanks(text.substr(end + 1)), HOST_NAME_BYTES_KEPT);
     }
     return {};
 }

@@ -17,4 +17,13 @@ inline std::string kept_text(std::string_view text, std::size_t most) {
     return std::string(text.substr(0, most)).append(CUT_MARK);
 }
 
+// The same for UTF-8 text (a section decoded): cut before a character rather than inside one.
+inline std::string kept_utf8(std::string_view text, std::size_t most) {
+    if (text.size() <= most) return std::string(text);
+    std::size_t end = most;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+        --end;
+    return std::string(text.substr(0, end)).append(CUT_MARK);
+}
+
 } // namespace lum::reports

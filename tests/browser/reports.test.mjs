@@ -90,11 +90,16 @@ test('markup and quotes in a report are shown as text, never run', async () => {
 
 // Each with the section, the tool and words its code page decodes, and the code page as the page names it.
 const LOCALIZED = [
-  { scenario: 'code-page-866', test: 2, tool: 'ping', words: 'Ответ от 8.8.8.8', codePage: 'CP866 (Russian)' },
-  { scenario: 'code-page-932', test: 3, tool: 'nslookup', words: 'サーバー:', codePage: 'CP932 (Japanese)' },
+  { scenario: 'code-page-866', test: 2, tool: 'ping', words: 'Ответ от 8.8.8.8', codePage: 'CP866 (Russian)',
+    adapter: 'Подключение по локальной сети' },
+  { scenario: 'code-page-932', test: 3, tool: 'nslookup', words: 'サーバー:', codePage: 'CP932 (Japanese)',
+    adapter: 'Local Area Connection' },
   { scenario: 'ping-polish-two-large-losses', test: 5, tool: 'ping', words: 'Odpowiedź z 100.102.0.10',
-    codePage: 'CP852 (Central European)' },
+    codePage: 'CP852 (Central European)', adapter: 'Local Area Connection' },
 ];
+// The lab's computer, whichever language its ipconfig speaks; the report keeps its lines only up to the address,
+// so the mask is not there.
+const LAB_ADAPTER = { mac: '74-D4-35-1A-2B-3C', ipv4: '192.168.1.34' };
 
 // Opens a test's lines (a passed test's are closed at first); its first view form of the tool, and its lines.
 async function section(want) {
@@ -113,6 +118,10 @@ async function showAs(form, value) {
 test('a report from a localized Windows reads in the subscriber\'s letters, and a section as bytes and back', async () => {
   for (const want of LOCALIZED) {
     await page.goto(`${site.url}/support/reports/${run(want.scenario).id}`);
+    const adapters = await page.locator('#adapters tbody tr').evaluateAll((rows) => rows.map((row) =>
+      [...row.querySelectorAll('th, td')].slice(0, 4).map((cell) => cell.textContent)));
+    assert.deepEqual(adapters, [[want.adapter, LAB_ADAPTER.ipv4, '', LAB_ADAPTER.mac]],
+                     `${want.scenario}: the adapter table`);
     let { form, lines } = await section(want);
     assert.ok((await lines.textContent()).includes(want.words), `${want.scenario}: "${want.words}" not shown`);
     assert.ok((await form.locator('.code-page').textContent()).startsWith(`decoded as ${want.codePage}`),

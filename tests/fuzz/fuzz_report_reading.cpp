@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "server/reports/computer_ids.h"
+#include "server/reports/decoding/decoder.h"
 #include "server/reports/report_reading.h"
 #include "testrun/output_scan.h"
 #include "testrun/test_names.h"
@@ -17,8 +19,25 @@ namespace {
 
 using reports::Verdict;
 
+// Any bytes: each tool's output decodes to UTF-8 in the code page found for it (what a code page cannot read
+// written as \xNN), and so do the computer's name and the adapters' names kept from it.
+void check_decoding(std::string_view bytes, const reports::ReadReport& report) {
+    for (const reports::ReportSection& section : report.sections) {
+        require(section.bytes.begin <= section.bytes.end && section.bytes.end <= bytes.size(), "section inside");
+        const std::string_view raw = bytes.substr(section.bytes.begin, section.bytes.end - section.bytes.begin);
+        require(naive_valid_utf8(reports::decoded_text(raw, section.code_page.code_page)),
+                "a section decodes to UTF-8");
+    }
+    require(naive_valid_utf8(report.host_name), "the host name is UTF-8");
+    for (const reports::Adapter& adapter : report.adapters)
+        require(naive_valid_utf8(adapter.name), "an adapter's name is UTF-8");
+    for (const std::string& mac : reports::computer_ids(report).macs)
+        require(reports::mac_key(mac) == mac, "a computer's MAC is kept in the form it is searched by");
+}
+
 // Any bytes: every span lies inside the report, and the sections come in order.
 void check_spans(std::string_view bytes, const reports::ReadReport& report) {
+    check_decoding(bytes, report);
     std::size_t previous_end = 0;
     for (const reports::TestReading& test : report.tests) {
         require(test.lines.first + test.lines.count <= report.line_count, "line span inside the report");

@@ -114,4 +114,26 @@ std::string ascii_lower(std::string_view text) {
     return lower;
 }
 
+bool naive_valid_utf8(std::string_view text) {
+    for (std::size_t at = 0; at < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[at]);
+        const std::size_t length = lead < 0x80         ? 1
+                                   : lead >> 5 == 0x6  ? 2
+                                   : lead >> 4 == 0xE  ? 3
+                                   : lead >> 3 == 0x1E ? 4
+                                                       : 0;
+        if (length == 0 || at + length > text.size()) return false;
+        std::uint32_t point = length == 1 ? lead : lead & (0x7Fu >> length);
+        for (std::size_t i = 1; i < length; ++i) {
+            const auto next = static_cast<unsigned char>(text[at + i]);
+            if (next >> 6 != 0x2) return false;
+            point = point << 6 | (next & 0x3Fu);
+        }
+        const std::uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (point < least[length] || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF)) return false;
+        at += length;
+    }
+    return true;
+}
+
 } // namespace lum::fuzz

@@ -37,4 +37,7 @@ std::string naive_remove(std::string_view text, std::string_view pattern, bool i
 // Lower-case ASCII letters; other bytes unchanged.
 std::string ascii_lower(std::string_view text);
 
+// Whether `text` is UTF-8 as RFC 3629 has it: shortest forms only, no surrogates, nothing above U+10FFFF.
+bool naive_valid_utf8(std::string_view text);
+
 } // namespace lum::fuzz

@@ -70,6 +70,9 @@ TEST(CodePageTest, UnreadableBytesAreKeptAsBytes) {
     // 0x81 0x20 is no Shift_JIS character; 0x82 0xA0 is "あ"; a lead byte at the end is cut off.
     EXPECT_EQ(decoded_text("a\x81 \x82\xA0z\x82", *find_code_page(932)), "a\\x81 あz\\x82");
     EXPECT_EQ(decoded_text("\xC3\xA9\xFF", *find_code_page(65001)), "é\\xFF");
+    // Past U+10FFFF, a surrogate and an overlong form are no UTF-8 either, though they have its shape.
+    EXPECT_EQ(decoded_text("\xF6\xB1\x9A\x8Cw \xED\xA0\x80 \xC0\xAF \xF4\x8F\xBF\xBF", *find_code_page(65001)),
+              "\\xF6\\xB1\\x9A\\x8Cw \\xED\\xA0\\x80 \\xC0\\xAF \xF4\x8F\xBF\xBF");
 }
 
 } // namespace

@@ -10,36 +10,64 @@
 namespace lum::reports {
 namespace {
 
-// One conversion's state, closed with it.
-class Converter {
+// An iconv handle, closed with it.
+class Iconv {
 public:
-    explicit Converter(const CodePage& page) : handle_(iconv_open("UTF-8", std::string(page.iconv_name).c_str())) {}
-    ~Converter() {
+    Iconv(const char* to, const char* from) : handle_(iconv_open(to, from)) {}
+    ~Iconv() {
         if (usable()) iconv_close(handle_);
     }
-    Converter(const Converter&) = delete;
-    Converter& operator=(const Converter&) = delete;
+    Iconv(const Iconv&) = delete;
+    Iconv& operator=(const Iconv&) = delete;
 
     bool usable() const { return handle_ != reinterpret_cast<iconv_t>(-1); }
+    iconv_t get() const { return handle_; }
+
+private:
+    iconv_t handle_;
+};
+
+// One conversion's state. The bytes are read into UTF-32 first: glibc's UTF-8 to UTF-8 passes sequences above
+// U+10FFFF (F5 to F7 leads) as they are, and reading into UTF-32 refuses them as every other code page's
+// reading refuses its own faults; UTF-32 to UTF-8 cannot fail.
+class Converter {
+public:
+    explicit Converter(const CodePage& page)
+        : read_("UTF-32LE", std::string(page.iconv_name).c_str()), write_("UTF-8", "UTF-32LE") {}
+
+    bool usable() const { return read_.usable() && write_.usable(); }
 
     // Converts as much of `in` as it can into `sink`; gives how many bytes it read.
     std::size_t convert(std::string_view in, DecodedSink& sink) {
         char* from = const_cast<char*>(in.data());
         std::size_t left = in.size();
         while (left > 0) {
-            std::array<char, 4096> out;
-            char* to = out.data();
-            std::size_t room = out.size();
-            const std::size_t done = iconv(handle_, &from, &left, &to, &room);
-            if (to != out.data()) sink.text(std::string_view(out.data(), static_cast<std::size_t>(to - out.data())));
+            std::array<char, 4096> points;
+            char* to = points.data();
+            std::size_t room = points.size();
+            const std::size_t done = iconv(read_.get(), &from, &left, &to, &room);
+            write(std::string_view(points.data(), static_cast<std::size_t>(to - points.data())), sink);
             if (done == static_cast<std::size_t>(-1) && errno != E2BIG) break; // an undecodable or cut-off byte
         }
-        iconv(handle_, nullptr, nullptr, nullptr, nullptr); // the next piece starts in the initial state
+        iconv(read_.get(), nullptr, nullptr, nullptr, nullptr); // the next piece starts in the initial state
         return in.size() - left;
     }
 
 private:
-    iconv_t handle_;
+    // Whole code points, each at most four bytes of UTF-8: the buffer always has room for them.
+    void write(std::string_view points, DecodedSink& sink) {
+        if (points.empty()) return;
+        std::array<char, 4096 + 4096> text;
+        char* from = const_cast<char*>(points.data());
+        std::size_t left = points.size();
+        char* to = text.data();
+        std::size_t room = text.size();
+        iconv(write_.get(), &from, &left, &to, &room);
+        sink.text(std::string_view(text.data(), static_cast<std::size_t>(to - text.data())));
+    }
+
+    Iconv read_;
+    Iconv write_;
 };
 
 class TextWithEscapes final : public DecodedSink {
