@@ -50,9 +50,13 @@ int write_report(const StoreLocation& store, std::int64_t id) {
 
 int read_reports_again(const StoreLocation& store) {
     try {
-        const std::size_t read = read_stored_reports_again(*open_store(store));
-        std::printf("lumresults: read %zu report%s under rules version %d\n", read, read == 1 ? "" : "s",
-                    static_cast<int>(lum::reports::REPORT_RULES_VERSION));
+        const std::unique_ptr<Store> opened = open_store(store);
+        const std::size_t read = read_stored_reports_again(*opened);
+        // Every count made again from what is kept, whatever the store's past (a release before counts,
+        // hours at the edge of retention).
+        opened->recount();
+        std::printf("lumresults: read %zu report%s under rules version %d and counted them again\n", read,
+                    read == 1 ? "" : "s", static_cast<int>(lum::reports::REPORT_RULES_VERSION));
         return 0;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "lumresults: %s\n", error.what());

@@ -257,4 +257,14 @@ IpAddress decide_caller(const IpAddress& peer, std::optional<std::string_view> f
     }
 }
 
+std::string address_block(std::string_view caller) {
+    std::optional<IpAddress> address = parse_address(caller);
+    if (!address) return {};
+    const bool v4 = address->is_v4();
+    const std::size_t kept = v4 ? 15 : 6; // the bytes of a /24 (after the mapped form's twelve) or a /48
+    for (std::size_t i = kept; i < address->bytes.size(); ++i)
+        address->bytes[i] = 0;
+    return format_address(*address) + (v4 ? "/24" : "/48");
+}
+
 } // namespace lumresults

@@ -329,8 +329,8 @@ void on_completed(void* context, MHD_Connection* connection, void** state, MHD_R
     *state = nullptr;
     const bool sent = how == MHD_REQUEST_TERMINATED_COMPLETED_OK;
     const unsigned status = exchange->answered ? exchange->status : 0;
-    server.metrics().count_request(exchange->match.name, status, sent ? exchange->body_bytes : 0);
     const auto elapsed = std::chrono::steady_clock::now() - exchange->started;
+    server.metrics().count_request(exchange->match.name, status, sent ? exchange->body_bytes : 0, elapsed);
     write_access_line(exchange->request, exchange->version, status, sent ? exchange->body_bytes : 0, elapsed);
     if (exchange->in_flight) --server.bodies_in_flight;
 }

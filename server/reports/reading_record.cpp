@@ -143,15 +143,16 @@ ReportReading reading_record(const lum::reports::ReadReport& reading) {
     return record;
 }
 
-bool read_stored_report(ReportStore& store, std::int64_t id) {
+std::optional<ReportReading> read_stored_report(ReportStore& store, std::int64_t id) {
     const std::optional<ReportInfo> info = store.find_report(id);
-    if (!info) return false;
+    if (!info) return std::nullopt;
     // Whole in memory for the reading: a report is at most the upload limit, read once, then let go.
     std::string bytes;
     bytes.reserve(info->size);
     store.read_report(id, [&bytes](std::string_view piece) { bytes += piece; });
-    store.put_reading(id, reading_record(lum::reports::read_report(bytes, info->caller)));
-    return true;
+    ReportReading reading = reading_record(lum::reports::read_report(bytes, info->caller));
+    store.put_reading(id, reading);
+    return reading;
 }
 
 std::size_t read_stored_reports_again(ReportStore& store) {

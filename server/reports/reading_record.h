@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "server/reports/report_reading.h"
@@ -15,8 +16,8 @@ namespace lumresults {
 ReportReading reading_record(const lum::reports::ReadReport& reading);
 
 // Reads stored report `id` (from the store's bytes, the caller's address deciding Test 7's exclusions)
-// and keeps the reading. False when there is no such report; throws StoreError.
-bool read_stored_report(ReportStore& store, std::int64_t id);
+// and keeps the reading, which it gives back. Nothing when there is no such report; throws StoreError.
+std::optional<ReportReading> read_stored_report(ReportStore& store, std::int64_t id);
 
 // Reads again every report without a reading under the current rules; returns how many were read.
 std::size_t read_stored_reports_again(ReportStore& store);

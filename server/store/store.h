@@ -193,6 +193,37 @@ struct SpeedTestSearch {
     std::size_t limit = 100;
 };
 
+// The operator's overview counts readings and speed tests as they are kept, by the UTC hour their report (or
+// test) was received in and the caller's block, an IPv4 /24 or IPv6 /48 ("100.102.3.0/24"), so that its
+// cost follows the hours shown, not the reports kept. Test 0 counts the reports themselves: verdict ok when
+// the report is finished, failed when it was cut short.
+struct ReadingCount {
+    Clock::time_point hour; // the range's start, in counts summed over hours
+    std::string block;      // empty in counts summed over blocks
+    std::int32_t test = 0;
+    TestVerdict verdict = TestVerdict::not_reached;
+    std::int64_t reports = 0;
+};
+
+// Speed-test figures in buckets an eighth of a doubling wide: bucket b holds rates from 2^(b/8) Mbit/s up
+// to 2^((b+1)/8), so that a median read from them is within 5 % of the figures' own.
+struct SpeedCount {
+    Clock::time_point hour;
+    bool upload = false;
+    std::int32_t bucket = 0;
+    std::int64_t tests = 0;
+};
+std::int32_t speed_bucket(double mbps);
+double bucket_middle(std::int32_t bucket); // the geometric middle of its rates
+
+// The hours from `from` (inclusive) to `to` (exclusive) of every block, or of the blocks whose text starts
+// with block_prefix ("100.102." for a customer /16, a whole block's text for that block).
+struct CountRange {
+    Clock::time_point from;
+    Clock::time_point to;
+    std::string block_prefix;
+};
+
 // Receives a stored report's bytes piece by piece, in order.
 using ByteSink = std::function<void(std::string_view)>;
 
@@ -239,7 +270,8 @@ public:
 
     // One statement, whatever the page's length.
     virtual std::vector<ReportSummary> search_reports(const ReportSearch& search) = 0;
-    // Deletes every report received before `before` with its reading; returns how many.
+    // Deletes every report received before `before` with its reading, and the counts of the hours before
+    // the one `before` is in; returns how many reports.
     virtual std::size_t delete_reports_before(Clock::time_point before) = 0;
 };
 
@@ -290,6 +322,22 @@ public:
     virtual std::string shared_secret(std::string_view name, std::string_view candidate) = 0;
 };
 
+// The overview's counts. Readings and speed tests add to them in the transaction that keeps them; a reading
+// that replaces another takes the other's away.
+class CountStore {
+public:
+    virtual ~CountStore() = default;
+
+    // Summed over the range's blocks: a count per hour, test and verdict there is one of.
+    virtual std::vector<ReadingCount> reading_counts(const CountRange& range) = 0;
+    // Summed over the range's hours: a count per block, test and verdict; of `blocks` only, when given.
+    virtual std::vector<ReadingCount> block_counts(const CountRange& range, const std::vector<std::string>& blocks) = 0;
+    virtual std::vector<SpeedCount> speed_counts(const CountRange& range) = 0;
+    // Makes every count again from the readings and speed tests kept (after reading reports again, or
+    // copying a store). One transaction.
+    virtual void recount() = 0;
+};
+
 // The speed-test page's results.
 class SpeedTestStore {
 public:
@@ -304,7 +352,10 @@ public:
 
 // The whole store, as opening it gives it. The parts are virtual bases, so that each back end's store is
 // made of one implementation per part (see store/sql/) rather than of forwarding calls.
-class Store : public virtual ReportStore, public virtual StaffStore, public virtual SpeedTestStore {};
+class Store : public virtual ReportStore,
+              public virtual StaffStore,
+              public virtual SpeedTestStore,
+              public virtual CountStore {};
 
 // Where the store is: a PostgreSQL database when `database` names one, else the SQLite file in data_dir.
 struct StoreLocation {

@@ -18,6 +18,17 @@ namespace {
 constexpr std::string_view REPORT_FIELD = "userfile";
 
 // A spool file that is removed with its owner, stored or not.
+// A verdict as /metrics labels it.
+constexpr std::string_view metric_verdict(TestVerdict verdict) {
+    switch (verdict) {
+    case TestVerdict::ok: return "ok";
+    case TestVerdict::failed: return "failed";
+    case TestVerdict::skipped: return "skipped";
+    case TestVerdict::not_reached: break;
+    }
+    return "not_reached";
+}
+
 class SpoolFile {
 public:
     explicit SpoolFile(const std::filesystem::path& dir) {
@@ -137,7 +148,9 @@ private:
     // `lumresults reanalyse` can read it later.
     void keep_reading(std::int64_t id) {
         try {
-            read_stored_report(store_, id);
+            if (const std::optional<ReportReading> reading = read_stored_report(store_, id))
+                for (std::size_t test = 0; test < READING_TESTS; ++test)
+                    metrics_.count_reading(static_cast<int>(test) + 1, metric_verdict(reading->verdicts[test]));
         } catch (const std::exception& error) {
             write_log_line("lumresults: report " + std::to_string(id) + " is stored but was not read: " + error.what());
         }

@@ -142,6 +142,12 @@ TEST_F(PathsTest, UploadsAsEachEncoderWritesThemAreKeptByteForByte) {
         // Read back at upload, once stored.
         EXPECT_TRUE(lumresults::open_sqlite_store(folder_.path() / "data")->find_reading(*id)) << one.encoder;
     }
+    // Each reading counted by test and verdict, and each upload's time, for the operator's Prometheus.
+    const std::string metrics = get(request("GET", "/metrics")).body;
+    for (const char* line : {"lumresults_readings_total{test=\"3\",verdict=\"not_reached\"} 3\n",
+                             "lumresults_request_duration_seconds_bucket{route=\"upload\",le=\"+Inf\"} 3\n",
+                             "lumresults_request_duration_seconds_count{route=\"upload\"} 3\n"})
+        EXPECT_NE(metrics.find(line), std::string::npos) << line << metrics;
 }
 
 TEST_F(PathsTest, PagesAnswerAndEverythingElseIsRefused) {

@@ -4,7 +4,9 @@
 
 #include <atomic>
 #include <fstream>
+#include <map>
 #include <memory>
+#include <tuple>
 
 #include "corpus_reports.h"
 #include "scenario_files.h"
@@ -254,6 +256,69 @@ TEST_P(ReadingColumnsTest, ReportsOfOneComputerAreFoundWhateverTheirAddress) {
     EXPECT_EQ(ids({{m1}, "", "", ""}), Ids{});
     EXPECT_EQ(ids({{m3}, "", "", ""}), (Ids{neighbour, home}));
     EXPECT_EQ(ids({{}, "IVAN-PC", "", ""}), Ids{next_day});
+}
+
+// The overview's counts follow every reading kept, replaced or deleted, by hour and block, and a recount
+// makes the same counts again from the readings.
+TEST_P(ReadingColumnsTest, TheOverviewsCountsFollowTheReadings) {
+    const std::unique_ptr<Store> store = scratch_->open();
+    const Clock::time_point hour = Clock::time_point(std::chrono::hours(500'000)); // 2027-01-15 08:00 UTC
+    const auto put = [&](const char* caller, Clock::time_point received, TestVerdict test3) {
+        NewReport report = report_;
+        report.caller = caller;
+        report.received = received;
+        const std::int64_t id = store->put_report(report);
+        ReportReading reading{lum::reports::REPORT_RULES_VERSION, true, 0, "Windows 7", "{}"};
+        reading.verdicts.fill(TestVerdict::ok);
+        reading.verdicts[2] = test3;
+        store->put_reading(id, reading);
+        return id;
+    };
+    const std::int64_t failed = put("100.102.3.4", hour + 5min, TestVerdict::failed);
+    put("100.102.3.9", hour + 59min, TestVerdict::ok);
+    put("100.65.1.1", hour + 61min, TestVerdict::ok);
+    // (hour, test 3's verdict) -> reports, of the counts summed over blocks.
+    const auto test3 = [&](const std::string& prefix) {
+        std::map<std::pair<std::int64_t, TestVerdict>, std::int64_t> found;
+        for (const ReadingCount& count : store->reading_counts({hour, hour + 2h, prefix}))
+            if (count.test == 3)
+                found[{std::chrono::duration_cast<std::chrono::hours>(count.hour - hour).count(), count.verdict}] =
+                    count.reports;
+        return found;
+    };
+    using Counts = std::map<std::pair<std::int64_t, TestVerdict>, std::int64_t>;
+    EXPECT_EQ(test3(""), (Counts{{{0, TestVerdict::ok}, 1}, {{0, TestVerdict::failed}, 1}, {{1, TestVerdict::ok}, 1}}));
+    EXPECT_EQ(test3("100.102."), (Counts{{{0, TestVerdict::ok}, 1}, {{0, TestVerdict::failed}, 1}}));
+    const std::vector<ReadingCount> blocks = store->block_counts({hour, hour + 1h, ""}, {"100.102.3.0/24"});
+    EXPECT_EQ(std::count_if(blocks.begin(), blocks.end(),
+                            [](const ReadingCount& c) { return c.test == 0 && c.verdict == TestVerdict::ok; }),
+              1);
+    EXPECT_EQ(blocks.size(), 9u); // the reports, six tests all OK, Test 3 OK once and failed once
+
+    // Read again as passed: the failure is taken away; a recount finds what the counts say.
+    ReportReading again{lum::reports::REPORT_RULES_VERSION, true, 0, "Windows 7", "{}"};
+    again.verdicts.fill(TestVerdict::ok);
+    store->put_reading(failed, again);
+    EXPECT_EQ(test3(""), (Counts{{{0, TestVerdict::ok}, 2}, {{1, TestVerdict::ok}, 1}}));
+    const std::vector<ReadingCount> kept = store->reading_counts({hour, hour + 2h, ""});
+    store->recount();
+    const std::vector<ReadingCount> recounted = store->reading_counts({hour, hour + 2h, ""});
+    ASSERT_EQ(recounted.size(), kept.size());
+    for (std::size_t i = 0; i < kept.size(); ++i)
+        EXPECT_EQ(std::tie(recounted[i].hour, recounted[i].test, recounted[i].verdict, recounted[i].reports),
+                  std::tie(kept[i].hour, kept[i].test, kept[i].verdict, kept[i].reports));
+
+    // Speed tests by rate bucket, each within 5 % of its figure; retention takes whole hours away.
+    for (const double mbps : {100.0, 100.0, 48.0})
+        store->put_speed_test({"100.102.3.4", hour + 10min, "Browser/1.0", mbps, std::nullopt, 20.0, 1.0});
+    const std::vector<SpeedCount> speeds = store->speed_counts({hour, hour + 1h, "100.102."});
+    ASSERT_EQ(speeds.size(), 2u);
+    EXPECT_EQ(std::tie(speeds[1].upload, speeds[1].tests), std::tuple(false, 2));
+    EXPECT_NEAR(bucket_middle(speeds[1].bucket), 100.0, 5.0);
+    store->delete_reports_before(hour + 61min);
+    store->delete_speed_tests_before(hour + 61min);
+    EXPECT_EQ(test3(""), (Counts{{{1, TestVerdict::ok}, 1}}));
+    EXPECT_TRUE(store->speed_counts({hour, hour + 1h, ""}).empty());
 }
 
 // Every corpus report's code page comes back from the store as the reading found it, and decodes its

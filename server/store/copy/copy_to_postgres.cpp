@@ -162,6 +162,9 @@ CopyOutcome copy_to_postgres(const std::filesystem::path& data_dir, const std::s
         copy::move_sequence_past(source.get(), target, table);
     progress("reading every report back from PostgreSQL");
     outcome.reports_checked = check_reports(source.get(), *target_store);
+    // The counts are made again rather than copied: the target's may already hold uploads of its own.
+    progress("counting the readings and speed tests for the overview");
+    target_store->recount();
     return outcome;
 }
 

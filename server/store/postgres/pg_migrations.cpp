@@ -163,10 +163,39 @@ CREATE TABLE report_computers (
 CREATE INDEX report_computers_by_report ON report_computers (report_id);
 )sql";
 
+// Version 9: the overview's counts, as in the SQLite store (see its step 9).
+constexpr const char* counts_v9 = R"sql(
+CREATE TABLE reading_counts (
+    hour_ms bigint   NOT NULL,
+    block   text COLLATE "C" NOT NULL,
+    test    smallint NOT NULL,
+    verdict smallint NOT NULL,
+    reports bigint   NOT NULL,
+    PRIMARY KEY (hour_ms, block, test, verdict)
+);
+CREATE INDEX reading_counts_by_block ON reading_counts (block, hour_ms);
+CREATE TABLE network_counts (
+    hour_ms bigint   NOT NULL,
+    test    smallint NOT NULL,
+    verdict smallint NOT NULL,
+    reports bigint   NOT NULL,
+    PRIMARY KEY (hour_ms, test, verdict)
+);
+CREATE TABLE speed_counts (
+    hour_ms bigint   NOT NULL,
+    block   text COLLATE "C" NOT NULL,
+    upload  smallint NOT NULL,
+    bucket  integer  NOT NULL,
+    tests   bigint   NOT NULL,
+    PRIMARY KEY (hour_ms, block, upload, bucket)
+);
+CREATE INDEX speed_counts_by_block ON speed_counts (block, hour_ms);
+)sql";
+
 constexpr std::array steps_of_this_build{
     Migration{1, reports_v1},     Migration{2, readings_v2},        Migration{3, staff_v3},
     Migration{4, speed_tests_v4}, Migration{5, reading_columns_v5}, Migration{6, audit_repeats_v6},
-    Migration{7, reading_code_page_v7}, Migration{8, report_computers_v8},
+    Migration{7, reading_code_page_v7}, Migration{8, report_computers_v8}, Migration{9, counts_v9},
 };
 
 static_assert(numbered_without_gaps(steps_of_this_build), "schema steps must be numbered 1, 2, 3, ...");

@@ -2,6 +2,7 @@
 #include "server/store/sql/report_tables.h"
 
 #include "server/store/sql/conditions.h"
+#include "server/store/sql/count_tables.h"
 
 namespace lumresults::sql {
 namespace {
@@ -148,8 +149,10 @@ std::vector<ReportInfo> ReportTables::list_reports(const ReportFilter& filter) {
 void ReportTables::put_reading(std::int64_t id, const ReportReading& reading) {
     Params params;
     add_reading(params.integer(id), reading);
-    // With the rows naming its computer, in one transaction: a search by computer finds what the reading says.
+    // With the rows naming its computer and the overview's counts, in one transaction: a search or a count
+    // finds what the reading says.
     database_.transaction([&](Session& session) {
+        count_reading(session, id, reading); // first: it takes away what the reading replaced
         session.execute(
             "INSERT INTO report_readings (report_id, rules_version, finished, failed_tests, derived_tests, release, "
             "release_cut, code_page, verdict_1, verdict_2, verdict_3, verdict_4, verdict_5, verdict_6, verdict_7, "
@@ -223,8 +226,11 @@ std::size_t ReportTables::delete_reports_before(Clock::time_point before) {
                                    "deleting old reports");
         });
         deleted += batch;
-        if (batch < delete_batch) return deleted;
+        if (batch < delete_batch) break;
     }
+    // The counts go by whole hours: those of the hour `before` falls in stay, whole, until the next sweep.
+    database_.write([&](Session& session) { forget_reading_counts_before(session, before); });
+    return deleted;
 }
 
 } // namespace lumresults::sql

@@ -2,12 +2,14 @@
 #include "server/store/sql/speed_test_table.h"
 
 #include "server/store/sql/conditions.h"
+#include "server/store/sql/count_tables.h"
 
 namespace lumresults::sql {
 
-// Never waited for by a report upload; its own transaction, durable when the statement returns.
+// Never waited for by a report upload; its own transaction, with the overview's count, durable when it returns.
 std::int64_t SpeedTestTable::put_speed_test(const NewSpeedTest& test) {
-    return write_with(database_, [&](Session& session) {
+    std::int64_t kept = 0;
+    database_.transaction([&](Session& session) {
         const std::optional<std::int64_t> id =
             single_integer(session,
                            "INSERT INTO speed_tests (caller, received_ms, user_agent, download_mbps, upload_mbps, "
@@ -22,8 +24,10 @@ std::int64_t SpeedTestTable::put_speed_test(const NewSpeedTest& test) {
                                .real(test.jitter_ms),
                            "storing a speed test");
         if (!id) throw StoreError("storing a speed test: no id came back");
-        return *id;
+        count_speed_test(session, test);
+        kept = *id;
     });
+    return kept;
 }
 
 std::vector<SpeedTest> SpeedTestTable::search_speed_tests(const SpeedTestSearch& search) {
@@ -52,6 +56,7 @@ std::vector<SpeedTest> SpeedTestTable::search_speed_tests(const SpeedTestSearch&
 
 std::size_t SpeedTestTable::delete_speed_tests_before(Clock::time_point before) {
     return write_with(database_, [&](Session& session) {
+        forget_speed_counts_before(session, before);
         return session.execute("DELETE FROM speed_tests WHERE received_ms < $1", Params().time(before),
                                "deleting old speed tests");
     });

@@ -1,6 +1,7 @@
-// server/store/sql/sql_store.cpp: the three parts of the store over one database, and what they share.
+// server/store/sql/sql_store.cpp: the four parts of the store over one database, and what they share.
 #include "server/store/sql/sql_store.h"
 
+#include "server/store/sql/count_tables.h"
 #include "server/store/sql/report_tables.h"
 #include "server/store/sql/speed_test_table.h"
 #include "server/store/sql/staff_tables.h"
@@ -19,10 +20,12 @@ class SqlStore final : private OwnedDatabase,
                        public Store,
                        public ReportTables,
                        public StaffTables,
-                       public SpeedTestTable {
+                       public SpeedTestTable,
+                       public CountTables {
 public:
     explicit SqlStore(std::unique_ptr<Database> owned)
-        : OwnedDatabase{std::move(owned)}, ReportTables(*database), StaffTables(*database), SpeedTestTable(*database) {}
+        : OwnedDatabase{std::move(owned)}, ReportTables(*database), StaffTables(*database), SpeedTestTable(*database),
+          CountTables(*database) {}
 };
 
 } // namespace

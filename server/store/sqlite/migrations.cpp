@@ -215,10 +215,41 @@ CREATE TABLE report_computers (
 CREATE INDEX report_computers_by_report ON report_computers (report_id);
 )sql";
 
+// Version 9: the operator's overview's counts, kept with each reading and speed test so that the overview's
+// cost follows the hours it shows. By hour and block (an IPv4 /24 or IPv6 /48), and by hour alone for the
+// whole network. Derived: `lumresults reanalyse` makes them again (and fills them for the reports before).
+constexpr const char* counts_v9 = R"sql(
+CREATE TABLE reading_counts (
+    hour_ms INTEGER NOT NULL, -- the hour's start, Unix time in milliseconds (UTC)
+    block   TEXT    NOT NULL, -- "100.102.3.0/24", "2001:db8:1::/48"
+    test    INTEGER NOT NULL, -- 0: the report itself (verdict 1 finished, 2 cut short); 1 to 7: the tests
+    verdict INTEGER NOT NULL, -- as report_readings' verdict columns
+    reports INTEGER NOT NULL,
+    PRIMARY KEY (hour_ms, block, test, verdict)
+) WITHOUT ROWID;
+CREATE INDEX reading_counts_by_block ON reading_counts (block, hour_ms);
+CREATE TABLE network_counts (
+    hour_ms INTEGER NOT NULL,
+    test    INTEGER NOT NULL,
+    verdict INTEGER NOT NULL,
+    reports INTEGER NOT NULL,
+    PRIMARY KEY (hour_ms, test, verdict)
+) WITHOUT ROWID;
+CREATE TABLE speed_counts (
+    hour_ms INTEGER NOT NULL,
+    block   TEXT    NOT NULL,
+    upload  INTEGER NOT NULL, -- 0 download, 1 upload
+    bucket  INTEGER NOT NULL, -- rates from 2^(bucket/8) Mbit/s up to 2^((bucket+1)/8)
+    tests   INTEGER NOT NULL,
+    PRIMARY KEY (hour_ms, block, upload, bucket)
+) WITHOUT ROWID;
+CREATE INDEX speed_counts_by_block ON speed_counts (block, hour_ms);
+)sql";
+
 constexpr std::array steps_of_this_build{
     Migration{1, reports_v1},     Migration{2, readings_v2},        Migration{3, staff_v3},
     Migration{4, speed_tests_v4}, Migration{5, reading_columns_v5}, Migration{6, audit_repeats_v6},
-    Migration{7, reading_code_page_v7}, Migration{8, report_computers_v8},
+    Migration{7, reading_code_page_v7}, Migration{8, report_computers_v8}, Migration{9, counts_v9},
 };
 
 static_assert(numbered_without_gaps(steps_of_this_build), "schema steps must be numbered 1, 2, 3, ...");
