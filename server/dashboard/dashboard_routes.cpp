@@ -29,6 +29,8 @@ std::vector<Route> dashboard_routes(DashboardSite& site) {
     routes.push_back({"search", get, "/support/", {}, Access::Staff, with_site(&search_page), {}});
     routes.push_back({"search-csv", get, "/support/reports.csv", {}, Access::Staff, with_site(&search_csv), {}});
     routes.push_back({"report", get, "/support/reports/", {}, Access::Staff, with_site(&report_path), {}, true});
+    routes.push_back({"overview", get, "/support/overview", {}, Access::Staff, with_site(&overview_page), {}});
+    routes.push_back({"api-overview", get, "/api/v1/overview", {}, Access::Token, with_site(&api_overview), {}});
     routes.push_back({"api-reports", get, "/api/v1/reports", {}, Access::Token, with_site(&api_reports), {}});
     routes.push_back({"api-report", get, "/api/v1/reports/", {}, Access::Token, with_site(&api_report_path), {}, true});
     routes.push_back(quick({"support-css", get, "/assets/support.css", {}, Access::Anyone, &stylesheet, {}}));

@@ -29,6 +29,10 @@ Response report_download(Store& store, const Request& request, const ReportInfo&
 Response api_reports(DashboardSite& site, const Request& request);
 Response api_report_path(DashboardSite& site, const Request& request);
 
+// overview_page.cpp: /support/overview and /api/v1/overview.
+Response overview_page(DashboardSite& site, const Request& request);
+Response api_overview(DashboardSite& site, const Request& request);
+
 // static_files.cpp
 Response stylesheet(const Request& request);
 Response script(const Request& request);

@@ -45,6 +45,15 @@ std::string local_time_text(Clock::time_point time) {
     return text;
 }
 
+std::chrono::year_month_day local_date(Clock::time_point time) {
+    const std::time_t seconds = Clock::to_time_t(time);
+    std::tm local{};
+    if (localtime_r(&seconds, &local) == nullptr)
+        return std::chrono::year_month_day{std::chrono::floor<std::chrono::days>(time)};
+    return std::chrono::year{local.tm_year + 1900} / std::chrono::month{static_cast<unsigned>(local.tm_mon + 1)} /
+           std::chrono::day{static_cast<unsigned>(local.tm_mday)};
+}
+
 std::optional<Clock::time_point> local_instant(std::chrono::year_month_day date, std::chrono::minutes time_of_day) {
     std::tm local{};
     local.tm_year = static_cast<int>(date.year()) - 1900;

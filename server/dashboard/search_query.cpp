@@ -91,18 +91,6 @@ std::string read_address(SearchQuery& query) {
     return {};
 }
 
-// Checked against the range before it becomes the clock's time.
-std::string read_time(const std::string& text, bool to_end, TimesIn zone, std::optional<Clock::time_point>& time) {
-    const char* const name = to_end ? "To" : "From";
-    const std::optional<TypedTime> typed = parse_time(text);
-    const std::optional<std::chrono::sys_seconds> read = typed ? instant_of(*typed, to_end, zone) : std::nullopt;
-    if (!read) return std::string(name) + " \"" + text + "\" is not a date: use YYYY-MM-DD or YYYY-MM-DDTHH:MM.";
-    if (to_end ? *read > END_OF_TIMES : *read >= END_OF_TIMES)
-        return std::string(name) + " \"" + text + "\" is outside the " + TIMES_SEARCHED + ".";
-    time = Clock::time_point(*read);
-    return {};
-}
-
 std::string read_times(SearchQuery& query, TimesIn zone) {
     if (!query.form.from.empty()) {
         if (std::string fault = read_time(query.form.from, false, zone, query.search.since); !fault.empty())
@@ -188,6 +176,18 @@ void append_field(std::string& out, std::string_view name, std::string_view valu
 }
 
 } // namespace
+
+// Checked against the range before it becomes the clock's time.
+std::string read_time(const std::string& text, bool to_end, TimesIn zone, std::optional<Clock::time_point>& time) {
+    const char* const name = to_end ? "To" : "From";
+    const std::optional<TypedTime> typed = parse_time(text);
+    const std::optional<std::chrono::sys_seconds> read = typed ? instant_of(*typed, to_end, zone) : std::nullopt;
+    if (!read) return std::string(name) + " \"" + text + "\" is not a date: use YYYY-MM-DD or YYYY-MM-DDTHH:MM.";
+    if (to_end ? *read > END_OF_TIMES : *read >= END_OF_TIMES)
+        return std::string(name) + " \"" + text + "\" is outside the " + TIMES_SEARCHED + ".";
+    time = Clock::time_point(*read);
+    return {};
+}
 
 SearchQuery read_search_query(const Request& request, std::size_t page_size, TimesIn zone) {
     SearchQuery query;

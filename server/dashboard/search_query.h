@@ -33,6 +33,10 @@ struct SearchQuery {
 // links ask for) read the operator's, as they show times.
 enum class TimesIn { utc, operator_zone };
 
+// A from or to field (YYYY-MM-DD or YYYY-MM-DDTHH:MM, on the zone's clock) into `time`; with `to_end`, the end
+// of its day or minute. Empty when read; else what to correct, naming the field (From or To).
+std::string read_time(const std::string& text, bool to_end, TimesIn zone, std::optional<Clock::time_point>& time);
+
 // Reads ip, match, from, to, failed, computer and after; search.limit is page_size.
 SearchQuery read_search_query(const Request& request, std::size_t page_size, TimesIn zone = TimesIn::utc);
 

@@ -246,6 +246,21 @@ TEST_F(SupportPagesTest, SearchPageAndApiListTheNewestFirstWithTheirVerdicts) {
     EXPECT_NE(csv.body.find(",\"<script>alert(\"\"x\"\")</script>\","), std::string::npos) << csv.body;
     const HttpResponse content = get("/api/v1/reports/" + std::to_string(older) + "/content", bearer);
     EXPECT_EQ(content.body, HOSTILE);
+
+    // The overview counts the three uploads: as JSON to a token (UTC hours), and as a page to staff.
+    EXPECT_EQ(get("/api/v1/overview").status, 401);
+    const nlohmann::json overview = nlohmann::json::parse(get("/api/v1/overview?window=24h", bearer).body);
+    ASSERT_EQ(overview["buckets"].size(), 24u);
+    std::int64_t counted = 0;
+    for (const auto& bucket : overview["buckets"])
+        counted += bucket["reports"]["finished"].get<std::int64_t>() + bucket["reports"]["cut_short"].get<std::int64_t>();
+    EXPECT_EQ(counted, 3);
+    EXPECT_EQ(get("/api/v1/overview?bucket=minute", bearer).status, 400);
+    EXPECT_EQ(get("/api/v1/overview?block=100.102.0.0/12", bearer).status, 400);
+    const HttpResponse page = get("/support/overview?window=7d", session);
+    EXPECT_EQ(page.status, 200);
+    EXPECT_NE(page.body.find("<svg class=\"chart\""), std::string::npos);
+    EXPECT_NE(page.body.find("Day (Asia/Tokyo)"), std::string::npos);
 }
 
 } // namespace

@@ -19,6 +19,9 @@ export const site = {
   get shots() { return required('LUM_BROWSER_SHOTS'); },
   // The same server as a subscriber reaches it: from the address of the lab's all-pass run.
   get subscriberUrl() { return required('LUM_BROWSER_SUBSCRIBER_URL'); },
+  // A second server whose store holds an outage (tests/server/outage): "BLOCK HOUR", the hour in Unix seconds.
+  get overviewUrl() { return required('LUM_BROWSER_OVERVIEW_URL'); },
+  get outage() { return required('LUM_BROWSER_OUTAGE'); },
 };
 
 // Debian's chromium, never a browser of playwright's own. The closed network refuses the browser's
@@ -64,11 +67,11 @@ export async function submitSignIn(page, user, password) {
   return answer;
 }
 
-export async function signIn(page, user = site.user, password = site.password) {
-  await page.goto(`${site.url}/support/sign-in`);
+export async function signIn(page, user = site.user, password = site.password, url = site.url) {
+  await page.goto(`${url}/support/sign-in`);
   const answer = await submitSignIn(page, user, password);
   if (answer.status() !== 303) throw new Error(`signing in as ${user} was answered ${answer.status()}`);
-  await page.waitForURL(`${site.url}/support/`);
+  await page.waitForURL(`${url}/support/`);
 }
 
 export function screenshot(page, name) {
