@@ -27,17 +27,14 @@ constexpr std::size_t INCIDENTS_SHOWN = 20;
 Clock::time_point floor_hour(Clock::time_point time) { return floor<hours>(time); }
 Clock::time_point ceil_hour(Clock::time_point time) { return ceil<hours>(time); }
 
-// "100.102.0.0/16" -> "100.102."; a /24 or /48 -> its own text, which is how the counts name it.
-std::optional<std::string> block_prefix(const std::string& block) {
+// An IPv4 /16 or /24 or an IPv6 /48 as the counts name it ("100.102.0.0/16"); nothing for another size.
+std::optional<std::string> block_key(const std::string& block) {
     const std::optional<Cidr> cidr = parse_cidr(block);
     if (!cidr || block.find('/') == std::string::npos) return std::nullopt;
+    const std::vector<std::string> blocks = address_blocks(format_address(cidr->network));
     const bool v4 = cidr->network.is_v4();
-    if (v4 && cidr->prefix == 96 + 16) {
-        const std::string network = format_address(cidr->network); // "100.102.0.0"
-        return network.substr(0, network.find('.', network.find('.') + 1) + 1);
-    }
-    if ((v4 && cidr->prefix == 96 + 24) || (!v4 && cidr->prefix == 48))
-        return address_block(format_address(cidr->network));
+    if (v4 && cidr->prefix == 96 + 16) return blocks.back();
+    if ((v4 && cidr->prefix == 96 + 24) || (!v4 && cidr->prefix == 48)) return blocks.front();
     return std::nullopt;
 }
 
@@ -133,7 +130,7 @@ std::vector<SpeedDay> speed_days(CountStore& store, const OverviewQuery& query) 
     for (Clock::time_point at = day_start(query.from, query.zone); at < query.to; at = next_day(at, query.zone))
         starts.push_back(at);
     std::vector<std::array<std::map<std::int32_t, std::int64_t>, 2>> histograms(starts.size());
-    for (const SpeedCount& count : store.speed_counts({query.from, query.to, query.block_prefix}))
+    for (const SpeedCount& count : store.speed_counts({query.from, query.to, query.block_key}))
         histograms[bucket_of(starts, count.hour)][count.upload ? 1 : 0][count.bucket] += count.tests;
     std::vector<SpeedDay> days;
     for (std::size_t i = 0; i < starts.size(); ++i) {
@@ -179,11 +176,11 @@ std::array<double, READING_TESTS + 1> network_shares(CountStore& store, Clock::t
     return shares;
 }
 
-// One hour's incidents: its blocks and tests with enough reports and more failures than the hour's network
-// share, weighed against their own week.
-void find_incidents(CountStore& store, const OverviewQuery& query, Clock::time_point hour,
+// One hour's incidents among its busy blocks: their tests with enough reports and failures, weighed against
+// their own week.
+void find_incidents(CountStore& store, Clock::time_point hour, const std::vector<std::string>& busy,
                     std::vector<Incident>& found) {
-    const auto now = figures_by_block(store.block_counts({hour, hour + HOUR, query.block_prefix}, {}));
+    const auto now = figures_by_block(store.block_counts({hour, hour + HOUR, {}}, busy));
     std::vector<std::string> candidates;
     for (const auto& [key, figures] : now)
         if (figures.reached >= LEAST_REACHED && figures.failed > 0) candidates.push_back(key.first);
@@ -227,9 +224,9 @@ OverviewQuery read_overview_query(const Request& request, Clock::time_point now,
     query.error = read_range(query, request, now);
     if (query.error.empty()) query.error = read_bucket(query, request);
     if (query.error.empty() && !query.block.empty()) {
-        const std::optional<std::string> prefix = block_prefix(query.block);
-        if (!prefix) query.error = "Block must be an IPv4 /16 or /24 (100.102.0.0/16) or an IPv6 /48.";
-        query.block_prefix = prefix.value_or("");
+        const std::optional<std::string> key = block_key(query.block);
+        if (!key) query.error = "Block must be an IPv4 /16 or /24 (100.102.0.0/16) or an IPv6 /48.";
+        query.block_key = key.value_or("");
     }
     return query;
 }
@@ -241,11 +238,17 @@ Overview make_overview(CountStore& store, const OverviewQuery& query) {
         overview.buckets.emplace_back();
         overview.buckets.back().start = start;
     }
-    for (const ReadingCount& count : store.reading_counts({query.from, query.to, query.block_prefix}))
+    for (const ReadingCount& count : store.reading_counts({query.from, query.to, query.block_key}))
         add_count(overview.buckets[bucket_of(starts, count.hour)], count);
     overview.speed_days = speed_days(store, query);
-    for (Clock::time_point hour = std::max(query.from, query.to - hours{INCIDENT_HOURS}); hour < query.to; hour += HOUR)
-        find_incidents(store, query, hour, overview.incidents);
+    // Only blocks with enough reports in an hour can stand out in it: those are found first, from the hours'
+    // own rows, and only their tests and weeks are read.
+    std::map<Clock::time_point, std::vector<std::string>> busy;
+    const Clock::time_point scanned = std::max(query.from, query.to - hours{INCIDENT_HOURS});
+    for (const ReadingCount& count : store.busy_blocks({scanned, query.to, query.block_key}, LEAST_REACHED))
+        busy[count.hour].push_back(count.block);
+    for (const auto& [hour, blocks] : busy)
+        find_incidents(store, hour, blocks, overview.incidents);
     std::sort(overview.incidents.begin(), overview.incidents.end(),
               [](const Incident& a, const Incident& b) { return a.p_value < b.p_value; });
     if (overview.incidents.size() > INCIDENTS_SHOWN) overview.incidents.resize(INCIDENTS_SHOWN);

@@ -22,7 +22,7 @@ struct OverviewQuery {
     TimesIn zone = TimesIn::utc; // whose days the day buckets are, and whose clock from and to are read on
     std::string window;          // "24h", "7d" or "30d"; empty when from and to were given
     std::string block;           // as asked ("100.102.0.0/16", "100.102.3.0/24", "2001:db8:1::/48"), or empty
-    std::string block_prefix;    // the counts' prefix for it
+    std::string block_key;       // as the counts name it ("100.102.0.0/16")
     std::string from_text;       // the fields as given, for the form
     std::string to_text;
     std::string error; // empty when the whole query was read; else what to correct

@@ -257,14 +257,29 @@ IpAddress decide_caller(const IpAddress& peer, std::optional<std::string_view> f
     }
 }
 
+namespace {
+
+// The address's first `bits` (counted on an IPv4 address's own 32) as CIDR text.
+std::string network_text(IpAddress address, unsigned bits) {
+    const unsigned prefix = address.is_v4() ? 96 + bits : bits;
+    for (unsigned bit = prefix; bit < 128; ++bit)
+        address.bytes[bit / 8] &= static_cast<std::uint8_t>(~(0x80u >> (bit % 8)));
+    return format_address(address) + "/" + std::to_string(bits);
+}
+
+} // namespace
+
 std::string address_block(std::string_view caller) {
-    std::optional<IpAddress> address = parse_address(caller);
+    const std::optional<IpAddress> address = parse_address(caller);
     if (!address) return {};
-    const bool v4 = address->is_v4();
-    const std::size_t kept = v4 ? 15 : 6; // the bytes of a /24 (after the mapped form's twelve) or a /48
-    for (std::size_t i = kept; i < address->bytes.size(); ++i)
-        address->bytes[i] = 0;
-    return format_address(*address) + (v4 ? "/24" : "/48");
+    return network_text(*address, address->is_v4() ? 24 : 48);
+}
+
+std::vector<std::string> address_blocks(std::string_view caller) {
+    const std::optional<IpAddress> address = parse_address(caller);
+    if (!address) return {};
+    if (!address->is_v4()) return {network_text(*address, 48)};
+    return {network_text(*address, 24), network_text(*address, 16)};
 }
 
 } // namespace lumresults

@@ -194,8 +194,8 @@ struct SpeedTestSearch {
 };
 
 // The operator's overview counts readings and speed tests as they are kept, by the UTC hour their report (or
-// test) was received in and the caller's block, an IPv4 /24 or IPv6 /48 ("100.102.3.0/24"), so that its
-// cost follows the hours shown, not the reports kept. Test 0 counts the reports themselves: verdict ok when
+// test) was received in and each block of the caller's: its IPv4 /24 and /16 ("100.102.3.0/24",
+// "100.102.0.0/16") or its IPv6 /48, so that its cost follows the hours shown, not the reports kept. Test 0 counts the reports themselves: verdict ok when
 // the report is finished, failed when it was cut short.
 struct ReadingCount {
     Clock::time_point hour; // the range's start, in counts summed over hours
@@ -216,12 +216,12 @@ struct SpeedCount {
 std::int32_t speed_bucket(double mbps);
 double bucket_middle(std::int32_t bucket); // the geometric middle of its rates
 
-// The hours from `from` (inclusive) to `to` (exclusive) of every block, or of the blocks whose text starts
-// with block_prefix ("100.102." for a customer /16, a whole block's text for that block).
+// The hours from `from` (inclusive) to `to` (exclusive) of the whole network, or of one block: an IPv4 /16
+// (a customer block's size), /24 or an IPv6 /48, as address_blocks names it ("100.102.0.0/16").
 struct CountRange {
     Clock::time_point from;
     Clock::time_point to;
-    std::string block_prefix;
+    std::string block;
 };
 
 // Receives a stored report's bytes piece by piece, in order.
@@ -330,8 +330,13 @@ public:
 
     // Summed over the range's blocks: a count per hour, test and verdict there is one of.
     virtual std::vector<ReadingCount> reading_counts(const CountRange& range) = 0;
-    // Summed over the range's hours: a count per block, test and verdict; of `blocks` only, when given.
+    // Summed over the range's hours: a count per IPv4 /24 or IPv6 /48, test and verdict; of those within the
+    // range's block, and of `blocks` only when given.
     virtual std::vector<ReadingCount> block_counts(const CountRange& range, const std::vector<std::string>& blocks) = 0;
+    // The /24s and /48s within the range's block that had at least `least` reports in an hour of the range: a
+    // count per hour and block (test 0, both verdicts summed). Answered from the hours' own rows, however many
+    // blocks are quiet.
+    virtual std::vector<ReadingCount> busy_blocks(const CountRange& range, std::int64_t least) = 0;
     virtual std::vector<SpeedCount> speed_counts(const CountRange& range) = 0;
     // Makes every count again from the readings and speed tests kept (after reading reports again, or
     // copying a store). One transaction.

@@ -1,4 +1,4 @@
-// tests/bench/lab_report.h: the lab's passing run as the program uploads it, for benchmarks that need a real report.
+// tests/bench/lab_report.h: the lab's runs as the program uploads them, for benchmarks that need real reports.
 #pragma once
 
 #include <filesystem>
@@ -6,7 +6,10 @@
 
 namespace lum::bench {
 
-// Merges the lab's passing scenario into `work` and gives its report, CR LF line ends and all.
+// Merges the lab's scenario (tests/lab/scenarios/NAME) into `work` and gives its report, CR LF line ends and all.
+std::string scenario_report(const std::filesystem::path& work, const std::string& scenario);
+
+// The passing scenario's ("all-pass").
 std::string passing_report(const std::filesystem::path& work);
 
 } // namespace lum::bench

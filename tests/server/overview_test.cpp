@@ -47,7 +47,7 @@ TEST_P(OverviewTest, AnOutageHeadsTheIncidentList) {
 
     // The same block asked for alone, and a day before the outage: nothing stands out.
     query.block = "100.102.7.0/24";
-    query.block_prefix = "100.102.7.0/24";
+    query.block_key = "100.102.7.0/24";
     EXPECT_EQ(make_overview(*store, query).incidents.size(), 1u);
     query.to = plan.end - hours(24);
     query.from = query.to - hours(24);

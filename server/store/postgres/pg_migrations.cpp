@@ -174,6 +174,7 @@ CREATE TABLE reading_counts (
     PRIMARY KEY (hour_ms, block, test, verdict)
 );
 CREATE INDEX reading_counts_by_block ON reading_counts (block, hour_ms);
+CREATE INDEX reading_counts_by_test ON reading_counts (test, hour_ms, block);
 CREATE TABLE network_counts (
     hour_ms bigint   NOT NULL,
     test    smallint NOT NULL,

@@ -49,9 +49,9 @@ template <typename... Values> std::string row_of(Params& params, const Values&..
     return row + ")";
 }
 
-// One upsert of every delta, in the block's table and one in the whole network's: the hour's row for each
-// (test, verdict).
-void apply(Session& session, std::int64_t hour_ms, const std::string& block, const Deltas& deltas) {
+// One upsert of every delta for each of the caller's blocks, and one for the whole network: the hour's row
+// for each (test, verdict).
+void apply(Session& session, std::int64_t hour_ms, const std::vector<std::string>& blocks, const Deltas& deltas) {
     Params by_block;
     Params network;
     std::string block_rows;
@@ -60,10 +60,18 @@ void apply(Session& session, std::int64_t hour_ms, const std::string& block, con
         if (delta == 0) continue;
         const std::int64_t test = key.first;
         const std::int64_t verdict = key.second;
-        block_rows += (block_rows.empty() ? "" : ", ") + row_of(by_block, hour_ms, block, test, verdict, delta);
+        for (const std::string& block : blocks)
+            block_rows += (block_rows.empty() ? "" : ", ") + row_of(by_block, hour_ms, block, test, verdict, delta);
         network_rows += (network_rows.empty() ? "" : ", ") + row_of(network, hour_ms, test, verdict, delta);
     }
-    if (block_rows.empty()) return;
+    if (network_rows.empty()) return;
+    if (block_rows.empty()) { // a caller that is no address: counted for the network only
+        session.execute("INSERT INTO network_counts (hour_ms, test, verdict, reports) VALUES " + network_rows +
+                            " ON CONFLICT (hour_ms, test, verdict) DO UPDATE SET reports = "
+                            "network_counts.reports + excluded.reports",
+                        network, "counting a reading for the network");
+        return;
+    }
     session.execute("INSERT INTO reading_counts (hour_ms, block, test, verdict, reports) VALUES " + block_rows +
                         " ON CONFLICT (hour_ms, block, test, verdict) DO UPDATE SET reports = "
                         "reading_counts.reports + excluded.reports",
@@ -74,15 +82,24 @@ void apply(Session& session, std::int64_t hour_ms, const std::string& block, con
                     network, "counting a reading for the network");
 }
 
+std::string hours_sql(const CountRange& range, Params& params) {
+    return " hour_ms >= " + params.time(range.from).last() + " AND hour_ms < " + params.time(range.to).last();
+}
+
+// The hours, and the one block asked for.
 std::string range_sql(const CountRange& range, Params& params) {
-    std::string sql =
-        " hour_ms >= " + params.time(range.from).last() + " AND hour_ms < " + params.time(range.to).last();
-    if (!range.block_prefix.empty()) {
-        sql += " AND block >= " + params.text(range.block_prefix).last();
-        if (const std::optional<std::string> end = after_prefix(range.block_prefix))
-            sql += " AND block < " + params.text(*end).last();
-    }
-    return sql;
+    return hours_sql(range, params) + " AND block = " + params.text(range.block).last();
+}
+
+// The hours, and the /24s and /48s within the block asked for (a /16's text up to its zeros: "100.102."). The
+// block is compared by its start rather than as a range, so that the planner seeks by the hours.
+std::string within_sql(const CountRange& range, Params& params) {
+    std::string sql = hours_sql(range, params) + " AND block NOT LIKE '%/16'";
+    if (range.block.empty()) return sql;
+    const std::string prefix =
+        range.block.ends_with("/16") ? range.block.substr(0, range.block.find(".0.0/") + 1) : range.block;
+    // The length is this program's own number, written in: PostgreSQL's substr takes no bigint parameter.
+    return sql + " AND substr(block, 1, " + std::to_string(prefix.size()) + ") = " + params.text(prefix).last();
 }
 
 Clock::time_point time_of_ms(std::int64_t unix_ms) { return Clock::time_point(std::chrono::milliseconds(unix_ms)); }
@@ -108,18 +125,22 @@ void count_reading(Session& session, std::int64_t id, const ReportReading& readi
                   });
     if (!received_ms) return; // no such report: the reading's own statement says so
     add_reading(deltas, reading.finished, reading.verdicts, +1);
-    apply(session, hour_of(*received_ms), address_block(caller), deltas);
+    apply(session, hour_of(*received_ms), address_blocks(caller), deltas);
 }
 
 void count_speed_test(Session& session, const NewSpeedTest& test) {
     const std::int64_t hour_ms = hour_of(to_unix_ms(test.received));
-    const std::string block = address_block(test.caller);
+    // The whole network's under the empty block, beside each of the caller's blocks.
+    std::vector<std::string> blocks = address_blocks(test.caller);
+    blocks.emplace_back();
     for (const auto& [upload, figure] : {std::pair{0, test.download_mbps}, std::pair{1, test.upload_mbps}}) {
         if (!figure) continue;
-        session.execute("INSERT INTO speed_counts (hour_ms, block, upload, bucket, tests) VALUES ($1, $2, $3, $4, 1) "
-                        "ON CONFLICT (hour_ms, block, upload, bucket) DO UPDATE SET tests = speed_counts.tests + 1",
-                        Params().integer(hour_ms).text(block).integer(upload).integer(speed_bucket(*figure)),
-                        "counting a speed test");
+        for (const std::string& block : blocks)
+            session.execute(
+                "INSERT INTO speed_counts (hour_ms, block, upload, bucket, tests) VALUES ($1, $2, $3, $4, 1) "
+                "ON CONFLICT (hour_ms, block, upload, bucket) DO UPDATE SET tests = speed_counts.tests + 1",
+                Params().integer(hour_ms).text(block).integer(upload).integer(speed_bucket(*figure)),
+                "counting a speed test");
     }
 }
 
@@ -136,13 +157,12 @@ void forget_speed_counts_before(Session& session, Clock::time_point before) {
 
 std::vector<ReadingCount> CountTables::reading_counts(const CountRange& range) {
     Params params;
+    // One row per hour, test and verdict either way: the network's table, or the block's own rows.
     const std::string sql =
-        range.block_prefix.empty()
-            ? "SELECT hour_ms, test, verdict, reports FROM network_counts WHERE" + range_sql(range, params) +
-                  " AND reports <> 0 ORDER BY hour_ms, test, verdict"
-            : "SELECT hour_ms, test, verdict, CAST(SUM(reports) AS BIGINT) FROM reading_counts WHERE" +
-                  range_sql(range, params) +
-                  " GROUP BY hour_ms, test, verdict HAVING SUM(reports) <> 0 ORDER BY hour_ms, test, verdict";
+        (range.block.empty()
+             ? "SELECT hour_ms, test, verdict, reports FROM network_counts WHERE" + hours_sql(range, params)
+             : "SELECT hour_ms, test, verdict, reports FROM reading_counts WHERE" + range_sql(range, params)) +
+        " AND reports <> 0 ORDER BY hour_ms, test, verdict";
     std::vector<ReadingCount> counts;
     database_.read([&](Session& session) {
         session.query(sql, params, "counting readings by the hour", [&](const Row& row) {
@@ -159,7 +179,7 @@ std::vector<ReadingCount> CountTables::reading_counts(const CountRange& range) {
 std::vector<ReadingCount> CountTables::block_counts(const CountRange& range, const std::vector<std::string>& blocks) {
     Params params;
     std::string sql = "SELECT block, test, verdict, CAST(SUM(reports) AS BIGINT) FROM reading_counts WHERE" +
-                      range_sql(range, params);
+                      within_sql(range, params);
     if (!blocks.empty()) {
         std::string list;
         for (const std::string& block : blocks)
@@ -177,11 +197,25 @@ std::vector<ReadingCount> CountTables::block_counts(const CountRange& range, con
     return counts;
 }
 
+std::vector<ReadingCount> CountTables::busy_blocks(const CountRange& range, std::int64_t least) {
+    Params params;
+    std::string sql = "SELECT hour_ms, block, CAST(SUM(reports) AS BIGINT) FROM reading_counts WHERE test = 0 AND" +
+                      within_sql(range, params);
+    sql +=
+        " GROUP BY hour_ms, block HAVING SUM(reports) >= " + params.integer(least).last() + " ORDER BY hour_ms, block";
+    std::vector<ReadingCount> counts;
+    database_.read([&](Session& session) {
+        session.query(sql, params, "finding busy blocks", [&](const Row& row) {
+            counts.push_back({time_of_ms(row.integer(0)), row.bytes(1), 0, TestVerdict::not_reached, row.integer(2)});
+        });
+    });
+    return counts;
+}
+
 std::vector<SpeedCount> CountTables::speed_counts(const CountRange& range) {
     Params params;
-    const std::string sql = "SELECT hour_ms, upload, bucket, CAST(SUM(tests) AS BIGINT) FROM speed_counts WHERE" +
-                            range_sql(range, params) +
-                            " GROUP BY hour_ms, upload, bucket ORDER BY hour_ms, upload, bucket";
+    const std::string sql = "SELECT hour_ms, upload, bucket, tests FROM speed_counts WHERE" + range_sql(range, params) +
+                            " ORDER BY hour_ms, upload, bucket";
     std::vector<SpeedCount> counts;
     database_.read([&](Session& session) {
         session.query(sql, params, "counting speed tests", [&](const Row& row) {
@@ -192,25 +226,44 @@ std::vector<SpeedCount> CountTables::speed_counts(const CountRange& range) {
     return counts;
 }
 
+namespace {
+
+// The readings of reports received from `from_ms` to `to_ms`, summed in memory by hour and /24 (or /48) and
+// then written a group at a time: a day's readings fall into far fewer groups than there are readings, and
+// a day at a time keeps the memory a recount takes to a day's groups.
+void recount_readings(Session& session, std::int64_t from_ms, std::int64_t to_ms) {
+    std::map<std::pair<std::int64_t, std::string>, std::pair<std::vector<std::string>, Deltas>> groups;
+    session.query("SELECT r.received_ms, r.caller, g.finished, g.verdict_1, g.verdict_2, g.verdict_3, g.verdict_4, "
+                  "g.verdict_5, g.verdict_6, g.verdict_7 FROM reports r JOIN report_readings g ON g.report_id = r.id "
+                  "WHERE r.received_ms >= $1 AND r.received_ms < $2 AND g.verdict_1 IS NOT NULL",
+                  Params().integer(from_ms).integer(to_ms), "recounting the readings", [&](const Row& row) {
+                      std::vector<std::string> blocks = address_blocks(row.bytes(1));
+                      auto& group = groups[{hour_of(row.integer(0)), blocks.empty() ? "" : blocks.front()}];
+                      group.first = std::move(blocks);
+                      std::array<TestVerdict, READING_TESTS> verdicts{};
+                      for (std::size_t test = 0; test < READING_TESTS; ++test)
+                          verdicts[test] = static_cast<TestVerdict>(row.integer(3 + static_cast<int>(test)));
+                      add_reading(group.second, row.integer(2) != 0, verdicts, +1);
+                  });
+    for (const auto& [key, group] : groups)
+        apply(session, key.first, group.first, group.second);
+}
+
+} // namespace
+
 void CountTables::recount() {
     database_.transaction([&](Session& session) {
         for (const char* table : {"reading_counts", "network_counts", "speed_counts"})
             session.execute(std::string("DELETE FROM ") + table, Params(), "recounting");
-        // Summed in memory by (hour, block), then written a group at a time: a store's readings fall into far
-        // fewer groups than there are readings.
-        std::map<std::pair<std::int64_t, std::string>, Deltas> groups;
-        session.query("SELECT r.received_ms, r.caller, g.finished, g.verdict_1, g.verdict_2, g.verdict_3, "
-                      "g.verdict_4, g.verdict_5, g.verdict_6, g.verdict_7 FROM reports r JOIN report_readings g "
-                      "ON g.report_id = r.id WHERE g.verdict_1 IS NOT NULL",
-                      Params(), "recounting the readings", [&](const Row& row) {
-                          std::array<TestVerdict, READING_TESTS> verdicts{};
-                          for (std::size_t test = 0; test < READING_TESTS; ++test)
-                              verdicts[test] = static_cast<TestVerdict>(row.integer(3 + static_cast<int>(test)));
-                          add_reading(groups[{hour_of(row.integer(0)), address_block(row.bytes(1))}],
-                                      row.integer(2) != 0, verdicts, +1);
+        std::optional<std::int64_t> first_ms;
+        std::optional<std::int64_t> last_ms;
+        session.query("SELECT MIN(received_ms), MAX(received_ms) FROM reports", Params(), "recounting",
+                      [&](const Row& row) {
+                          if (!row.is_null(0)) first_ms = row.integer(0), last_ms = row.integer(1);
                       });
-        for (const auto& [key, deltas] : groups)
-            apply(session, key.first, key.second, deltas);
+        if (first_ms)
+            for (std::int64_t day = hour_of(*first_ms); day <= *last_ms; day += 24 * HOUR_MS)
+                recount_readings(session, day, day + 24 * HOUR_MS);
         std::vector<NewSpeedTest> tests;
         session.query("SELECT caller, received_ms, download_mbps, upload_mbps FROM speed_tests", Params(),
                       "recounting the speed tests", [&](const Row& row) {

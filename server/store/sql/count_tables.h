@@ -23,6 +23,7 @@ public:
 
     std::vector<ReadingCount> reading_counts(const CountRange& range) override;
     std::vector<ReadingCount> block_counts(const CountRange& range, const std::vector<std::string>& blocks) override;
+    std::vector<ReadingCount> busy_blocks(const CountRange& range, std::int64_t least) override;
     std::vector<SpeedCount> speed_counts(const CountRange& range) override;
     void recount() override;
 

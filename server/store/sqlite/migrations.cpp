@@ -216,18 +216,20 @@ CREATE INDEX report_computers_by_report ON report_computers (report_id);
 )sql";
 
 // Version 9: the operator's overview's counts, kept with each reading and speed test so that the overview's
-// cost follows the hours it shows. By hour and block (an IPv4 /24 or IPv6 /48), and by hour alone for the
-// whole network. Derived: `lumresults reanalyse` makes them again (and fills them for the reports before).
+// cost follows the hours it shows. By hour and block (an IPv4 /24 and its /16, or an IPv6 /48), and by hour
+// alone for the whole network. Derived: `lumresults reanalyse` makes them again (and fills them for the
+// reports before).
 constexpr const char* counts_v9 = R"sql(
 CREATE TABLE reading_counts (
     hour_ms INTEGER NOT NULL, -- the hour's start, Unix time in milliseconds (UTC)
-    block   TEXT    NOT NULL, -- "100.102.3.0/24", "2001:db8:1::/48"
+    block   TEXT    NOT NULL, -- "100.102.3.0/24", "100.102.0.0/16", "2001:db8:1::/48"
     test    INTEGER NOT NULL, -- 0: the report itself (verdict 1 finished, 2 cut short); 1 to 7: the tests
     verdict INTEGER NOT NULL, -- as report_readings' verdict columns
     reports INTEGER NOT NULL,
     PRIMARY KEY (hour_ms, block, test, verdict)
 ) WITHOUT ROWID;
 CREATE INDEX reading_counts_by_block ON reading_counts (block, hour_ms);
+CREATE INDEX reading_counts_by_test ON reading_counts (test, hour_ms, block);
 CREATE TABLE network_counts (
     hour_ms INTEGER NOT NULL,
     test    INTEGER NOT NULL,

@@ -94,14 +94,14 @@ stored_reports() {
     "$1/earlier-reports" <<<"$listing"
 }
 
-# upload_arrived STATE RESULTS: the upload has reached the results server (lumresults or php). A single
-# lumresults has answered it too (its access line is written after the answer): the report is stored before
-# it is read, and the lab's end would cut the reading off.
+# upload_arrived STATE RESULTS: the upload has reached the results server (lumresults or php), and lumresults
+# has answered it: the report is stored before it is read, and the lab's end would cut the reading off. The
+# answer shows in the access log, written after it: lumresults' own, or nginx's in the balanced lab.
 upload_arrived() {
   if [ "$2" = php ]; then [ -f "$1/inbox/lumtest.log.received" ]; return; fi
-  if [ -z "${LAB_RESULTS_DATABASE:-}" ] && [ -f "$1/server.log" ]; then
-    grep -q '"POST /lumnettestresult.php ' "$1/server.log" || return 1
-  fi
+  local log="$1/server.log"
+  [ -z "${LAB_RESULTS_INSTANCES:-}" ] || log="$1/cluster/nginx/access.log"
+  [ -f "$log" ] && grep -q '"POST /lumnettestresult.php ' "$log" || return 1
   [ "$(stored_reports "$1")" != "[]" ] && [ -n "$(stored_reports "$1")" ]
 }
 
