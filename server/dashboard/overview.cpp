@@ -86,6 +86,14 @@ Clock::time_point next_day(Clock::time_point start, TimesIn zone) {
     return local_instant(next, minutes{0}).value_or(start + days{1});
 }
 
+// The starts of the days the query's hours fall in, on its clock.
+std::vector<Clock::time_point> day_starts(const OverviewQuery& query) {
+    std::vector<Clock::time_point> starts;
+    for (Clock::time_point at = day_start(query.from, query.zone); at < query.to; at = next_day(at, query.zone))
+        starts.push_back(at);
+    return starts;
+}
+
 std::vector<Clock::time_point> bucket_starts(const OverviewQuery& query) {
     std::vector<Clock::time_point> starts;
     if (query.bucket == Bucket::hour) {
@@ -93,9 +101,7 @@ std::vector<Clock::time_point> bucket_starts(const OverviewQuery& query) {
             starts.push_back(at);
         return starts;
     }
-    for (Clock::time_point at = day_start(query.from, query.zone); at < query.to; at = next_day(at, query.zone))
-        starts.push_back(at);
-    return starts;
+    return day_starts(query);
 }
 
 // The bucket an hour falls in: the last that starts at or before it.
@@ -104,15 +110,19 @@ std::size_t bucket_of(const std::vector<Clock::time_point>& starts, Clock::time_
     return after == starts.begin() ? 0 : static_cast<std::size_t>(after - starts.begin() - 1);
 }
 
+// A test's count added to its figures: OK and failed reached the test; skipped and not reached did not.
+void tally(TestFigures& figures, const ReadingCount& count) {
+    if (count.verdict == TestVerdict::ok || count.verdict == TestVerdict::failed) figures.reached += count.reports;
+    if (count.verdict == TestVerdict::failed) figures.failed += count.reports;
+}
+
+bool is_test(const ReadingCount& count) {
+    return count.test >= 1 && count.test <= static_cast<std::int32_t>(READING_TESTS);
+}
+
 void add_count(OverviewBucket& bucket, const ReadingCount& count) {
-    if (count.test == 0) {
-        (count.verdict == TestVerdict::ok ? bucket.finished : bucket.cut_short) += count.reports;
-        return;
-    }
-    if (count.test > static_cast<std::int32_t>(READING_TESTS)) return;
-    TestFigures& test = bucket.tests[static_cast<std::size_t>(count.test - 1)];
-    if (count.verdict == TestVerdict::ok || count.verdict == TestVerdict::failed) test.reached += count.reports;
-    if (count.verdict == TestVerdict::failed) test.failed += count.reports;
+    if (count.test == 0) (count.verdict == TestVerdict::ok ? bucket.finished : bucket.cut_short) += count.reports;
+    if (is_test(count)) tally(bucket.tests[static_cast<std::size_t>(count.test - 1)], count);
 }
 
 // The median of a histogram of rate buckets: the middle of the bucket that holds the middle figure.
@@ -126,9 +136,7 @@ std::optional<double> median(const std::map<std::int32_t, std::int64_t>& histogr
 }
 
 std::vector<SpeedDay> speed_days(CountStore& store, const OverviewQuery& query) {
-    std::vector<Clock::time_point> starts;
-    for (Clock::time_point at = day_start(query.from, query.zone); at < query.to; at = next_day(at, query.zone))
-        starts.push_back(at);
+    const std::vector<Clock::time_point> starts = day_starts(query);
     std::vector<std::array<std::map<std::int32_t, std::int64_t>, 2>> histograms(starts.size());
     for (const SpeedCount& count : store.speed_counts({query.from, query.to, query.block_key}))
         histograms[bucket_of(starts, count.hour)][count.upload ? 1 : 0][count.bucket] += count.tests;
@@ -151,10 +159,7 @@ std::vector<SpeedDay> speed_days(CountStore& store, const OverviewQuery& query) 
 std::map<std::pair<std::string, std::int32_t>, TestFigures> figures_by_block(const std::vector<ReadingCount>& counts) {
     std::map<std::pair<std::string, std::int32_t>, TestFigures> figures;
     for (const ReadingCount& count : counts) {
-        if (count.test == 0) continue;
-        TestFigures& f = figures[{count.block, count.test}];
-        if (count.verdict == TestVerdict::ok || count.verdict == TestVerdict::failed) f.reached += count.reports;
-        if (count.verdict == TestVerdict::failed) f.failed += count.reports;
+        if (is_test(count)) tally(figures[{count.block, count.test}], count);
     }
     return figures;
 }
@@ -163,10 +168,7 @@ std::map<std::pair<std::string, std::int32_t>, TestFigures> figures_by_block(con
 std::array<double, READING_TESTS + 1> network_shares(CountStore& store, Clock::time_point hour) {
     std::array<TestFigures, READING_TESTS + 1> totals{};
     for (const ReadingCount& count : store.reading_counts({hour - BASELINE, hour, {}})) {
-        if (count.test <= 0 || count.test > static_cast<std::int32_t>(READING_TESTS)) continue;
-        TestFigures& f = totals[static_cast<std::size_t>(count.test)];
-        if (count.verdict == TestVerdict::ok || count.verdict == TestVerdict::failed) f.reached += count.reports;
-        if (count.verdict == TestVerdict::failed) f.failed += count.reports;
+        if (is_test(count)) tally(totals[static_cast<std::size_t>(count.test)], count);
     }
     std::array<double, READING_TESTS + 1> shares{};
     for (std::size_t test = 1; test <= READING_TESTS; ++test)
