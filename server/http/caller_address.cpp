@@ -269,12 +269,6 @@ std::string network_text(IpAddress address, unsigned bits) {
 
 } // namespace
 
-std::string address_block(std::string_view caller) {
-    const std::optional<IpAddress> address = parse_address(caller);
-    if (!address) return {};
-    return network_text(*address, address->is_v4() ? 24 : 48);
-}
-
 std::vector<std::string> address_blocks(std::string_view caller) {
     const std::optional<IpAddress> address = parse_address(caller);
     if (!address) return {};

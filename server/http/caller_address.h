@@ -32,11 +32,9 @@ struct Cidr {
     unsigned prefix = 0; // counted on the 128-bit form: an IPv4 /24 is stored as /120
     bool contains(const IpAddress& address) const;
 };
-// The block a caller is counted under in the operator's overview: its IPv4 /24 ("100.102.3.0/24") or IPv6 /48
-// ("2001:db8:1::/48"); empty for text that is no address.
-std::string address_block(std::string_view caller);
-// Every block it is counted under: its /24 and the /16 around it ("100.102.0.0/16", a customer block's size),
-// or its /48; none for text that is no address.
+// The blocks a caller is counted under in the operator's overview: its IPv4 /24 ("100.102.3.0/24") and the
+// /16 around it ("100.102.0.0/16", a customer block's size), or its IPv6 /48 ("2001:db8:1::/48"); none for
+// text that is no address.
 std::vector<std::string> address_blocks(std::string_view caller);
 
 // "10.0.0.0/8", "2001:db8::/32", or a bare address (a single host). Host bits after the prefix are

@@ -9,7 +9,6 @@
 #include <tuple>
 
 #include "server/http/caller_address.h"
-#include "server/store/sql/conditions.h"
 
 namespace lumresults {
 
