@@ -1,5 +1,5 @@
-// server/store/sql/count_tables.cpp: the overview's counts as upserts of deltas, one statement per table, and their
-// reads.
+// server/store/sql/count_tables.cpp: the overview's counts as upserts of a reading's figures into its hour's rows,
+// and their reads.
 #include "server/store/sql/count_tables.h"
 
 #include <algorithm>
@@ -26,74 +26,102 @@ namespace {
 
 constexpr std::int64_t HOUR_MS = 3'600'000;
 
+// An hour's counts of the whole network and of each /16, which the readings of many subscribers add to, are
+// kept in this many rows, a report's reading always in the same one (its id's remainder), so that readings
+// kept at once seldom wait for one another's row lock. A /24's or /48's hour has one row.
+constexpr std::int64_t PARTS = 16;
+
 std::int64_t hour_of(std::int64_t unix_ms) { return unix_ms - (unix_ms % HOUR_MS + HOUR_MS) % HOUR_MS; }
 
-// (test, verdict) -> how many to add (or take away, when negative).
-using Deltas = std::map<std::pair<std::int32_t, std::int32_t>, std::int64_t>;
+// A row's figures, in the order of its columns: the reports finished and cut short, then for each test the
+// reports it passed and failed in (one not reached or skipped is in neither).
+constexpr std::size_t FIGURES = 2 + 2 * READING_TESTS;
+using Figures = std::array<std::int64_t, FIGURES>;
 
-void add_reading(Deltas& deltas, bool finished, const std::array<TestVerdict, READING_TESTS>& verdicts,
+// Each figure's column written as `form`, in which '#' stands for its name, joined by commas.
+std::string each_figure(std::string_view form) {
+    static const std::vector<std::string> names = [] {
+        std::vector<std::string> list{"finished", "cut_short"};
+        for (std::size_t test = 1; test <= READING_TESTS; ++test) {
+            list.push_back("ok_" + std::to_string(test));
+            list.push_back("failed_" + std::to_string(test));
+        }
+        return list;
+    }();
+    std::string joined;
+    for (const std::string& name : names) {
+        if (!joined.empty()) joined += ", ";
+        for (const char c : form)
+            c == '#' ? joined += name : joined += c;
+    }
+    return joined;
+}
+
+void add_reading(Figures& figures, bool finished, const std::array<TestVerdict, READING_TESTS>& verdicts,
                  std::int64_t sign) {
-    deltas[{0, static_cast<std::int32_t>(finished ? TestVerdict::ok : TestVerdict::failed)}] += sign;
+    figures[finished ? 0 : 1] += sign;
+    for (std::size_t test = 0; test < READING_TESTS; ++test) {
+        if (verdicts[test] == TestVerdict::ok) figures[2 + 2 * test] += sign;
+        if (verdicts[test] == TestVerdict::failed) figures[3 + 2 * test] += sign;
+    }
+}
+
+std::array<TestVerdict, READING_TESTS> verdicts_at(const Row& row, int first) {
+    std::array<TestVerdict, READING_TESTS> verdicts{};
     for (std::size_t test = 0; test < READING_TESTS; ++test)
-        deltas[{static_cast<std::int32_t>(test) + 1, static_cast<std::int32_t>(verdicts[test])}] += sign;
+        verdicts[test] = static_cast<TestVerdict>(row.integer(first + static_cast<int>(test)));
+    return verdicts;
 }
 
-Params& add(Params& params, std::int64_t value) { return params.integer(value); }
-Params& add(Params& params, const std::string& value) { return params.text(value); }
-
-// "($n, $n+1, ...)" for the values, each added to params.
-template <typename... Values> std::string row_of(Params& params, const Values&... values) {
-    std::string row;
-    ((row += (row.empty() ? "(" : ", ") + add(params, values).last()), ...);
-    return row + ")";
+// The figures of a row that starts at column `first`, as counts by test and verdict (the reports themselves
+// as test 0: ok when finished, failed when cut short); none that are nothing.
+void add_counts(std::vector<ReadingCount>& counts, Clock::time_point hour, const std::string& block, const Row& row,
+                int first) {
+    for (std::size_t figure = 0; figure < FIGURES; ++figure) {
+        const std::int64_t reports = row.integer(first + static_cast<int>(figure));
+        if (reports == 0) continue;
+        counts.push_back({hour, block, static_cast<std::int32_t>(figure / 2),
+                          figure % 2 == 0 ? TestVerdict::ok : TestVerdict::failed, reports});
+    }
 }
 
-// One upsert of every delta for each of the caller's blocks, and one for the whole network: the hour's row
-// for each (test, verdict).
-void apply(Session& session, std::int64_t hour_ms, const std::vector<std::string>& blocks, const Deltas& deltas) {
-    Params by_block;
-    Params network;
-    std::string block_rows;
-    std::string network_rows;
-    for (const auto& [key, delta] : deltas) {
-        if (delta == 0) continue;
-        const std::int64_t test = key.first;
-        const std::int64_t verdict = key.second;
-        for (const std::string& block : blocks)
-            block_rows += (block_rows.empty() ? "" : ", ") + row_of(by_block, hour_ms, block, test, verdict, delta);
-        network_rows += (network_rows.empty() ? "" : ", ") + row_of(network, hour_ms, test, verdict, delta);
+// Adds the figures to the hour's row of each of the caller's blocks and of the whole network (block ""), in
+// one statement whose text depends only on the blocks' sizes; a /16's and the network's in the part given.
+void apply(Session& session, std::int64_t hour_ms, std::int64_t part, std::vector<std::string> blocks,
+           const Figures& figures) {
+    if (std::all_of(figures.begin(), figures.end(), [](std::int64_t figure) { return figure == 0; })) return;
+    blocks.emplace_back();
+    Params params;
+    const std::string hour = params.integer(hour_ms).last();
+    const std::string spread = params.integer(part).last();
+    std::string values;
+    for (const std::int64_t figure : figures)
+        values += ", " + params.integer(figure).last();
+    std::string rows;
+    for (const std::string& block : blocks) {
+        const bool shared = block.empty() || block.ends_with("/16");
+        rows += (rows.empty() ? "(" : ", (") + params.text(block).last() + ", " + hour + ", " +
+                (shared ? spread : "0") + values + ")";
     }
-    if (network_rows.empty()) return;
-    if (block_rows.empty()) { // a caller that is no address: counted for the network only
-        session.execute("INSERT INTO network_counts (hour_ms, test, verdict, reports) VALUES " + network_rows +
-                            " ON CONFLICT (hour_ms, test, verdict) DO UPDATE SET reports = "
-                            "network_counts.reports + excluded.reports",
-                        network, "counting a reading for the network");
-        return;
-    }
-    session.execute("INSERT INTO reading_counts (hour_ms, block, test, verdict, reports) VALUES " + block_rows +
-                        " ON CONFLICT (hour_ms, block, test, verdict) DO UPDATE SET reports = "
-                        "reading_counts.reports + excluded.reports",
-                    by_block, "counting a reading by its block");
-    session.execute("INSERT INTO network_counts (hour_ms, test, verdict, reports) VALUES " + network_rows +
-                        " ON CONFLICT (hour_ms, test, verdict) DO UPDATE SET reports = "
-                        "network_counts.reports + excluded.reports",
-                    network, "counting a reading for the network");
+    session.execute("INSERT INTO reading_counts (block, hour_ms, part, " + each_figure("#") + ") VALUES " + rows +
+                        " ON CONFLICT (hour_ms, block, part) DO UPDATE SET " +
+                        each_figure("# = reading_counts.# + excluded.#"),
+                    params, "counting a reading");
 }
 
 std::string hours_sql(const CountRange& range, Params& params) {
     return " hour_ms >= " + params.time(range.from).last() + " AND hour_ms < " + params.time(range.to).last();
 }
 
-// The hours, and the one block asked for.
+// The hours, and the one block asked for ("" the whole network's).
 std::string range_sql(const CountRange& range, Params& params) {
-    return hours_sql(range, params) + " AND block = " + params.text(range.block).last();
+    return " block = " + params.text(range.block).last() + " AND" + hours_sql(range, params);
 }
 
 // The hours, and the /24s and /48s within the block asked for (a /16's text up to its zeros: "100.102."). The
 // block is compared by its start rather than as a range, so that the planner seeks by the hours.
 std::string within_sql(const CountRange& range, Params& params) {
-    std::string sql = hours_sql(range, params) + " AND block NOT LIKE '%/16'";
+    std::string sql = hours_sql(range, params) + " AND block <> '' AND block NOT LIKE '%/16'";
     if (range.block.empty()) return sql;
     const std::string prefix =
         range.block.ends_with("/16") ? range.block.substr(0, range.block.find(".0.0/") + 1) : range.block;
@@ -108,45 +136,46 @@ Clock::time_point time_of_ms(std::int64_t unix_ms) { return Clock::time_point(st
 void count_reading(Session& session, std::int64_t id, const ReportReading& reading) {
     std::optional<std::int64_t> received_ms;
     std::string caller;
-    Deltas deltas;
+    Figures figures{};
     session.query("SELECT r.received_ms, r.caller, g.finished, g.verdict_1, g.verdict_2, g.verdict_3, g.verdict_4, "
                   "g.verdict_5, g.verdict_6, g.verdict_7 FROM reports r LEFT JOIN report_readings g "
                   "ON g.report_id = r.id WHERE r.id = $1",
-                  Params().integer(id), "finding what a reading replaces", [&](const Row& row) {
+                  Params().integer(id), "counting: finding what a reading replaces", [&](const Row& row) {
                       received_ms = row.integer(0);
                       caller = row.bytes(1);
                       // A reading made before readings had verdict columns was never counted.
                       if (row.is_null(2) || row.is_null(3)) return;
-                      std::array<TestVerdict, READING_TESTS> verdicts{};
-                      for (std::size_t test = 0; test < READING_TESTS; ++test)
-                          verdicts[test] = static_cast<TestVerdict>(row.integer(3 + static_cast<int>(test)));
-                      add_reading(deltas, row.integer(2) != 0, verdicts, -1);
+                      add_reading(figures, row.integer(2) != 0, verdicts_at(row, 3), -1);
                   });
     if (!received_ms) return; // no such report: the reading's own statement says so
-    add_reading(deltas, reading.finished, reading.verdicts, +1);
-    apply(session, hour_of(*received_ms), address_blocks(caller), deltas);
+    add_reading(figures, reading.finished, reading.verdicts, +1);
+    apply(session, hour_of(*received_ms), id % PARTS, address_blocks(caller), figures);
 }
 
 void count_speed_test(Session& session, const NewSpeedTest& test) {
-    const std::int64_t hour_ms = hour_of(to_unix_ms(test.received));
-    // The whole network's under the empty block, beside each of the caller's blocks.
+    // The whole network's under the empty block, beside each of the caller's blocks: one statement.
     std::vector<std::string> blocks = address_blocks(test.caller);
     blocks.emplace_back();
+    Params params;
+    const std::string hour = params.integer(hour_of(to_unix_ms(test.received))).last();
+    std::string rows;
     for (const auto& [upload, figure] : {std::pair{0, test.download_mbps}, std::pair{1, test.upload_mbps}}) {
         if (!figure) continue;
+        const std::string kind = params.integer(upload).last();
+        const std::string bucket = params.integer(speed_bucket(*figure)).last();
         for (const std::string& block : blocks)
-            session.execute(
-                "INSERT INTO speed_counts (hour_ms, block, upload, bucket, tests) VALUES ($1, $2, $3, $4, 1) "
-                "ON CONFLICT (hour_ms, block, upload, bucket) DO UPDATE SET tests = speed_counts.tests + 1",
-                Params().integer(hour_ms).text(block).integer(upload).integer(speed_bucket(*figure)),
-                "counting a speed test");
+            rows += (rows.empty() ? "(" : ", (") + params.text(block).last() + ", " + hour + ", " + kind + ", " +
+                    bucket + ", 1)";
     }
+    if (rows.empty()) return;
+    session.execute("INSERT INTO speed_counts (block, hour_ms, upload, bucket, tests) VALUES " + rows +
+                        " ON CONFLICT (block, hour_ms, upload, bucket) DO UPDATE SET tests = speed_counts.tests + 1",
+                    params, "counting a speed test");
 }
 
 void forget_reading_counts_before(Session& session, Clock::time_point before) {
-    const Params hour = Params().integer(hour_of(to_unix_ms(before)));
-    session.execute("DELETE FROM reading_counts WHERE hour_ms < $1", hour, "deleting old counts");
-    session.execute("DELETE FROM network_counts WHERE hour_ms < $1", hour, "deleting old counts");
+    session.execute("DELETE FROM reading_counts WHERE hour_ms < $1", Params().integer(hour_of(to_unix_ms(before))),
+                    "deleting old counts");
 }
 
 void forget_speed_counts_before(Session& session, Clock::time_point before) {
@@ -156,28 +185,20 @@ void forget_speed_counts_before(Session& session, Clock::time_point before) {
 
 std::vector<ReadingCount> CountTables::reading_counts(const CountRange& range) {
     Params params;
-    // One row per hour, test and verdict either way: the network's table, or the block's own rows.
-    const std::string sql =
-        (range.block.empty()
-             ? "SELECT hour_ms, test, verdict, reports FROM network_counts WHERE" + hours_sql(range, params)
-             : "SELECT hour_ms, test, verdict, reports FROM reading_counts WHERE" + range_sql(range, params)) +
-        " AND reports <> 0 ORDER BY hour_ms, test, verdict";
+    // PostgreSQL's SUM of bigints is a numeric.
+    const std::string sql = "SELECT hour_ms, " + each_figure("CAST(SUM(#) AS BIGINT)") + " FROM reading_counts WHERE" +
+                            range_sql(range, params) + " GROUP BY hour_ms ORDER BY hour_ms";
     std::vector<ReadingCount> counts;
     database_.read([&](Session& session) {
-        session.query(sql, params, "counting readings by the hour", [&](const Row& row) {
-            counts.push_back({time_of_ms(row.integer(0)),
-                              {},
-                              static_cast<std::int32_t>(row.integer(1)),
-                              static_cast<TestVerdict>(row.integer(2)),
-                              row.integer(3)});
-        });
+        session.query(sql, params, "counting readings by the hour",
+                      [&](const Row& row) { add_counts(counts, time_of_ms(row.integer(0)), {}, row, 1); });
     });
     return counts;
 }
 
 std::vector<ReadingCount> CountTables::block_counts(const CountRange& range, const std::vector<std::string>& blocks) {
     Params params;
-    std::string sql = "SELECT block, test, verdict, CAST(SUM(reports) AS BIGINT) FROM reading_counts WHERE" +
+    std::string sql = "SELECT block, " + each_figure("CAST(SUM(#) AS BIGINT)") + " FROM reading_counts WHERE" +
                       within_sql(range, params);
     if (!blocks.empty()) {
         std::string list;
@@ -185,23 +206,20 @@ std::vector<ReadingCount> CountTables::block_counts(const CountRange& range, con
             list += (list.empty() ? "" : ", ") + params.text(block).last();
         sql += " AND block IN (" + list + ")";
     }
-    sql += " GROUP BY block, test, verdict HAVING SUM(reports) <> 0 ORDER BY block, test, verdict";
+    sql += " GROUP BY block ORDER BY block";
     std::vector<ReadingCount> counts;
     database_.read([&](Session& session) {
-        session.query(sql, params, "counting readings by block", [&](const Row& row) {
-            counts.push_back({range.from, row.bytes(0), static_cast<std::int32_t>(row.integer(1)),
-                              static_cast<TestVerdict>(row.integer(2)), row.integer(3)});
-        });
+        session.query(sql, params, "counting readings by block",
+                      [&](const Row& row) { add_counts(counts, range.from, row.bytes(0), row, 1); });
     });
     return counts;
 }
 
 std::vector<ReadingCount> CountTables::busy_blocks(const CountRange& range, std::int64_t least) {
     Params params;
-    std::string sql = "SELECT hour_ms, block, CAST(SUM(reports) AS BIGINT) FROM reading_counts WHERE test = 0 AND" +
-                      within_sql(range, params);
-    sql +=
-        " GROUP BY hour_ms, block HAVING SUM(reports) >= " + params.integer(least).last() + " ORDER BY hour_ms, block";
+    const std::string sql = "SELECT hour_ms, block, finished + cut_short FROM reading_counts WHERE" +
+                            within_sql(range, params) + " AND finished + cut_short >= " + params.integer(least).last() +
+                            " ORDER BY hour_ms, block";
     std::vector<ReadingCount> counts;
     database_.read([&](Session& session) {
         session.query(sql, params, "finding busy blocks", [&](const Row& row) {
@@ -227,32 +245,31 @@ std::vector<SpeedCount> CountTables::speed_counts(const CountRange& range) {
 
 namespace {
 
-// The readings of reports received from `from_ms` to `to_ms`, summed in memory by hour and /24 (or /48) and
-// then written a group at a time: a day's readings fall into far fewer groups than there are readings, and
+// The readings of reports received from `from_ms` to `to_ms`, summed in memory by hour, /24 (or /48) and
+// part and then written a group at a time: a day's readings fall into far fewer groups than there are readings, and
 // a day at a time keeps the memory a recount takes to a day's groups.
 void recount_readings(Session& session, std::int64_t from_ms, std::int64_t to_ms) {
-    std::map<std::pair<std::int64_t, std::string>, std::pair<std::vector<std::string>, Deltas>> groups;
-    session.query("SELECT r.received_ms, r.caller, g.finished, g.verdict_1, g.verdict_2, g.verdict_3, g.verdict_4, "
-                  "g.verdict_5, g.verdict_6, g.verdict_7 FROM reports r JOIN report_readings g ON g.report_id = r.id "
-                  "WHERE r.received_ms >= $1 AND r.received_ms < $2 AND g.verdict_1 IS NOT NULL",
-                  Params().integer(from_ms).integer(to_ms), "recounting the readings", [&](const Row& row) {
-                      std::vector<std::string> blocks = address_blocks(row.bytes(1));
-                      auto& group = groups[{hour_of(row.integer(0)), blocks.empty() ? "" : blocks.front()}];
-                      group.first = std::move(blocks);
-                      std::array<TestVerdict, READING_TESTS> verdicts{};
-                      for (std::size_t test = 0; test < READING_TESTS; ++test)
-                          verdicts[test] = static_cast<TestVerdict>(row.integer(3 + static_cast<int>(test)));
-                      add_reading(group.second, row.integer(2) != 0, verdicts, +1);
-                  });
+    std::map<std::tuple<std::int64_t, std::string, std::int64_t>, std::pair<std::vector<std::string>, Figures>> groups;
+    session.query(
+        "SELECT r.received_ms, r.caller, r.id, g.finished, g.verdict_1, g.verdict_2, g.verdict_3, g.verdict_4, "
+        "g.verdict_5, g.verdict_6, g.verdict_7 FROM reports r JOIN report_readings g ON g.report_id = r.id "
+        "WHERE r.received_ms >= $1 AND r.received_ms < $2 AND g.verdict_1 IS NOT NULL",
+        Params().integer(from_ms).integer(to_ms), "recounting the readings", [&](const Row& row) {
+            std::vector<std::string> blocks = address_blocks(row.bytes(1));
+            auto& group =
+                groups[{hour_of(row.integer(0)), blocks.empty() ? "" : blocks.front(), row.integer(2) % PARTS}];
+            group.first = std::move(blocks);
+            add_reading(group.second, row.integer(3) != 0, verdicts_at(row, 4), +1);
+        });
     for (const auto& [key, group] : groups)
-        apply(session, key.first, group.first, group.second);
+        apply(session, std::get<0>(key), std::get<2>(key), group.first, group.second);
 }
 
 } // namespace
 
 void CountTables::recount() {
     database_.transaction([&](Session& session) {
-        for (const char* table : {"reading_counts", "network_counts", "speed_counts"})
+        for (const char* table : {"reading_counts", "speed_counts"})
             session.execute(std::string("DELETE FROM ") + table, Params(), "recounting");
         std::optional<std::int64_t> first_ms;
         std::optional<std::int64_t> last_ms;

@@ -216,36 +216,38 @@ CREATE INDEX report_computers_by_report ON report_computers (report_id);
 )sql";
 
 // Version 9: the operator's overview's counts, kept with each reading and speed test so that the overview's
-// cost follows the hours it shows. By hour and block (an IPv4 /24 and its /16, or an IPv6 /48), and by hour
-// alone for the whole network. Derived: `lumresults reanalyse` makes them again (and fills them for the
-// reports before).
+// cost follows the hours it shows. Rows by hour and block (an IPv4 /24 and its /16, or an IPv6 /48, and ""
+// for the whole network), all of a reading's figures side by side, so that a reading adds to three rows.
+// The network's and each /16's hour are kept in parts, chosen by the report's id and summed when read, so
+// that readings kept at once by many connections (PostgreSQL's) seldom wait for each other's row.
+// Derived: `lumresults reanalyse` makes them again (and fills them for the reports before).
 constexpr const char* counts_v9 = R"sql(
 CREATE TABLE reading_counts (
-    hour_ms INTEGER NOT NULL, -- the hour's start, Unix time in milliseconds (UTC)
-    block   TEXT    NOT NULL, -- "100.102.3.0/24", "100.102.0.0/16", "2001:db8:1::/48"
-    test    INTEGER NOT NULL, -- 0: the report itself (verdict 1 finished, 2 cut short); 1 to 7: the tests
-    verdict INTEGER NOT NULL, -- as report_readings' verdict columns
-    reports INTEGER NOT NULL,
-    PRIMARY KEY (hour_ms, block, test, verdict)
+    hour_ms   INTEGER NOT NULL, -- the hour's start, Unix time in milliseconds (UTC)
+    block     TEXT    NOT NULL, -- "100.102.3.0/24", "100.102.0.0/16", "2001:db8:1::/48"; "" the whole network
+    part      INTEGER NOT NULL, -- "" and /16: the report's id modulo the number of parts; otherwise 0
+    finished  INTEGER NOT NULL, -- reports read to their end
+    cut_short INTEGER NOT NULL, -- reports that end before the program's last line
+    -- ok_N, failed_N: the reports in which test N passed, failed (one not reached or skipped is in neither)
+    ok_1    INTEGER NOT NULL, failed_1 INTEGER NOT NULL,
+    ok_2    INTEGER NOT NULL, failed_2 INTEGER NOT NULL,
+    ok_3    INTEGER NOT NULL, failed_3 INTEGER NOT NULL,
+    ok_4    INTEGER NOT NULL, failed_4 INTEGER NOT NULL,
+    ok_5    INTEGER NOT NULL, failed_5 INTEGER NOT NULL,
+    ok_6    INTEGER NOT NULL, failed_6 INTEGER NOT NULL,
+    ok_7    INTEGER NOT NULL, failed_7 INTEGER NOT NULL,
+    PRIMARY KEY (hour_ms, block, part)
 ) WITHOUT ROWID;
 CREATE INDEX reading_counts_by_block ON reading_counts (block, hour_ms);
-CREATE INDEX reading_counts_by_test ON reading_counts (test, hour_ms, block);
-CREATE TABLE network_counts (
-    hour_ms INTEGER NOT NULL,
-    test    INTEGER NOT NULL,
-    verdict INTEGER NOT NULL,
-    reports INTEGER NOT NULL,
-    PRIMARY KEY (hour_ms, test, verdict)
-) WITHOUT ROWID;
 CREATE TABLE speed_counts (
-    hour_ms INTEGER NOT NULL,
     block   TEXT    NOT NULL,
+    hour_ms INTEGER NOT NULL,
     upload  INTEGER NOT NULL, -- 0 download, 1 upload
     bucket  INTEGER NOT NULL, -- rates from 2^(bucket/8) Mbit/s up to 2^((bucket+1)/8)
     tests   INTEGER NOT NULL,
-    PRIMARY KEY (hour_ms, block, upload, bucket)
+    PRIMARY KEY (block, hour_ms, upload, bucket)
 ) WITHOUT ROWID;
-CREATE INDEX speed_counts_by_block ON speed_counts (block, hour_ms);
+CREATE INDEX speed_counts_by_hour ON speed_counts (hour_ms);
 )sql";
 
 constexpr std::array steps_of_this_build{

@@ -110,8 +110,10 @@ class SqliteDatabase final : public sql::Database {
 public:
     explicit SqliteDatabase(const std::filesystem::path& file)
         : writer_(open_store_connection(file, Role::writer)), side_writer_(open_store_connection(file, Role::writer)),
-          readers_(file, readers_kept),
-          commits_([this](std::span<PendingReport* const> batch) { write_batch(writer_.get(), batch); }) {
+          readers_(file, readers_kept), commits_([this](std::span<PendingReport* const> batch) {
+              const std::lock_guard lock(writing_);
+              write_batch(writer_.get(), batch);
+          }) {
         migrate(writer_.get());
     }
 
@@ -121,14 +123,14 @@ public:
         work(session);
     }
     void write(const std::function<void(sql::Session&)>& work) override {
-        const std::lock_guard lock(side_mutex_);
-        Session session(side_writer_.get());
+        const std::lock_guard lock(writing_);
+        Session session(side_writer_.get(), &side_statements_);
         work(session);
     }
     void transaction(const std::function<void(sql::Session&)>& work) override {
-        const std::lock_guard lock(side_mutex_);
+        const std::lock_guard lock(writing_);
         Transaction transaction(side_writer_.get(), "BEGIN IMMEDIATE");
-        Session session(side_writer_.get());
+        Session session(side_writer_.get(), &side_statements_);
         work(session);
         transaction.commit();
     }
@@ -139,11 +141,15 @@ public:
 private:
     Connection writer_; // used only by the commit queue's leader of the moment (and by migrate before it)
     // Every other write (readings, which are derived, staff and sessions, speed tests, retention) is never
-    // waited for by an upload: a connection of its own, which takes the file's write lock in turn with the
-    // commit queue's (SQLite's busy time-out lets each wait). With synchronous=FULL each of its statements
-    // is on stable storage when it returns.
-    std::mutex side_mutex_;
+    // part of an upload's commit: a connection of its own. With synchronous=FULL each of its statements is
+    // on stable storage when it returns.
     Connection side_writer_;
+    StatementCache side_statements_; // declared after its connection, so that it is finalized first
+    // Held by whichever of the two connections writes. SQLite lets one connection write at a time, and one
+    // that finds the file locked sleeps in its busy handler, by steps of up to 100 ms, however soon the lock
+    // is free again; between this process's own connections a mutex hands the turn over at once. (Other
+    // processes, such as the command line, still meet the busy time-out.)
+    std::mutex writing_;
     ReaderPool readers_;
     CommitQueue commits_;
 };

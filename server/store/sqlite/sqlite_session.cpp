@@ -55,8 +55,24 @@ void bind_value(sqlite3* db, sqlite3_stmt* statement, int index, const sql::Valu
 
 } // namespace
 
-Statement Session::prepared(std::string_view sql, const sql::Params& params) {
-    Statement statement = prepare(db_, with_sqlite_markers(sql));
+sqlite3_stmt* StatementCache::get(sqlite3* db, const std::string& sql) {
+    const auto found = statements_.find(sql);
+    if (found != statements_.end()) return found->second.get();
+    if (statements_.size() >= most) statements_.clear();
+    return statements_.emplace(sql, prepare(db, sql)).first->second.get();
+}
+
+Session::Bound::~Bound() {
+    if (lent_ == nullptr) return;
+    // Its outcome is the last step's, already reported.
+    sqlite3_reset(lent_);
+    sqlite3_clear_bindings(lent_);
+}
+
+Session::Bound Session::prepared(std::string_view sql, const sql::Params& params) {
+    const std::string spelled = with_sqlite_markers(sql);
+    Bound statement =
+        cache_ != nullptr ? Bound(Statement(), cache_->get(db_, spelled)) : Bound(prepare(db_, spelled), nullptr);
     int index = 0;
     for (const sql::Value& value : params.values())
         bind_value(db_, statement.get(), ++index, value);
@@ -66,7 +82,7 @@ Statement Session::prepared(std::string_view sql, const sql::Params& params) {
 std::size_t Session::query(std::string_view sql, const sql::Params& params, std::string_view doing,
                            const sql::RowHandler& row) {
     (void)doing; // SQLite's own words name the statement (see fail)
-    Statement statement = prepared(sql, params);
+    const Bound statement = prepared(sql, params);
     const StatementRow current(statement.get());
     std::size_t rows = 0;
     for (; step(db_, statement.get()); ++rows)
@@ -76,7 +92,7 @@ std::size_t Session::query(std::string_view sql, const sql::Params& params, std:
 
 std::size_t Session::execute(std::string_view sql, const sql::Params& params, std::string_view doing) {
     (void)doing;
-    Statement statement = prepared(sql, params);
+    const Bound statement = prepared(sql, params);
     while (step(db_, statement.get())) {
     }
     return static_cast<std::size_t>(sqlite3_changes(db_));
