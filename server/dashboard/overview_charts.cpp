@@ -79,17 +79,21 @@ std::string speed_chart_html(const std::vector<SpeedDay>& days, const std::strin
         most = std::max({most, day.download_mbps.value_or(0), day.upload_mbps.value_or(0)});
     const double scale = (HEIGHT - TOP - BOTTOM) / most;
     std::string svg = open_svg(label, number(most));
+    // Each day's figure is also marked by a short level stroke, so that a lone day (no line to draw) shows.
+    const double tick = std::min(12.0, bar_width(days.size()) / 4);
     for (const bool upload : {false, true}) {
+        const std::string css_class = upload ? "line-upload" : "line-download";
         std::string points;
         for (std::size_t i = 0; i < days.size(); ++i) {
             const std::optional<double> figure = upload ? days[i].upload_mbps : days[i].download_mbps;
             if (!figure) continue;
             const double x = x_of(i, days.size()) + bar_width(days.size()) / 2;
-            points += number(x) + "," + number(HEIGHT - BOTTOM - *figure * scale) + " ";
+            const std::string y = number(HEIGHT - BOTTOM - *figure * scale);
+            points += number(x) + "," + y + " ";
+            svg += "<line class=\"" + css_class + " tick\" x1=\"" + number(x - tick) + "\" y1=\"" + y + "\" x2=\"" +
+                   number(x + tick) + "\" y2=\"" + y + "\"/>";
         }
-        if (!points.empty())
-            svg += std::string("<polyline class=\"") + (upload ? "line-upload" : "line-download") + "\" points=\"" +
-                   points + "\"/>";
+        if (!points.empty()) svg += "<polyline class=\"" + css_class + "\" points=\"" + points + "\"/>";
     }
     return svg + "</svg>";
 }

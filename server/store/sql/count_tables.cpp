@@ -27,9 +27,12 @@ namespace {
 constexpr std::int64_t HOUR_MS = 3'600'000;
 
 // An hour's counts of the whole network and of each /16, which the readings of many subscribers add to, are
-// kept in this many rows, a report's reading always in the same one (its id's remainder), so that readings
-// kept at once seldom wait for one another's row lock. A /24's or /48's hour has one row.
+// kept in this many rows, parts 1 to PARTS, a report's reading always in the same one (chosen by its id), so
+// that readings kept at once seldom wait for one another's row lock. A /24's or /48's hour is one row, part
+// 0, which also tells the scans that look for single blocks which rows to read.
 constexpr std::int64_t PARTS = 16;
+
+std::int64_t part_of(std::int64_t id) { return id % PARTS + 1; }
 
 std::int64_t hour_of(std::int64_t unix_ms) { return unix_ms - (unix_ms % HOUR_MS + HOUR_MS) % HOUR_MS; }
 
@@ -121,7 +124,7 @@ std::string range_sql(const CountRange& range, Params& params) {
 // The hours, and the /24s and /48s within the block asked for (a /16's text up to its zeros: "100.102."). The
 // block is compared by its start rather than as a range, so that the planner seeks by the hours.
 std::string within_sql(const CountRange& range, Params& params) {
-    std::string sql = hours_sql(range, params) + " AND block <> '' AND block NOT LIKE '%/16'";
+    std::string sql = hours_sql(range, params) + " AND part = 0";
     if (range.block.empty()) return sql;
     const std::string prefix =
         range.block.ends_with("/16") ? range.block.substr(0, range.block.find(".0.0/") + 1) : range.block;
@@ -149,7 +152,7 @@ void count_reading(Session& session, std::int64_t id, const ReportReading& readi
                   });
     if (!received_ms) return; // no such report: the reading's own statement says so
     add_reading(figures, reading.finished, reading.verdicts, +1);
-    apply(session, hour_of(*received_ms), id % PARTS, address_blocks(caller), figures);
+    apply(session, hour_of(*received_ms), part_of(id), address_blocks(caller), figures);
 }
 
 void count_speed_test(Session& session, const NewSpeedTest& test) {
@@ -217,6 +220,7 @@ std::vector<ReadingCount> CountTables::block_counts(const CountRange& range, con
 
 std::vector<ReadingCount> CountTables::busy_blocks(const CountRange& range, std::int64_t least) {
     Params params;
+    // One row per hour and block (part 0's): nothing to sum.
     const std::string sql = "SELECT hour_ms, block, finished + cut_short FROM reading_counts WHERE" +
                             within_sql(range, params) + " AND finished + cut_short >= " + params.integer(least).last() +
                             " ORDER BY hour_ms, block";
@@ -257,7 +261,7 @@ void recount_readings(Session& session, std::int64_t from_ms, std::int64_t to_ms
         Params().integer(from_ms).integer(to_ms), "recounting the readings", [&](const Row& row) {
             std::vector<std::string> blocks = address_blocks(row.bytes(1));
             auto& group =
-                groups[{hour_of(row.integer(0)), blocks.empty() ? "" : blocks.front(), row.integer(2) % PARTS}];
+                groups[{hour_of(row.integer(0)), blocks.empty() ? "" : blocks.front(), part_of(row.integer(2))}];
             group.first = std::move(blocks);
             add_reading(group.second, row.integer(3) != 0, verdicts_at(row, 4), +1);
         });

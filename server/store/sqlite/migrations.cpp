@@ -225,7 +225,7 @@ constexpr const char* counts_v9 = R"sql(
 CREATE TABLE reading_counts (
     hour_ms   INTEGER NOT NULL, -- the hour's start, Unix time in milliseconds (UTC)
     block     TEXT    NOT NULL, -- "100.102.3.0/24", "100.102.0.0/16", "2001:db8:1::/48"; "" the whole network
-    part      INTEGER NOT NULL, -- "" and /16: the report's id modulo the number of parts; otherwise 0
+    part      INTEGER NOT NULL, -- "" and /16: 1 to 16, chosen by the report's id; /24 and /48: 0
     finished  INTEGER NOT NULL, -- reports read to their end
     cut_short INTEGER NOT NULL, -- reports that end before the program's last line
     -- ok_N, failed_N: the reports in which test N passed, failed (one not reached or skipped is in neither)
