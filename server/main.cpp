@@ -1,5 +1,4 @@
 // server/main.cpp: the lumresults command line: which command, with which options, nothing else.
-#include <charconv>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -7,8 +6,11 @@
 #include <vector>
 
 #include "server/account_commands.h"
+#include "server/common/whole_number.h"
 #include "server/report_commands.h"
 #include "server/serve.h"
+#include "server/serve_options.h"
+#include "server/version.h"
 #include "server/store_commands.h"
 
 namespace {
@@ -17,11 +19,12 @@ using namespace lumresults;
 
 constexpr std::string_view USAGE =
     "usage:\n"
-    "  lumresults serve --listen ADDR:PORT STORE [--trusted-proxy CIDR]... [--max-upload BYTES]\n"
-    "                   [--threads N] [--connection-timeout SECONDS] [--metrics-from CIDR]...\n"
-    "                   [--keep-days N] [--keep-audit-days N] [--workers N]\n"
+    "  lumresults serve [--config FILE] --listen ADDR:PORT STORE [--trusted-proxy CIDR]...\n"
+    "                   [--max-upload BYTES] [--threads N] [--connection-timeout SECONDS]\n"
+    "                   [--metrics-from CIDR]... [--keep-days N] [--keep-audit-days N] [--workers N]\n"
     "                   [--connection-limit N] [--connections-per-address N] [--staff-from CIDR]...\n"
     "                   [--time-zone NAME]\n"
+    "                   (FILE: \"name = value\" lines with the options' names; the command line wins)\n"
     "  lumresults reports STORE [--ip ADDR] [--since YYYY-MM-DD] [--json]\n"
     "  lumresults report STORE ID\n"
     "  lumresults reanalyse STORE\n"
@@ -32,11 +35,13 @@ constexpr std::string_view USAGE =
     "  lumresults audit STORE [--limit N]\n"
     "  lumresults migrate STORE                  (brings the schema up to date; serve does it too)\n"
     "  lumresults copy --from DIR --to URL       (a SQLite store into PostgreSQL; again: only what is new)\n"
+    "  lumresults --version\n"
     "STORE is --data DIR (SQLite in DIR) or --database postgresql://... (PostgreSQL; serve may add\n"
     "--data DIR for its spool folder).\n";
 
 struct UsageError {
     std::string message;
+    bool show_usage = true;
 };
 
 // The options after the command, each "--name value" or a lone flag, in order.
@@ -72,66 +77,26 @@ void require_store(const StoreLocation& store, std::string_view command) {
 }
 
 template <typename Number> Number number_of(std::string_view option, std::string_view text, Number least) {
-    Number value{};
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || value < least)
+    const std::optional<Number> value = whole_number<Number>(text, least);
+    if (!value)
         throw UsageError{std::string(option) + ": not a number of at least " + std::to_string(least) + ": " +
                          std::string(text)};
-    return value;
+    return *value;
 }
 
-Cidr cidr_of(std::string_view option, std::string_view text) {
-    const std::optional<Cidr> cidr = parse_cidr(text);
-    if (!cidr) throw UsageError{std::string(option) + ": not an address or ADDR/BITS: " + std::string(text)};
-    return *cidr;
-}
-
-ServeOptions serve_options(Arguments arguments) {
-    ServeOptions options;
-    options.http.monitoring_networks = {*parse_cidr("127.0.0.0/8"), *parse_cidr("::1")};
-    bool monitoring_named = false;
-    bool listen_named = false;
+// serve's "--name value" pairs, and its configuration file apart.
+ServeCommand serve_command(Arguments arguments) {
+    ServeCommand command;
     while (!arguments.done()) {
         const std::string_view option = arguments.take();
-        if (option == "--listen") {
-            const std::optional<ListenAddress> listen = parse_listen_address(arguments.value_of(option));
-            if (!listen) throw UsageError{"--listen: expected ADDR:PORT with a numeric address"};
-            options.http.listen = *listen;
-            listen_named = true;
-        } else if (took_store_option(option, arguments, options.store)) {
-        } else if (option == "--trusted-proxy") {
-            options.http.trusted_proxies.push_back(cidr_of(option, arguments.value_of(option)));
-        } else if (option == "--metrics-from") {
-            if (!monitoring_named) options.http.monitoring_networks.clear();
-            monitoring_named = true;
-            options.http.monitoring_networks.push_back(cidr_of(option, arguments.value_of(option)));
-        } else if (option == "--max-upload") {
-            options.max_upload = number_of<std::uint64_t>(option, arguments.value_of(option), 1);
-        } else if (option == "--threads") {
-            options.http.threads = number_of<unsigned>(option, arguments.value_of(option), 1);
-        } else if (option == "--workers") {
-            options.http.workers = number_of<unsigned>(option, arguments.value_of(option), 1);
-        } else if (option == "--connection-limit") {
-            options.http.connection_limit = number_of<unsigned>(option, arguments.value_of(option), 1);
-        } else if (option == "--connections-per-address") {
-            options.http.connections_per_address = number_of<unsigned>(option, arguments.value_of(option), 1);
-        } else if (option == "--staff-from") {
-            options.http.staff_networks.push_back(cidr_of(option, arguments.value_of(option)));
-        } else if (option == "--connection-timeout") {
-            options.http.connection_timeout_s = number_of<unsigned>(option, arguments.value_of(option), 1);
-        } else if (option == "--keep-days") {
-            options.keep_days = number_of<unsigned>(option, arguments.value_of(option), 0);
-        } else if (option == "--time-zone") {
-            options.time_zone = std::string(arguments.value_of(option));
-        } else if (option == "--keep-audit-days") {
-            options.keep_audit_days = number_of<unsigned>(option, arguments.value_of(option), 0);
-        } else {
-            throw UsageError{"serve: unknown option " + std::string(option)};
-        }
+        if (!option.starts_with("--")) throw UsageError{"serve: unexpected " + std::string(option)};
+        const std::string value(arguments.value_of(option));
+        if (option == "--config")
+            command.config = value;
+        else
+            command.command_line.push_back({std::string(option.substr(2)), value, {}});
     }
-    if (!listen_named) throw UsageError{"serve needs --listen"};
-    require_store(options.store, "serve");
-    return options;
+    return command;
 }
 
 ListingOptions listing_options(Arguments arguments) {
@@ -251,7 +216,15 @@ int copy(Arguments arguments) {
 int run(int argc, char** argv) {
     if (argc < 2) throw UsageError{"no command"};
     const std::string_view command = argv[1];
-    if (command == "serve") return serve(serve_options(Arguments(argc, argv)));
+    if (command == "serve") {
+        const ServeCommand serve = serve_command(Arguments(argc, argv));
+        try {
+            return lumresults::serve(serve_options_of(serve), [serve] { return serve_options_of(serve); });
+        } catch (const SettingError& error) {
+            // A file's fault names its file and line; the usage would only hide it.
+            throw UsageError{error.what(), !serve.config};
+        }
+    }
     if (command == "reports") return list_reports(listing_options(Arguments(argc, argv)));
     if (command == "report") {
         const auto [store, id] = report_options(Arguments(argc, argv));
@@ -263,6 +236,10 @@ int run(int argc, char** argv) {
     if (command == "audit") return audit(Arguments(argc, argv));
     if (command == "migrate") return migrate_command(store_only(Arguments(argc, argv), "migrate"));
     if (command == "copy") return copy(Arguments(argc, argv));
+    if (command == "--version") {
+        std::printf("lumresults %s\n", LUMRESULTS_VERSION);
+        return 0;
+    }
     if (command == "--help" || command == "help") {
         std::fputs(USAGE.data(), stdout);
         return 0;
@@ -276,7 +253,7 @@ int main(int argc, char** argv) {
     try {
         return run(argc, argv);
     } catch (const UsageError& error) {
-        std::fprintf(stderr, "lumresults: %s\n%s", error.message.c_str(), USAGE.data());
+        std::fprintf(stderr, "lumresults: %s\n%s", error.message.c_str(), error.show_usage ? USAGE.data() : "");
         return 2;
     }
 }

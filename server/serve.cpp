@@ -81,7 +81,8 @@ int serve_until_signal(const ServeOptions& options, const sigset_t& stops) {
 
 } // namespace
 
-int serve(const ServeOptions& options) {
+int serve(const ServeOptions& options, const ReadOptions& read_again) {
+    (void)read_again;
     // A client that closes early must cost its own connection, never the process.
     std::signal(SIGPIPE, SIG_IGN);
     const sigset_t stops = block_stop_signals();

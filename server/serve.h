@@ -3,6 +3,8 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <string>
 
 #include "server/http/server.h"
 #include "server/store/store.h"
@@ -18,8 +20,12 @@ struct ServeOptions {
     std::string time_zone;          // the pages' times (an IANA name); empty: the machine's
 };
 
+// The settings read again, as at the start (throws SettingError when they cannot be used).
+using ReadOptions = std::function<ServeOptions()>;
+
 // Serves until SIGTERM or SIGINT, then stops accepting, finishes the uploads being received and
-// returns 0; 1 when the server cannot start (the reason on standard error).
-int serve(const ServeOptions& options);
+// returns 0; 1 when the server cannot start (the reason on standard error). On SIGHUP, when `read_again`
+// is given, takes what can change without a restart from the settings it reads, and logs the rest.
+int serve(const ServeOptions& options, const ReadOptions& read_again = {});
 
 } // namespace lumresults

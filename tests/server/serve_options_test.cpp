@@ -1,0 +1,82 @@
+// tests/server/serve_options_test.cpp: serve's settings from its command line and its configuration file.
+#include "server/serve_options.h"
+
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace lumresults {
+namespace {
+
+class ServeOptionsTest : public ::testing::Test {
+protected:
+    std::filesystem::path write_config(const std::string& text) {
+        const std::filesystem::path file = folder_.path() / "lumresults.conf";
+        std::ofstream(file) << text;
+        return file;
+    }
+    // The error's text, or "" when the settings are taken.
+    std::string fault_of(const ServeCommand& command) {
+        try {
+            serve_options_of(command);
+            return "";
+        } catch (const SettingError& error) {
+            return error.what();
+        }
+    }
+
+    lum::testing_support::ScratchFolder folder_;
+};
+
+TEST_F(ServeOptionsTest, TheFileSetsWhatTheCommandLineDoesNotName) {
+    const auto file = write_config("# the operator's settings\n"
+                                   "\n"
+                                   "listen = 127.0.0.1:8080\n"
+                                   "  data=/var/lib/lumresults  \n"
+                                   "trusted-proxy = 10.0.0.0/8\n"
+                                   "trusted-proxy = 192.168.1.1\n"
+                                   "staff-from = 10.1.0.0/16\n"
+                                   "keep-days = 30\n"
+                                   "database = postgresql:///results?host=/run/postgresql#not-a-comment\n");
+    const ServeOptions options =
+        serve_options_of({{{"listen", "[::1]:9090", {}}, {"staff-from", "192.0.2.0/24", {}}}, file});
+    EXPECT_EQ(options.http.listen.host, "::1"); // the command line wins
+    EXPECT_EQ(options.http.listen.port, 9090);
+    EXPECT_EQ(options.store.data_dir, "/var/lib/lumresults");
+    EXPECT_EQ(options.store.database, "postgresql:///results?host=/run/postgresql#not-a-comment");
+    EXPECT_EQ(options.http.trusted_proxies.size(), 2u); // list settings add, a line each
+    ASSERT_EQ(options.http.staff_networks.size(), 1u);  // ... and the command line's replaces the file's
+    EXPECT_TRUE(options.http.staff_networks[0].contains(*parse_address("192.0.2.7")));
+    EXPECT_EQ(options.keep_days, 30u);
+    EXPECT_EQ(options.http.monitoring_networks.size(), 2u); // the machine itself, unless named
+}
+
+TEST_F(ServeOptionsTest, AFaultNamesTheFileTheLineAndTheReason) {
+    const struct {
+        const char* text;
+        const char* fault;
+    } cases[] = {
+        {"listen = 127.0.0.1:80\nthreads = many\n", ":2: not a whole number of at least 1: many"},
+        {"listen = 127.0.0.1:80\nthreads = 0\n", ":2: not a whole number of at least 1: 0"},
+        {"listen = 127.0.0.1:80\nlisten-on = 80\n", ":2: unknown setting listen-on"},
+        {"listen = localhost:80\n", ":1: expected ADDR:PORT with a numeric address: localhost:80"},
+        {"listen = 127.0.0.1:80\nstaff-from = 10.0.0.0/33\n", ":2: not an address or ADDR/BITS: 10.0.0.0/33"},
+        {"# comment\nlisten 127.0.0.1:80\n", ":2: expected name = value: listen 127.0.0.1:80"},
+        {"listen =\n", ":1: needs a value"},
+        {"config = /etc/other.conf\n", ":1: a configuration file cannot name another"},
+    };
+    for (const auto& c : cases) {
+        const auto file = write_config(c.text);
+        EXPECT_EQ(fault_of({{{"data", "/tmp/x", {}}}, file}), file.string() + c.fault) << c.text;
+    }
+    EXPECT_EQ(fault_of({{{"listen", "127.0.0.1:80", {}}}, folder_.path() / "missing.conf"}),
+              (folder_.path() / "missing.conf").string() + ": cannot read: No such file or directory");
+    EXPECT_EQ(fault_of({{{"threads", "x", {}}}, std::nullopt}), "--threads: not a whole number of at least 1: x");
+    EXPECT_EQ(fault_of({{{"listen", "127.0.0.1:80", {}}}, std::nullopt}),
+              "serve needs data (--data DIR) or database (--database URL)");
+}
+
+} // namespace
+} // namespace lumresults
