@@ -5,6 +5,9 @@
 #include <csignal>
 #include <cstdlib>
 #include <exception>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
 #include <system_error>
 
 #include "server/http/access_log.h"
@@ -12,6 +15,7 @@
 #include "server/dashboard/accounts.h"
 #include "server/dashboard/local_time.h"
 #include "server/dashboard/retention.h"
+#include "server/serve_reload.h"
 
 namespace lumresults {
 namespace {
@@ -20,14 +24,15 @@ namespace {
 constexpr unsigned DRAIN_MS = 20000;
 
 // Signals are taken by this thread alone (sigwait): the library's threads, started after the mask is
-// set, inherit it and are never interrupted.
-sigset_t block_stop_signals() {
-    sigset_t stops;
-    sigemptyset(&stops);
-    sigaddset(&stops, SIGTERM);
-    sigaddset(&stops, SIGINT);
-    pthread_sigmask(SIG_BLOCK, &stops, nullptr);
-    return stops;
+// set, inherit it and are never interrupted. SIGHUP reloads.
+sigset_t block_signals() {
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    return signals;
 }
 
 // Where uploads wait until they are stored. With a data folder: its spool folder, emptied of what a killed
@@ -60,18 +65,41 @@ private:
     bool owned_ = false;
 };
 
-int serve_until_signal(const ServeOptions& options, const sigset_t& stops) {
+HttpSettings http_settings(const ServeOptions& options) {
+    HttpSettings http = options.http;
+    if (options.tls_listen) http.tls = HttpSettings::Tls{*options.tls_listen, tls_identity_of(options)};
+    return http;
+}
+
+// Reads the settings again and takes what it may; settings that cannot be used change nothing.
+void reload_from(RunningServer& running, const ReadOptions& read_again) {
+    if (!read_again) {
+        write_log_line("lumresults: SIGHUP: started without a configuration to read again; nothing changed");
+        return;
+    }
+    try {
+        reload(running, read_again());
+    } catch (const std::exception& error) {
+        write_log_line(std::string("lumresults: reload: ") + error.what() + "; nothing changed");
+    }
+}
+
+int serve_until_signal(const ServeOptions& options, const ReadOptions& read_again, const sigset_t& signals) {
     if (!options.time_zone.empty()) dashboard::use_time_zone(options.time_zone); // before any thread starts
     std::unique_ptr<Store> store = open_store(options.store);
     const SpoolFolder spool(options.store.data_dir);
     Metrics metrics;
     Site site{*store, metrics, {options.max_upload, spool.path()}, make_download_body()};
-    HttpServer server(options.http, results_routes(site), metrics, dashboard::make_gate(*store));
+    const HttpSettings http = http_settings(options);
+    HttpServer server(http, results_routes(site), metrics, dashboard::make_gate(*store));
     write_log_line("lumresults: listening on " + server.bound_address());
+    if (options.tls_listen) write_log_line("lumresults: HTTPS on " + server.tls_bound_address());
     // Started after the listening line, which must be the log's first (it names the chosen port).
-    const dashboard::RetentionThread retention(*store, {options.keep_days, {}, options.keep_audit_days});
+    dashboard::RetentionThread retention(*store, {options.keep_days, {}, options.keep_audit_days});
+    RunningServer running{server, retention, options, http.tls ? http.tls->identity : TlsIdentity{}};
     int signal = 0;
-    sigwait(&stops, &signal);
+    for (sigwait(&signals, &signal); signal == SIGHUP; sigwait(&signals, &signal))
+        reload_from(running, read_again);
     write_log_line(std::string("lumresults: ") + (signal == SIGTERM ? "SIGTERM" : "SIGINT") +
                    ": no new connections; finishing the uploads being received");
     server.stop_accepting_and_drain(DRAIN_MS);
@@ -82,12 +110,11 @@ int serve_until_signal(const ServeOptions& options, const sigset_t& stops) {
 } // namespace
 
 int serve(const ServeOptions& options, const ReadOptions& read_again) {
-    (void)read_again;
     // A client that closes early must cost its own connection, never the process.
     std::signal(SIGPIPE, SIG_IGN);
-    const sigset_t stops = block_stop_signals();
+    const sigset_t signals = block_signals();
     try {
-        return serve_until_signal(options, stops);
+        return serve_until_signal(options, read_again, signals);
     } catch (const std::exception& error) {
         write_log_line(std::string("lumresults: ") + error.what());
         return 1;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "server/http/server.h"
@@ -18,6 +19,11 @@ struct ServeOptions {
     unsigned keep_days = 400;       // reports older are deleted, daily; 0 keeps them for ever
     unsigned keep_audit_days = 400; // audit lines older are deleted, daily; 0 keeps them for ever
     std::string time_zone;          // the pages' times (an IANA name); empty: the machine's
+    // An HTTPS listener of the server's own (http.tls is filled from these files when serving starts and
+    // again on a reload).
+    std::optional<ListenAddress> tls_listen;
+    std::filesystem::path tls_cert; // PEM: the server's certificate, then the chain
+    std::filesystem::path tls_key;  // PEM
 };
 
 // The settings read again, as at the start (throws SettingError when they cannot be used).

@@ -62,6 +62,9 @@ const std::map<std::string, Take, std::less<>>& takers() {
         {"keep-days", [](ServeOptions& o, const std::string& v) { o.keep_days = number<unsigned>(v, 0); }},
         {"keep-audit-days", [](ServeOptions& o, const std::string& v) { o.keep_audit_days = number<unsigned>(v, 0); }},
         {"time-zone", [](ServeOptions& o, const std::string& v) { o.time_zone = v; }},
+        {"tls-listen", [](ServeOptions& o, const std::string& v) { o.tls_listen = listen_address(v); }},
+        {"tls-cert", [](ServeOptions& o, const std::string& v) { o.tls_cert = v; }},
+        {"tls-key", [](ServeOptions& o, const std::string& v) { o.tls_key = v; }},
     };
     return table;
 }
@@ -128,6 +131,10 @@ ServeOptions serve_options_of(const ServeCommand& command) {
     if (!listen_named) throw SettingError("serve needs listen (--listen ADDR:PORT)");
     if (options.store.data_dir.empty() && options.store.database.empty())
         throw SettingError("serve needs data (--data DIR) or database (--database URL)");
+    const int tls_named =
+        int(options.tls_listen.has_value()) + int(!options.tls_cert.empty()) + int(!options.tls_key.empty());
+    if (tls_named != 0 && tls_named != 3)
+        throw SettingError("HTTPS needs all three of tls-listen, tls-cert and tls-key");
     return options;
 }
 

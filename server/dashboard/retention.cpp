@@ -26,7 +26,17 @@ SweepCounts sweep_expired(Store& store, const RetentionSettings& settings, Clock
 }
 
 RetentionThread::RetentionThread(Store& store, RetentionSettings settings, std::chrono::steady_clock::duration interval)
-    : store_(store), settings_(settings), interval_(interval), thread_([this] { run(); }) {}
+    : store_(store), interval_(interval), settings_(settings), thread_([this] { run(); }) {}
+
+void RetentionThread::change(unsigned keep_days, unsigned keep_audit_days) {
+    {
+        const std::lock_guard lock(mutex_);
+        settings_.keep_days = keep_days;
+        settings_.keep_audit_days = keep_audit_days;
+        changed_ = true;
+    }
+    wake_.notify_all();
+}
 
 RetentionThread::~RetentionThread() {
     {
@@ -40,25 +50,27 @@ RetentionThread::~RetentionThread() {
 void RetentionThread::run() {
     std::unique_lock lock(mutex_);
     while (!stopping_) {
+        const RetentionSettings settings = settings_;
+        changed_ = false;
         lock.unlock();
         try {
-            const SweepCounts counts = sweep_expired(store_, settings_, Clock::now());
-            const std::string kept = settings_.keep_days == 0
+            const SweepCounts counts = sweep_expired(store_, settings, Clock::now());
+            const std::string kept = settings.keep_days == 0
                                          ? std::string("reports kept for ever")
                                          : "deleted " + std::to_string(counts.reports) + " report(s) and " +
                                                std::to_string(counts.speed_tests) + " speed test(s) older than " +
-                                               std::to_string(settings_.keep_days) + " days";
-            const std::string audit = settings_.keep_audit_days == 0
+                                               std::to_string(settings.keep_days) + " days";
+            const std::string audit = settings.keep_audit_days == 0
                                           ? std::string("audit kept for ever")
                                           : std::to_string(counts.audit_lines) + " audit line(s) older than " +
-                                                std::to_string(settings_.keep_audit_days) + " days";
+                                                std::to_string(settings.keep_audit_days) + " days";
             write_log_line("lumresults: retention: " + kept + ", " + audit + ", " + std::to_string(counts.sessions) +
                            " expired session(s)");
         } catch (const std::exception& error) {
             write_log_line(std::string("lumresults: retention: ") + error.what());
         }
         lock.lock();
-        wake_.wait_for(lock, interval_, [this] { return stopping_; });
+        wake_.wait_for(lock, interval_, [this] { return stopping_ || changed_; });
     }
 }
 

@@ -43,14 +43,18 @@ public:
     RetentionThread(const RetentionThread&) = delete;
     RetentionThread& operator=(const RetentionThread&) = delete;
 
+    // A reload's periods: the next sweep, which starts at once, keeps to them.
+    void change(unsigned keep_days, unsigned keep_audit_days);
+
 private:
     void run();
 
     Store& store_;
-    const RetentionSettings settings_;
     const std::chrono::steady_clock::duration interval_;
     std::mutex mutex_;
     std::condition_variable wake_;
+    RetentionSettings settings_; // under the mutex
+    bool changed_ = false;
     bool stopping_ = false;
     std::thread thread_; // last: started once everything it reads is ready
 };

@@ -18,6 +18,9 @@ public:
     // Connections from an exempt network (a trusted proxy, which carries many callers) are not counted.
     AddressLimit(unsigned per_address, std::vector<Cidr> exempt);
 
+    // A reload's proxies; connections counted before stay counted until they close.
+    void set_exempt(std::vector<Cidr> exempt);
+
     // Asked before a connection is accepted: whether its address holds fewer than the limit.
     bool may_connect(const IpAddress& peer) const;
     // `connection` names it until closed(); only opened connections are ever closed.
@@ -31,8 +34,8 @@ private:
     bool exempt(const IpAddress& peer) const;
 
     const unsigned per_address_;
-    const std::vector<Cidr> exempt_;
     mutable std::mutex mutex_;
+    std::vector<Cidr> exempt_;
     std::map<Key, unsigned> open_;
     std::unordered_map<const void*, Key> counted_;
 };

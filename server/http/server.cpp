@@ -16,6 +16,7 @@
 
 #include "server/http/access_log.h"
 #include "server/http/gated_body.h"
+#include "server/http/https_only.h"
 #include "server/http/shared_body.h"
 #include "server/http/time_text.h"
 
@@ -23,6 +24,7 @@ namespace lumresults {
 
 struct HttpServer::Exchange {
     std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
+    std::shared_ptr<const HttpNetworks> networks; // as they were when the request began
     std::string version;
     Request request;
     RouteMatch match;
@@ -55,11 +57,17 @@ MHD_Result collect_query(void* request, MHD_ValueKind, const char* key, const ch
     return MHD_YES;
 }
 
+// The connection came to our own HTTPS listener.
+bool over_own_tls(MHD_Connection* connection) {
+    const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_GNUTLS_SESSION);
+    return info != nullptr && info->tls_session != nullptr;
+}
+
 // TLS ends at the proxy in front of us; only a trusted one may say that the request came over it.
-bool came_over_tls(MHD_Connection* connection, const Request& request, const HttpSettings& settings) {
+bool came_over_tls(MHD_Connection* connection, const Request& request, const HttpNetworks& networks) {
     const char* proto = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, "X-Forwarded-Proto");
     if (proto == nullptr || strcasecmp(proto, "https") != 0) return false;
-    for (const Cidr& proxy : settings.trusted_proxies)
+    for (const Cidr& proxy : networks.trusted_proxies)
         if (proxy.contains(request.peer)) return true;
     return false;
 }
@@ -107,7 +115,7 @@ std::optional<std::uint64_t> content_length_of(MHD_Connection* connection) {
     return value;
 }
 
-Request read_request(MHD_Connection* connection, const char* url, const char* method, const HttpSettings& settings) {
+Request read_request(MHD_Connection* connection, const char* url, const char* method, const HttpNetworks& networks) {
     Request request;
     request.method = method;
     request.path = url;
@@ -118,7 +126,7 @@ Request read_request(MHD_Connection* connection, const char* url, const char* me
     MHD_get_connection_values(connection, MHD_HEADER_KIND, collect_forwarded, &forwarded);
     request.caller =
         decide_caller(request.peer, forwarded.empty() ? std::nullopt : std::optional<std::string_view>(forwarded),
-                      settings.trusted_proxies);
+                      networks.trusted_proxies);
     request.header = [connection](std::string_view name) -> std::optional<std::string> {
         const char* value = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, std::string(name).c_str());
         if (value == nullptr) return std::nullopt;
@@ -126,7 +134,7 @@ Request read_request(MHD_Connection* connection, const char* url, const char* me
     };
     request.content_length = content_length_of(connection);
     request.ambiguous_length = ambiguous_length(connection);
-    request.secure = came_over_tls(connection, request, settings);
+    request.secure = over_own_tls(connection) || came_over_tls(connection, request, networks);
     return request;
 }
 
@@ -163,6 +171,7 @@ bool queue(MHD_Connection* connection, Exchange& exchange, const Response& respo
     for (const auto& [name, value] : response.headers)
         MHD_add_response_header(answer, name.c_str(), value.c_str());
     MHD_add_response_header(answer, MHD_HTTP_HEADER_DATE, http_date_now().c_str());
+    if (over_own_tls(connection)) MHD_add_response_header(answer, "Strict-Transport-Security", HSTS_VALUE);
     exchange.body_bytes = response.streamed_body ? response.streamed_body->size : response.body.size();
     const MHD_Result queued = MHD_queue_response(connection, response.status, answer);
     MHD_destroy_response(answer);
@@ -203,12 +212,15 @@ std::optional<Response> begin_exchange(HttpServer& server, Exchange& exchange) {
         return refusal;
     }
     const Route& route = *exchange.match.route;
-    const HttpSettings& settings = server.settings();
-    if (route.access == Access::Monitoring && !from_any(settings.monitoring_networks, exchange.request.caller))
+    const HttpNetworks& networks = *exchange.networks;
+    if (route.access == Access::Monitoring && !from_any(networks.monitoring, exchange.request.caller))
         return Response::text(403, "forbidden\n");
     const bool for_staff = route.staff_facing || gated(route);
-    if (for_staff && !settings.staff_networks.empty() && !from_any(settings.staff_networks, exchange.request.caller))
+    if (for_staff && !networks.staff.empty() && !from_any(networks.staff, exchange.request.caller))
         return Response::text(403, "forbidden: staff pages answer only the operator's own networks\n");
+    // Passwords, cookies and tokens cross the network only encrypted once the server can encrypt.
+    if (for_staff && server.tls_port() != 0 && !exchange.request.secure)
+        return https_only_answer(exchange.request, server.tls_port());
     if (gated(route) && !server.gate()) return Response::text(401, "unauthorized\n");
     if (!route.receive) return std::nullopt;
     if (gated(route))
@@ -280,7 +292,8 @@ MHD_Result on_request(void* context, MHD_Connection* connection, const char* url
         exchange = new Exchange;
         *state = exchange;
         exchange->version = version;
-        exchange->request = read_request(connection, url, method, server.settings());
+        exchange->networks = server.networks();
+        exchange->request = read_request(connection, url, method, *exchange->networks);
         exchange->match = match_route(server.routes(), method, exchange->request.path, exchange->request.query_keys);
         if (exchange->match.route != nullptr && exchange->match.route->receive)
             server.watch().set_deadline(connection, body_deadline(server.settings()));
@@ -384,12 +397,12 @@ void log_library_message(void*, const char* format, va_list arguments) {
     write_log_line(line);
 }
 
-} // namespace
-
-HttpServer::HttpServer(HttpSettings settings, std::vector<Route> routes, Metrics& metrics, Gate gate)
-    : settings_(std::move(settings)), routes_(std::move(routes)), metrics_(metrics), gate_(std::move(gate)),
-      address_limit_(settings_.connections_per_address, settings_.trusted_proxies), workers_(settings_.workers) {
-    SocketAddress address = socket_address_of(settings_.listen);
+// A daemon serving `server`'s routes on `listen` (or on `listen_fd`, a socket another daemon gave up), over
+// TLS when `tls` is given (no socket at all for TlsDaemons::NO_SOCKET: a trial of the identity).
+MHD_Daemon* start_daemon(HttpServer& server, const ListenAddress& listen, const TlsIdentity* tls,
+                         int listen_fd = TlsDaemons::OWN_SOCKET) {
+    const HttpSettings& settings = server.settings();
+    SocketAddress address = socket_address_of(listen);
     // The library would write its Date line ahead of every header the handler adds; the public-address
     // answer must start with its own line, so the date is written by queue(), after the handler's.
     unsigned flags =
@@ -397,39 +410,93 @@ HttpServer::HttpServer(HttpSettings settings, std::vector<Route> routes, Metrics
     // An IPv6 address takes IPv4 callers too ("[::]:80" serves both); they are seen as IPv4-mapped
     // addresses, which decide_caller() and the log write as dotted IPv4.
     if (address.v6) flags |= MHD_USE_DUAL_STACK;
+    std::vector<MHD_OptionItem> options;
     // One thread is the polling thread alone: the library would warn about a pool of none.
-    const MHD_OptionItem pool[] = {
-        {settings_.threads > 1 ? MHD_OPTION_THREAD_POOL_SIZE : MHD_OPTION_END, settings_.threads, nullptr},
-        {MHD_OPTION_END, 0, nullptr}};
+    if (settings.threads > 1) options.push_back({MHD_OPTION_THREAD_POOL_SIZE, settings.threads, nullptr});
+    if (listen_fd == TlsDaemons::NO_SOCKET)
+        flags |= MHD_USE_NO_LISTEN_SOCKET;
+    else if (listen_fd >= 0)
+        options.push_back({MHD_OPTION_LISTEN_SOCKET, listen_fd, nullptr});
+    else
+        options.push_back({MHD_OPTION_SOCK_ADDR, 0, &address.storage});
+    if (tls != nullptr) {
+        flags |= MHD_USE_TLS;
+        options.push_back({MHD_OPTION_HTTPS_MEM_CERT, 0, const_cast<char*>(tls->certificate_pem.c_str())});
+        options.push_back({MHD_OPTION_HTTPS_MEM_KEY, 0, const_cast<char*>(tls->key_pem.c_str())});
+        options.push_back({MHD_OPTION_HTTPS_PRIORITIES, 0, const_cast<char*>(TLS_PRIORITIES)});
+    }
+    options.push_back({MHD_OPTION_END, 0, nullptr});
     // clang-format off
-    daemon_ = MHD_start_daemon(
-        flags, settings_.listen.port, &on_accept, this, &on_request, this,
+    MHD_Daemon* daemon = MHD_start_daemon(
+        flags, listen.port, &on_accept, &server, &on_request, &server,
         MHD_OPTION_EXTERNAL_LOGGER, &log_library_message, nullptr, // first, or early messages miss it
-        MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&address.storage),
-        MHD_OPTION_ARRAY, pool,
-        MHD_OPTION_CONNECTION_TIMEOUT, settings_.connection_timeout_s,
-        MHD_OPTION_CONNECTION_LIMIT, settings_.connection_limit,
+        MHD_OPTION_ARRAY, options.data(),
+        MHD_OPTION_CONNECTION_TIMEOUT, settings.connection_timeout_s,
+        MHD_OPTION_CONNECTION_LIMIT, settings.connection_limit,
         MHD_OPTION_CONNECTION_MEMORY_LIMIT, CONNECTION_MEMORY,
-        MHD_OPTION_NOTIFY_COMPLETED, &on_completed, this,
-        MHD_OPTION_NOTIFY_CONNECTION, &on_connection, this,
+        MHD_OPTION_NOTIFY_COMPLETED, &on_completed, &server,
+        MHD_OPTION_NOTIFY_CONNECTION, &on_connection, &server,
         MHD_OPTION_END);
     // clang-format on
-    if (daemon_ == nullptr)
-        throw std::runtime_error("cannot listen on " + settings_.listen.host + ":" +
-                                 std::to_string(settings_.listen.port));
+    if (daemon != nullptr) return daemon;
+    const std::string where = listen.host + ":" + std::to_string(listen.port);
+    if (tls == nullptr) throw std::runtime_error("cannot listen on " + where);
+    // The library has logged GnuTLS's own reason just before.
+    throw std::runtime_error("cannot serve HTTPS on " + where + " (the address, or the certificate and key)");
+}
+
+std::uint16_t port_of(MHD_Daemon* daemon, std::uint16_t otherwise) {
+    const MHD_DaemonInfo* info = MHD_get_daemon_info(daemon, MHD_DAEMON_INFO_BIND_PORT);
+    return info != nullptr ? info->port : otherwise;
+}
+
+std::string address_text(const ListenAddress& listen, std::uint16_t port) {
+    const bool v6 = listen.host.find(':') != std::string::npos;
+    return (v6 ? "[" + listen.host + "]" : listen.host) + ":" + std::to_string(port);
+}
+
+} // namespace
+
+HttpServer::HttpServer(HttpSettings settings, std::vector<Route> routes, Metrics& metrics, Gate gate)
+    : settings_(std::move(settings)),
+      networks_(std::make_shared<const HttpNetworks>(
+          HttpNetworks{settings_.trusted_proxies, settings_.monitoring_networks, settings_.staff_networks})),
+      routes_(std::move(routes)), metrics_(metrics), gate_(std::move(gate)),
+      address_limit_(settings_.connections_per_address, settings_.trusted_proxies), workers_(settings_.workers) {
+    daemon_ = start_daemon(*this, settings_.listen, nullptr);
+    if (!settings_.tls) return;
+    if (MHD_is_feature_supported(MHD_FEATURE_TLS) != MHD_YES)
+        throw std::runtime_error("this build of libmicrohttpd has no TLS: serve HTTPS through a proxy instead");
+    const ListenAddress listen = settings_.tls->listen;
+    tls_ = std::make_unique<TlsDaemons>(
+        [this, listen](const TlsIdentity& identity, int fd) { return start_daemon(*this, listen, &identity, fd); },
+        settings_.tls->identity, std::chrono::seconds(10 * settings_.connection_timeout_s));
+    tls_port_ = port_of(tls_->current(), listen.port);
 }
 
 HttpServer::~HttpServer() {
     workers_.stop(); // every connection a worker holds is resumed with its answer first
+    tls_.reset();
     if (daemon_ != nullptr) MHD_stop_daemon(daemon_);
     if (listen_fd_ >= 0) ::close(listen_fd_);
 }
 
 std::string HttpServer::bound_address() const {
-    const MHD_DaemonInfo* info = MHD_get_daemon_info(daemon_, MHD_DAEMON_INFO_BIND_PORT);
-    const unsigned port = info != nullptr ? info->port : settings_.listen.port;
-    const bool v6 = settings_.listen.host.find(':') != std::string::npos;
-    return (v6 ? "[" + settings_.listen.host + "]" : settings_.listen.host) + ":" + std::to_string(port);
+    return address_text(settings_.listen, port_of(daemon_, settings_.listen.port));
+}
+
+std::string HttpServer::tls_bound_address() const {
+    return settings_.tls ? address_text(settings_.tls->listen, tls_port_) : std::string();
+}
+
+void HttpServer::replace_networks(HttpNetworks networks) {
+    address_limit_.set_exempt(networks.trusted_proxies);
+    networks_.store(std::make_shared<const HttpNetworks>(std::move(networks)));
+}
+
+void HttpServer::replace_tls_identity(const TlsIdentity& identity) {
+    if (!tls_) throw std::runtime_error("the server has no HTTPS listener");
+    tls_->replace(identity);
 }
 
 void HttpServer::stop_accepting_and_drain(unsigned grace_ms) {
@@ -440,6 +507,7 @@ void HttpServer::stop_accepting_and_drain(unsigned grace_ms) {
             ::close(listen_fd_); // no new connection is queued behind the closed socket
             listen_fd_ = -2;
         }
+        if (tls_) tls_->stop_accepting();
     }
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(grace_ms);
     while (bodies_in_flight.load() > 0 && std::chrono::steady_clock::now() < deadline)

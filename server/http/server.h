@@ -12,6 +12,7 @@
 #include "server/http/connection_watch.h"
 #include "server/http/metrics.h"
 #include "server/http/routes.h"
+#include "server/http/tls_daemons.h"
 #include "server/http/worker_pool.h"
 
 struct MHD_Daemon;
@@ -37,18 +38,39 @@ struct HttpSettings {
     unsigned workers = 4; // threads for the store, password hashing and reading reports back
     // When not empty, staff routes answer only callers from these networks; others get 403.
     std::vector<Cidr> staff_networks;
+    // A second listener that speaks HTTPS itself. With it, staff routes answer only over TLS (this
+    // listener's, or a trusted proxy's): the plain listener redirects them there.
+    struct Tls {
+        ListenAddress listen;
+        TlsIdentity identity;
+    };
+    std::optional<Tls> tls;
+};
+
+// The networks a reload may change, as HttpSettings names them at the start.
+struct HttpNetworks {
+    std::vector<Cidr> trusted_proxies;
+    std::vector<Cidr> monitoring;
+    std::vector<Cidr> staff;
 };
 
 class HttpServer {
 public:
-    // Starts listening and serving at once; throws std::runtime_error when it cannot.
+    // Starts listening and serving at once; throws std::runtime_error when it cannot (a listener taken, a
+    // certificate or key the library refuses, TLS asked of a library built without it).
     // Staff and Token routes are let through only by the gate; without one they are all refused.
     HttpServer(HttpSettings settings, std::vector<Route> routes, Metrics& metrics, Gate gate = {});
     ~HttpServer();
     HttpServer(const HttpServer&) = delete;
     HttpServer& operator=(const HttpServer&) = delete;
 
-    std::string bound_address() const; // "ADDR:PORT" as bound, the chosen port filled in
+    std::string bound_address() const;                   // "ADDR:PORT" as bound, the chosen port filled in
+    std::string tls_bound_address() const;               // the same for the HTTPS listener; empty without one
+    std::uint16_t tls_port() const { return tls_port_; } // 0 without one
+
+    // Serves new HTTPS connections with `identity` (a renewed certificate), those open finishing on the
+    // old one. Throws std::runtime_error, the old identity still served, when it cannot be used.
+    void replace_tls_identity(const TlsIdentity& identity);
 
     // Stops accepting connections; requests already being read are finished. Returns once every body
     // being received has been answered, or after grace_ms.
@@ -56,7 +78,10 @@ public:
 
     struct Exchange; // one request's state between the library's calls
     const std::vector<Route>& routes() const { return routes_; }
-    const HttpSettings& settings() const { return settings_; }
+    const HttpSettings& settings() const { return settings_; } // as started: see networks()
+    std::shared_ptr<const HttpNetworks> networks() const { return networks_.load(); }
+    // From the next request (and connection) on; those being answered keep the networks they began with.
+    void replace_networks(HttpNetworks networks);
     const Gate& gate() const { return gate_; }
     Metrics& metrics() { return metrics_; }
     ConnectionWatch& watch() { return watch_; }
@@ -66,6 +91,7 @@ public:
 
 private:
     HttpSettings settings_;
+    std::atomic<std::shared_ptr<const HttpNetworks>> networks_;
     std::vector<Route> routes_;
     Metrics& metrics_;
     Gate gate_;
@@ -74,6 +100,8 @@ private:
     WorkerPool workers_; // stopped before the library, so that no connection is left suspended
     MHD_Daemon* daemon_ = nullptr;
     int listen_fd_ = -1;
+    std::unique_ptr<TlsDaemons> tls_;
+    std::uint16_t tls_port_ = 0; // as bound
 };
 
 } // namespace lumresults

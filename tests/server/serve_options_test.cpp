@@ -76,6 +76,10 @@ TEST_F(ServeOptionsTest, AFaultNamesTheFileTheLineAndTheReason) {
     EXPECT_EQ(fault_of({{{"threads", "x", {}}}, std::nullopt}), "--threads: not a whole number of at least 1: x");
     EXPECT_EQ(fault_of({{{"listen", "127.0.0.1:80", {}}}, std::nullopt}),
               "serve needs data (--data DIR) or database (--database URL)");
+    EXPECT_EQ(fault_of({{{"listen", "127.0.0.1:80", {}}, {"data", "d", {}}, {"tls-listen", "0.0.0.0:443", {}},
+                         {"tls-cert", "/etc/lumresults/tls/fullchain.pem", {}}},
+                        std::nullopt}),
+              "HTTPS needs all three of tls-listen, tls-cert and tls-key");
 }
 
 } // namespace
