@@ -169,6 +169,21 @@ constexpr const char* counts_v9 = R"sql(
 CREATE TABLE reading_counts (
     hour_ms   bigint NOT NULL,
     block     text COLLATE "C" NOT NULL,
+    finished  bigint NOT NULL,
+    cut_short bigint NOT NULL,
+    ok_1    bigint NOT NULL, failed_1 bigint NOT NULL,
+    ok_2    bigint NOT NULL, failed_2 bigint NOT NULL,
+    ok_3    bigint NOT NULL, failed_3 bigint NOT NULL,
+    ok_4    bigint NOT NULL, failed_4 bigint NOT NULL,
+    ok_5    bigint NOT NULL, failed_5 bigint NOT NULL,
+    ok_6    bigint NOT NULL, failed_6 bigint NOT NULL,
+    ok_7    bigint NOT NULL, failed_7 bigint NOT NULL,
+    PRIMARY KEY (hour_ms, block)
+) WITH (fillfactor = 70);
+CREATE INDEX reading_counts_by_block ON reading_counts (block, hour_ms);
+CREATE TABLE network_counts (
+    block     text COLLATE "C" NOT NULL,
+    hour_ms   bigint NOT NULL,
     part      smallint NOT NULL,
     finished  bigint NOT NULL,
     cut_short bigint NOT NULL,
@@ -179,9 +194,9 @@ CREATE TABLE reading_counts (
     ok_5    bigint NOT NULL, failed_5 bigint NOT NULL,
     ok_6    bigint NOT NULL, failed_6 bigint NOT NULL,
     ok_7    bigint NOT NULL, failed_7 bigint NOT NULL,
-    PRIMARY KEY (hour_ms, block, part)
+    PRIMARY KEY (block, hour_ms, part)
 ) WITH (fillfactor = 70);
-CREATE INDEX reading_counts_by_block ON reading_counts (block, hour_ms);
+CREATE INDEX network_counts_by_hour ON network_counts (hour_ms);
 CREATE TABLE speed_counts (
     block   text COLLATE "C" NOT NULL,
     hour_ms bigint   NOT NULL,

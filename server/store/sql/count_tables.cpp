@@ -27,12 +27,11 @@ namespace {
 constexpr std::int64_t HOUR_MS = 3'600'000;
 
 // An hour's counts of the whole network and of each /16, which the readings of many subscribers add to, are
-// kept in this many rows, parts 1 to PARTS, a report's reading always in the same one (chosen by its id), so
-// that readings kept at once seldom wait for one another's row lock. A /24's or /48's hour is one row, part
-// 0, which also tells the scans that look for single blocks which rows to read.
+// kept in this many rows, a report's reading always in the same one (chosen by its id), so that readings
+// kept at once seldom wait for one another's row lock.
 constexpr std::int64_t PARTS = 16;
 
-std::int64_t part_of(std::int64_t id) { return id % PARTS + 1; }
+std::int64_t part_of(std::int64_t id) { return id % PARTS; }
 
 std::int64_t hour_of(std::int64_t unix_ms) { return unix_ms - (unix_ms % HOUR_MS + HOUR_MS) % HOUR_MS; }
 
@@ -88,28 +87,35 @@ void add_counts(std::vector<ReadingCount>& counts, Clock::time_point hour, const
     }
 }
 
-// Adds the figures to the hour's row of each of the caller's blocks and of the whole network (block ""), in
-// one statement whose text depends only on the blocks' sizes; a /16's and the network's in the part given.
+// Whole-network ("") and customer-block (/16) counts live in network_counts, in parts; a /24's or /48's in
+// reading_counts, one row an hour.
+bool wide(const std::string& block) { return block.empty() || block.ends_with("/16"); }
+
+// Adds the figures to the hour's row of each of the caller's blocks and, in part `part`, to the whole
+// network's: one statement a table, whose text depends only on how many rows it adds to.
 void apply(Session& session, std::int64_t hour_ms, std::int64_t part, std::vector<std::string> blocks,
            const Figures& figures) {
     if (std::all_of(figures.begin(), figures.end(), [](std::int64_t figure) { return figure == 0; })) return;
     blocks.emplace_back();
-    Params params;
-    const std::string hour = params.integer(hour_ms).last();
-    const std::string spread = params.integer(part).last();
-    std::string values;
-    for (const std::int64_t figure : figures)
-        values += ", " + params.integer(figure).last();
-    std::string rows;
-    for (const std::string& block : blocks) {
-        const bool shared = block.empty() || block.ends_with("/16");
-        rows += (rows.empty() ? "(" : ", (") + params.text(block).last() + ", " + hour + ", " +
-                (shared ? spread : "0") + values + ")";
+    for (const bool in_parts : {false, true}) {
+        const std::string table = in_parts ? "network_counts" : "reading_counts";
+        Params params;
+        const std::string head =
+            ", " + params.integer(hour_ms).last() + (in_parts ? ", " + params.integer(part).last() : "");
+        std::string values;
+        for (const std::int64_t figure : figures)
+            values += ", " + params.integer(figure).last();
+        std::string rows;
+        for (const std::string& block : blocks)
+            if (wide(block) == in_parts)
+                rows += (rows.empty() ? "(" : ", (") + params.text(block).last() + head + values + ")";
+        if (rows.empty()) continue;
+        session.execute("INSERT INTO " + table + " (block, hour_ms" + (in_parts ? ", part" : "") + ", " +
+                            each_figure("#") + ") VALUES " + rows + " ON CONFLICT (" +
+                            (in_parts ? "block, hour_ms, part" : "hour_ms, block") + ") DO UPDATE SET " +
+                            each_figure("# = " + table + ".# + excluded.#"),
+                        params, "counting a reading");
     }
-    session.execute("INSERT INTO reading_counts (block, hour_ms, part, " + each_figure("#") + ") VALUES " + rows +
-                        " ON CONFLICT (hour_ms, block, part) DO UPDATE SET " +
-                        each_figure("# = reading_counts.# + excluded.#"),
-                    params, "counting a reading");
 }
 
 std::string hours_sql(const CountRange& range, Params& params) {
@@ -124,7 +130,7 @@ std::string range_sql(const CountRange& range, Params& params) {
 // The hours, and the /24s and /48s within the block asked for (a /16's text up to its zeros: "100.102."). The
 // block is compared by its start rather than as a range, so that the planner seeks by the hours.
 std::string within_sql(const CountRange& range, Params& params) {
-    std::string sql = hours_sql(range, params) + " AND part = 0";
+    std::string sql = hours_sql(range, params);
     if (range.block.empty()) return sql;
     const std::string prefix =
         range.block.ends_with("/16") ? range.block.substr(0, range.block.find(".0.0/") + 1) : range.block;
@@ -177,8 +183,9 @@ void count_speed_test(Session& session, const NewSpeedTest& test) {
 }
 
 void forget_reading_counts_before(Session& session, Clock::time_point before) {
-    session.execute("DELETE FROM reading_counts WHERE hour_ms < $1", Params().integer(hour_of(to_unix_ms(before))),
-                    "deleting old counts");
+    const Params hour = Params().integer(hour_of(to_unix_ms(before)));
+    session.execute("DELETE FROM reading_counts WHERE hour_ms < $1", hour, "deleting old counts");
+    session.execute("DELETE FROM network_counts WHERE hour_ms < $1", hour, "deleting old counts");
 }
 
 void forget_speed_counts_before(Session& session, Clock::time_point before) {
@@ -188,9 +195,12 @@ void forget_speed_counts_before(Session& session, Clock::time_point before) {
 
 std::vector<ReadingCount> CountTables::reading_counts(const CountRange& range) {
     Params params;
-    // PostgreSQL's SUM of bigints is a numeric.
-    const std::string sql = "SELECT hour_ms, " + each_figure("CAST(SUM(#) AS BIGINT)") + " FROM reading_counts WHERE" +
-                            range_sql(range, params) + " GROUP BY hour_ms ORDER BY hour_ms";
+    // The network's and a /16's hours are in parts, summed here. PostgreSQL's SUM of bigints is a numeric.
+    const std::string sql = wide(range.block) ? "SELECT hour_ms, " + each_figure("CAST(SUM(#) AS BIGINT)") +
+                                                    " FROM network_counts WHERE" + range_sql(range, params) +
+                                                    " GROUP BY hour_ms ORDER BY hour_ms"
+                                              : "SELECT hour_ms, " + each_figure("#") + " FROM reading_counts WHERE" +
+                                                    range_sql(range, params) + " ORDER BY hour_ms";
     std::vector<ReadingCount> counts;
     database_.read([&](Session& session) {
         session.query(sql, params, "counting readings by the hour",
@@ -220,7 +230,7 @@ std::vector<ReadingCount> CountTables::block_counts(const CountRange& range, con
 
 std::vector<ReadingCount> CountTables::busy_blocks(const CountRange& range, std::int64_t least) {
     Params params;
-    // One row per hour and block (part 0's): nothing to sum.
+    // One row an hour and block: nothing to sum.
     const std::string sql = "SELECT hour_ms, block, finished + cut_short FROM reading_counts WHERE" +
                             within_sql(range, params) + " AND finished + cut_short >= " + params.integer(least).last() +
                             " ORDER BY hour_ms, block";
@@ -273,7 +283,7 @@ void recount_readings(Session& session, std::int64_t from_ms, std::int64_t to_ms
 
 void CountTables::recount() {
     database_.transaction([&](Session& session) {
-        for (const char* table : {"reading_counts", "speed_counts"})
+        for (const char* table : {"reading_counts", "network_counts", "speed_counts"})
             session.execute(std::string("DELETE FROM ") + table, Params(), "recounting");
         std::optional<std::int64_t> first_ms;
         std::optional<std::int64_t> last_ms;

@@ -216,16 +216,16 @@ CREATE INDEX report_computers_by_report ON report_computers (report_id);
 )sql";
 
 // Version 9: the operator's overview's counts, kept with each reading and speed test so that the overview's
-// cost follows the hours it shows. Rows by hour and block (an IPv4 /24 and its /16, or an IPv6 /48, and ""
-// for the whole network), all of a reading's figures side by side, so that a reading adds to three rows.
-// The network's and each /16's hour are kept in parts, chosen by the report's id and summed when read, so
-// that readings kept at once by many connections (PostgreSQL's) seldom wait for each other's row.
+// cost follows the hours it shows. A reading adds all its figures to one row of its hour for each block:
+// its IPv4 /24 or IPv6 /48 (reading_counts), and its /16 and the whole network, "" (network_counts). These
+// two, which the readings of many subscribers add to, are kept in parts chosen by the report's id and
+// summed when read, so that readings kept at once by many connections (PostgreSQL's) seldom wait for
+// each other's row; and apart from the many small blocks, so that a month of them is read in few pages.
 // Derived: `lumresults reanalyse` makes them again (and fills them for the reports before).
 constexpr const char* counts_v9 = R"sql(
 CREATE TABLE reading_counts (
     hour_ms   INTEGER NOT NULL, -- the hour's start, Unix time in milliseconds (UTC)
-    block     TEXT    NOT NULL, -- "100.102.3.0/24", "100.102.0.0/16", "2001:db8:1::/48"; "" the whole network
-    part      INTEGER NOT NULL, -- "" and /16: 1 to 16, chosen by the report's id; /24 and /48: 0
+    block     TEXT    NOT NULL, -- "100.102.3.0/24", "2001:db8:1::/48"
     finished  INTEGER NOT NULL, -- reports read to their end
     cut_short INTEGER NOT NULL, -- reports that end before the program's last line
     -- ok_N, failed_N: the reports in which test N passed, failed (one not reached or skipped is in neither)
@@ -236,11 +236,27 @@ CREATE TABLE reading_counts (
     ok_5    INTEGER NOT NULL, failed_5 INTEGER NOT NULL,
     ok_6    INTEGER NOT NULL, failed_6 INTEGER NOT NULL,
     ok_7    INTEGER NOT NULL, failed_7 INTEGER NOT NULL,
-    PRIMARY KEY (hour_ms, block, part)
+    PRIMARY KEY (hour_ms, block)
 ) WITHOUT ROWID;
 CREATE INDEX reading_counts_by_block ON reading_counts (block, hour_ms);
+CREATE TABLE network_counts (
+    block     TEXT    NOT NULL, -- "100.102.0.0/16", or "" for the whole network
+    hour_ms   INTEGER NOT NULL,
+    part      INTEGER NOT NULL, -- 0 to 15, chosen by the report's id
+    finished  INTEGER NOT NULL,
+    cut_short INTEGER NOT NULL,
+    ok_1    INTEGER NOT NULL, failed_1 INTEGER NOT NULL,
+    ok_2    INTEGER NOT NULL, failed_2 INTEGER NOT NULL,
+    ok_3    INTEGER NOT NULL, failed_3 INTEGER NOT NULL,
+    ok_4    INTEGER NOT NULL, failed_4 INTEGER NOT NULL,
+    ok_5    INTEGER NOT NULL, failed_5 INTEGER NOT NULL,
+    ok_6    INTEGER NOT NULL, failed_6 INTEGER NOT NULL,
+    ok_7    INTEGER NOT NULL, failed_7 INTEGER NOT NULL,
+    PRIMARY KEY (block, hour_ms, part)
+) WITHOUT ROWID;
+CREATE INDEX network_counts_by_hour ON network_counts (hour_ms);
 CREATE TABLE speed_counts (
-    block   TEXT    NOT NULL,
+    block   TEXT    NOT NULL, -- as the readings' counts name it, "" for the whole network
     hour_ms INTEGER NOT NULL,
     upload  INTEGER NOT NULL, -- 0 download, 1 upload
     bucket  INTEGER NOT NULL, -- rates from 2^(bucket/8) Mbit/s up to 2^((bucket+1)/8)
