@@ -70,3 +70,5 @@ command -v npm >/dev/null 2>&1 || BROWSER_PACKAGES="$BROWSER_PACKAGES npm"
 # The speed test's accuracy benchmark: tc and ip shape the lab's line (iproute2), curl is the peer it is
 # compared with; the page itself runs in the browser packages' chromium.
 SPEEDTEST_BENCH_PACKAGES="iproute2 curl"
+# The results server's Debian package (scripts/package, tests/package/run): debhelper, scdoc, lintian, the build.
+PACKAGE_PACKAGES="build-essential debhelper fakeroot lintian scdoc git cmake ninja-build g++ $SERVER_PACKAGES"
