@@ -164,13 +164,27 @@ std::map<std::pair<std::string, std::int32_t>, TestFigures> figures_by_block(con
     return figures;
 }
 
+using Shares = std::array<double, READING_TESTS + 1>;
+using HourFigures = std::map<Clock::time_point, std::array<TestFigures, READING_TESTS + 1>>;
+
+// The whole network's figures by hour, from the week before `first` up to `last`: one read for every hour
+// the incident scan weighs.
+HourFigures network_hours(CountStore& store, Clock::time_point first, Clock::time_point last) {
+    HourFigures hours;
+    for (const ReadingCount& count : store.reading_counts({first - BASELINE, last, {}}))
+        if (is_test(count)) tally(hours[count.hour][static_cast<std::size_t>(count.test)], count);
+    return hours;
+}
+
 // The whole network's share of each test's failures over the 7 days before `hour`.
-std::array<double, READING_TESTS + 1> network_shares(CountStore& store, Clock::time_point hour) {
+Shares network_shares(const HourFigures& network, Clock::time_point hour) {
     std::array<TestFigures, READING_TESTS + 1> totals{};
-    for (const ReadingCount& count : store.reading_counts({hour - BASELINE, hour, {}})) {
-        if (is_test(count)) tally(totals[static_cast<std::size_t>(count.test)], count);
-    }
-    std::array<double, READING_TESTS + 1> shares{};
+    for (auto at = network.lower_bound(hour - BASELINE); at != network.end() && at->first < hour; ++at)
+        for (std::size_t test = 1; test <= READING_TESTS; ++test) {
+            totals[test].reached += at->second[test].reached;
+            totals[test].failed += at->second[test].failed;
+        }
+    Shares shares{};
     for (std::size_t test = 1; test <= READING_TESTS; ++test)
         shares[test] = totals[test].reached == 0
                            ? 0.05
@@ -180,8 +194,8 @@ std::array<double, READING_TESTS + 1> network_shares(CountStore& store, Clock::t
 
 // One hour's incidents among its busy blocks: their tests with enough reports and failures, weighed against
 // their own week.
-void find_incidents(CountStore& store, Clock::time_point hour, const std::vector<std::string>& busy,
-                    std::vector<Incident>& found) {
+void find_incidents(CountStore& store, const HourFigures& network_figures, Clock::time_point hour,
+                    const std::vector<std::string>& busy, std::vector<Incident>& found) {
     const auto now = figures_by_block(store.block_counts({hour, hour + HOUR, {}}, busy));
     std::vector<std::string> candidates;
     for (const auto& [key, figures] : now)
@@ -190,7 +204,7 @@ void find_incidents(CountStore& store, Clock::time_point hour, const std::vector
     std::sort(candidates.begin(), candidates.end());
     candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
     const auto week = figures_by_block(store.block_counts({hour - BASELINE, hour, {}}, candidates));
-    const std::array<double, READING_TESTS + 1> network = network_shares(store, hour);
+    const Shares network = network_shares(network_figures, hour);
     for (const auto& [key, figures] : now) {
         if (figures.reached < LEAST_REACHED || figures.failed == 0) continue;
         const auto past = week.find(key);
@@ -249,8 +263,9 @@ Overview make_overview(CountStore& store, const OverviewQuery& query) {
     const Clock::time_point scanned = std::max(query.from, query.to - hours{INCIDENT_HOURS});
     for (const ReadingCount& count : store.busy_blocks({scanned, query.to, query.block_key}, LEAST_REACHED))
         busy[count.hour].push_back(count.block);
+    const HourFigures network = busy.empty() ? HourFigures{} : network_hours(store, busy.begin()->first, query.to);
     for (const auto& [hour, blocks] : busy)
-        find_incidents(store, hour, blocks, overview.incidents);
+        find_incidents(store, network, hour, blocks, overview.incidents);
     std::sort(overview.incidents.begin(), overview.incidents.end(),
               [](const Incident& a, const Incident& b) { return a.p_value < b.p_value; });
     if (overview.incidents.size() > INCIDENTS_SHOWN) overview.incidents.resize(INCIDENTS_SHOWN);
