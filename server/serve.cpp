@@ -5,9 +5,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <exception>
-#include <fstream>
-#include <sstream>
-#include <stdexcept>
 #include <system_error>
 
 #include "server/http/access_log.h"

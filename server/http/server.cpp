@@ -463,15 +463,17 @@ HttpServer::HttpServer(HttpSettings settings, std::vector<Route> routes, Metrics
           HttpNetworks{settings_.trusted_proxies, settings_.monitoring_networks, settings_.staff_networks})),
       routes_(std::move(routes)), metrics_(metrics), gate_(std::move(gate)),
       address_limit_(settings_.connections_per_address, settings_.trusted_proxies), workers_(settings_.workers) {
+    // The HTTPS listener first: owned by tls_, it is stopped again should the plain one fail to start.
+    if (settings_.tls) {
+        if (MHD_is_feature_supported(MHD_FEATURE_TLS) != MHD_YES)
+            throw std::runtime_error("this build of libmicrohttpd has no TLS: serve HTTPS through a proxy instead");
+        const ListenAddress listen = settings_.tls->listen;
+        tls_ = std::make_unique<TlsDaemons>(
+            [this, listen](const TlsIdentity& identity, int fd) { return start_daemon(*this, listen, &identity, fd); },
+            settings_.tls->identity, std::chrono::seconds(10 * settings_.connection_timeout_s));
+        tls_port_ = port_of(tls_->current(), listen.port);
+    }
     daemon_ = start_daemon(*this, settings_.listen, nullptr);
-    if (!settings_.tls) return;
-    if (MHD_is_feature_supported(MHD_FEATURE_TLS) != MHD_YES)
-        throw std::runtime_error("this build of libmicrohttpd has no TLS: serve HTTPS through a proxy instead");
-    const ListenAddress listen = settings_.tls->listen;
-    tls_ = std::make_unique<TlsDaemons>(
-        [this, listen](const TlsIdentity& identity, int fd) { return start_daemon(*this, listen, &identity, fd); },
-        settings_.tls->identity, std::chrono::seconds(10 * settings_.connection_timeout_s));
-    tls_port_ = port_of(tls_->current(), listen.port);
 }
 
 HttpServer::~HttpServer() {
