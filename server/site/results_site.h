@@ -36,7 +36,7 @@ struct Site {
 // The route table, most particular first. The site must outlive the routes.
 std::vector<Route> results_routes(Site& site);
 
-// The download file's answer: DOWNLOAD_BYTES random bytes, never cached on the way.
-std::shared_ptr<SharedBody> make_download_body();
+// The download file's answer: DOWNLOAD_BYTES random bytes, never cached on the way, in a file in `directory`.
+std::shared_ptr<SharedBody> make_download_body(const std::filesystem::path& directory);
 
 } // namespace lumresults

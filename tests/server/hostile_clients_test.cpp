@@ -181,6 +181,18 @@ TEST_F(HostileClientsTest, HugeHeadersAreRefusedClearly) {
     expect_still_serving();
 }
 
+// Each connection's buffer is cleared for every request, which tempts one to shrink it; a staff browser's
+// headers, with a few KB of cookies from the operator's other sites, must still fit.
+TEST_F(HostileClientsTest, ABrowsersLargeHeadersStillFit) {
+    const std::string request =
+        "GET /support/sign-in HTTP/1.1\r\nHost: results.example\r\nUser-Agent: " + std::string(300, 'u') +
+        "\r\nAccept: " + std::string(200, 'a') + "\r\nCookie: " + std::string(5 * 1024, 'c') +
+        "\r\nConnection: close\r\n\r\n";
+    const auto response = exchange(server_.port(), request);
+    ASSERT_TRUE(response);
+    EXPECT_EQ(response->status, 200);
+}
+
 // Where a body ends must be certain: a proxy in front that read it otherwise would let one request smuggle
 // another past it. Two different lengths, or a length beside chunked coding, are refused on every path.
 TEST_F(HostileClientsTest, AmbiguousBodyLengthsAreRefusedOnEveryPath) {
