@@ -62,11 +62,14 @@ X86_PACKAGES="g++-mingw-w64-i686-posix binutils-mingw-w64-i686"
 RELEASE_PACKAGES="cmake ninja-build git g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 g++-mingw-w64-i686-posix binutils-mingw-w64-i686 zip osslsigncode openssl"
 # Checking a release: its zips opened.
 RELEASE_CHECK_PACKAGES="unzip"
-# The support dashboard's browser tests: Debian's chromium, driven from Node.js by npm's playwright-core.
+# The support dashboard's browser tests: Debian's chromium and firefox-esr, driven from Node.js by npm's
+# playwright-core (firefox-esr as shipped, over WebDriver BiDi).
 # A Node.js that came with its own npm needs no other; Debian's nodejs has it in a package of its own.
 # A Japanese font, so that the screenshots of a Japanese report show its letters rather than boxes.
 BROWSER_PACKAGES="chromium nodejs fonts-ipafont-gothic"
 command -v npm >/dev/null 2>&1 || BROWSER_PACKAGES="$BROWSER_PACKAGES npm"
+# The flows run in firefox-esr too (the demo's pictures need only chromium).
+FIREFOX_PACKAGES="firefox-esr"
 # The speed test's accuracy benchmark: tc and ip shape the lab's line (iproute2), curl is the peer it is
 # compared with; the page itself runs in the browser packages' chromium.
 SPEEDTEST_BENCH_PACKAGES="iproute2 curl"

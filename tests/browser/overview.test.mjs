@@ -1,7 +1,7 @@
 // tests/browser/overview.test.mjs: the operator's overview finds an outage in two days of reports, and leads to the reports behind it.
-import { test, before, after } from 'node:test';
+import { before, after } from 'node:test';
 import assert from 'node:assert/strict';
-import { site, launch, openPage, signIn, screenshot } from './lib/dashboard.mjs';
+import { site, launch, openPage, signIn, screenshot, test } from './lib/dashboard.mjs';
 
 let browser;
 let page;

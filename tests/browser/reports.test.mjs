@@ -1,8 +1,8 @@
 // tests/browser/reports.test.mjs: finding the lab's reports on the dashboard, opening them, and taking a search away as CSV.
-import { test, before, beforeEach, after } from 'node:test';
+import { before, beforeEach, after } from 'node:test';
 import assert from 'node:assert/strict';
 import { readFileSync } from 'node:fs';
-import { site, launch, openPage, signIn, screenshot } from './lib/dashboard.mjs';
+import { site, launch, openPage, signIn, screenshot, test } from './lib/dashboard.mjs';
 import { labRuns } from './lib/runs.mjs';
 
 const runs = labRuns();

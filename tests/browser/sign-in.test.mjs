@@ -1,7 +1,7 @@
 // tests/browser/sign-in.test.mjs: signing in and out of the support dashboard, and the hold on an account after refused sign-ins.
-import { test, before, after } from 'node:test';
+import { before, after } from 'node:test';
 import assert from 'node:assert/strict';
-import { site, launch, openPage, submitSignIn, screenshot } from './lib/dashboard.mjs';
+import { site, launch, openPage, submitSignIn, screenshot, test } from './lib/dashboard.mjs';
 
 let browser;
 before(async () => { browser = await launch(); });

@@ -1,7 +1,7 @@
 // tests/browser/speedtest.test.mjs: a subscriber's speed test in the browser, kept under their address and shown beside their report.
-import { test, before, after } from 'node:test';
+import { before, after } from 'node:test';
 import assert from 'node:assert/strict';
-import { site, launch, openPage, signIn, screenshot } from './lib/dashboard.mjs';
+import { site, launch, openPage, signIn, screenshot, test, browserName } from './lib/dashboard.mjs';
 import { labRuns } from './lib/runs.mjs';
 
 let browser;
@@ -38,7 +38,7 @@ test('the speed test runs to Done., is kept under the subscriber\'s address and 
   assert.equal(answer.status, 200);
   const [kept] = (await answer.json()).speedtests;
   assert.equal(kept.caller, caller);
-  assert.match(kept.user_agent, /Chrome\//);
+  assert.match(kept.user_agent, browserName === 'firefox' ? /Firefox\// : /Chrome\//);
   for (const id of ['download', 'upload', 'latency', 'jitter'])
     assert.ok(Math.abs(kept[`${id}_${FIGURES[id] === 'ms' ? 'ms' : 'mbps'}`] - shown[id]) < 1e-6, `${id} as kept`);
 
