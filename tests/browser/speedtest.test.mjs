@@ -31,6 +31,10 @@ test('the speed test runs to Done., is kept under the subscriber\'s address and 
   for (const chart of ['latency', 'download', 'upload'])
     assert.ok(await page.locator(`#chart-${chart} > *`).count() > 0, `the ${chart} chart is empty`);
   assert.equal(await page.textContent('#address'), caller);
+  for (const phase of ['latency', 'download', 'upload']) {
+    assert.equal(await page.getAttribute(`#${phase}-trust`, 'data-trusted'), 'true', phase);
+    assert.match(await page.textContent(`#${phase}-trust`), /^Reliable: /, phase);
+  }
   assert.deepEqual(problems, []);
 
   const answer = await fetch(`${site.url}/api/v1/speedtests?ip=${caller}&match=exact`,
@@ -51,4 +55,22 @@ test('the speed test runs to Done., is kept under the subscriber\'s address and 
   assert.ok(Math.abs(parseFloat(cells[1]) - shown.upload) <= 0.5, `upload on the report page: ${cells}`);
   await screenshot(staff.page, 'report-speed-tests');
   assert.deepEqual(staff.problems, []);
+});
+
+test('a phase cut short by the network says so beside it and shows no partial rate', async () => {
+  const { page, problems } = await openPage(browser);
+  // The line drops every upload, as a connection reset would.
+  await page.route('**/speedtest/upload', (route) => route.abort('connectionreset'));
+  await page.goto(`${site.subscriberUrl}/?lumnettest&seconds=3&warmup=1`);
+  await page.click('#start');
+  await page.waitForSelector('main[data-state=done]', { timeout: 60000 });
+  await screenshot(page, 'speed-test-cut-short');
+  assert.match(await page.textContent('#status'), /^Finished, but upload failed \(/);
+  assert.equal(await page.textContent('#upload'), 'failed');
+  assert.equal(await page.getAttribute('#upload', 'data-value'), null);
+  assert.equal(await page.getAttribute('#upload-trust', 'data-trusted'), 'false');
+  assert.match(await page.textContent('#upload-trust'), /^Not reliable: cut short by a network error \(.+\), so no figure is shown\.$/);
+  assert.equal(await page.getAttribute('#download-trust', 'data-trusted'), 'true');
+  // The refused requests are the test's own doing; nothing else may have gone wrong.
+  assert.deepEqual(problems.filter((problem) => !/upload/.test(problem)), []);
 });

@@ -23,6 +23,8 @@ const PINGS = 20;
 const UPLOAD_FIRST_BYTES = 256 * 1024;
 const UPLOAD_MAX_BYTES = 16 * 1024 * 1024;
 const UPLOAD_TARGET_MS = 1000;
+// A rate measured over less than this, after the warm-up, is shown but not vouched for.
+const MIN_MEASURED_SECONDS = 1;
 
 const $ = (id) => document.getElementById(id);
 
@@ -40,6 +42,22 @@ function showFigure(id, value, unit) {
   const digits = unit === "ms" ? (value < 10 ? 1 : 0) : (value < 100 ? 1 : 0);
   shown.textContent = `${value.toFixed(digits)} ${unit}`;
   shown.dataset.value = String(value);
+}
+
+// Beside each phase's figures: whether they can be trusted and why, in words (the colour only repeats it).
+function showTrust(id, verdict) {
+  const note = $(`${id}-trust`);
+  note.textContent = verdict.trusted ? `Reliable: ${verdict.why}.` : `Not reliable: ${verdict.why}.`;
+  note.classList.toggle("untrusted", !verdict.trusted);
+  note.dataset.trusted = String(verdict.trusted);
+}
+
+// A rate's verdict from how long it was measured after the warm-up, and over how many of its streams.
+function rateVerdict({ measured, warmedUp, answered, streams }, warmup) {
+  if (!warmedUp) return { trusted: false, why: `the phase ended within its ${warmup} s warm-up, so the start of the transfer is counted in` };
+  if (measured < MIN_MEASURED_SECONDS) return { trusted: false, why: `only ${measured.toFixed(1)} s measured after the warm-up` };
+  if (answered < streams) return { trusted: false, why: `only ${answered} of its ${streams} connections carried data` };
+  return { trusted: true, why: `${measured.toFixed(1)} s measured after a ${warmup} s warm-up, over ${streams} connections` };
 }
 
 function median(values) {
@@ -101,7 +119,7 @@ async function measureLatency() {
   }
   let differences = 0;
   for (let i = 1; i < samples.length; i++) differences += Math.abs(samples[i] - samples[i - 1]);
-  return { latency: median(samples), jitter: differences / (samples.length - 1) };
+  return { latency: median(samples), jitter: differences / (samples.length - 1), samples: samples.length };
 }
 
 function measureDownload({ streams, seconds, warmup }) {
@@ -115,7 +133,7 @@ function measureDownload({ streams, seconds, warmup }) {
         return;
       }
       worker.terminate();
-      if (data.kind === "done") resolve(data.mbps);
+      if (data.kind === "done") resolve({ ...data, answered: streams, streams });
       else reject(new Error(data.message));
     };
     worker.onerror = (event) => { worker.terminate(); reject(new Error(event.message || "the download stopped")); };
@@ -161,13 +179,15 @@ const bytesOf = (answers) => answers.reduce((sum, a) => sum + a.bytes, 0);
 function uploadRate(streams, warmup) {
   const answered = streams.filter((mine) => mine.length > 0);
   const all = answered.flat();
-  if (all.length === 0) return null;
+  const counts = { answered: answered.length, streams: streams.length };
+  if (all.length === 0) throw new Error("no upload was answered");
   const first = Math.min(...all.map((a) => a.first_ms));
   const open = first + warmup * 1000;
   const close = Math.min(...answered.map((mine) => Math.max(...mine.map((a) => a.last_ms))));
   if (close - open < 200) {
     const span = Math.max(...all.map((a) => a.last_ms)) - first;
-    return span > 0 ? (bytesOf(all) * 8) / (span * 1000) : null;
+    if (span <= 0) throw new Error("the uploads were answered too fast to time");
+    return { mbps: (bytesOf(all) * 8) / (span * 1000), measured: span / 1000, warmedUp: false, ...counts };
   }
   let bytes = 0;
   for (const a of all) {
@@ -176,7 +196,7 @@ function uploadRate(streams, warmup) {
     if (span <= 0) bytes += a.first_ms >= open && a.first_ms <= close ? a.bytes : 0;
     else if (inside > 0) bytes += (a.bytes * inside) / span;
   }
-  return (bytes * 8) / ((close - open) * 1000);
+  return { mbps: (bytes * 8) / ((close - open) * 1000), measured: (close - open) / 1000, warmedUp: true, ...counts };
 }
 
 async function measureUpload({ upstreams, seconds, warmup }) {
@@ -208,13 +228,15 @@ async function measureUpload({ upstreams, seconds, warmup }) {
   return uploadRate(streams, warmup);
 }
 
-// Runs one phase; a phase that fails leaves its figures null and the next phase still runs.
+// Runs one phase; a phase that fails leaves its figures null, says so beside them, and the next phase
+// still runs. A phase cut short shows no figure: what part of it measured is not the line's speed.
 async function attempt(name, measure, problems) {
   phase(name, true);
   try {
     return await measure();
   } catch (error) {
     problems.push(`${name} failed (${error.message})`);
+    showTrust(name, { trusted: false, why: `cut short by a network error (${error.message}), so no figure is shown` });
     return null;
   } finally {
     phase(name, false);
@@ -247,32 +269,44 @@ async function run() {
   $("start").disabled = true;
   main.dataset.state = "running";
   for (const id of ["latency", "jitter", "download", "upload"]) $(id).textContent = "–";
+  for (const id of ["latency", "download", "upload"]) {
+    $(`${id}-trust`).textContent = "";
+    $(`${id}-trust`).classList.remove("untrusted");
+    delete $(`${id}-trust`).dataset.trusted;
+  }
+  let untrusted = 0;
+  const judge = (id, verdict) => { showTrust(id, verdict); if (!verdict.trusted) ++untrusted; };
 
   setStatus("Measuring latency…");
   const delay = await attempt("latency", measureLatency, problems);
   showFigure("latency", delay && delay.latency, "ms");
   showFigure("jitter", delay && delay.jitter, "ms");
+  if (delay) judge("latency", { trusted: true, why: `the middle of ${delay.samples} round trips, none lost` });
 
   setStatus("Measuring download speed…");
   const download = await attempt("download", () => measureDownload(settings), problems);
-  showFigure("download", download, "Mbit/s");
+  showFigure("download", download && download.mbps, "Mbit/s");
+  if (download) judge("download", rateVerdict(download, settings.warmup));
 
   setStatus("Measuring upload speed…");
   const upload = await attempt("upload", () => measureUpload(settings), problems);
-  showFigure("upload", upload, "Mbit/s");
+  showFigure("upload", upload && upload.mbps, "Mbit/s");
+  if (upload) judge("upload", rateVerdict(upload, settings.warmup));
 
   setStatus("Saving the result…");
   try {
     const kept = await keepResult({
-      download_mbps: download, upload_mbps: upload,
+      download_mbps: download && download.mbps, upload_mbps: upload && upload.mbps,
       latency_ms: delay && delay.latency, jitter_ms: delay && delay.jitter,
     });
     $("address").textContent = kept.address;
   } catch (error) {
     problems.push(`the result could not be saved (${error.message})`);
   }
-  setStatus(problems.length === 0 ? "Done." : `Finished, but ${problems.join("; ")}.`);
-  main.classList.toggle("failed", problems.length > 0);
+  if (problems.length > 0) setStatus(`Finished, but ${problems.join("; ")}.`);
+  else if (untrusted > 0) setStatus("Done, but not every figure is reliable: see the note beside it.");
+  else setStatus("Done.");
+  main.classList.toggle("failed", problems.length > 0 || untrusted > 0);
   main.dataset.state = "done";
   $("start").disabled = false;
   $("start").textContent = "Test again";

@@ -53,7 +53,10 @@ async function measure({ streams, seconds, warmup }) {
     return;
   }
   const from = mark || { at: start, bytes: 0 };
-  postMessage({ kind: "done", mbps: ((end.bytes - from.bytes) * 8) / ((end.at - from.at) * 1000) });
+  postMessage({
+    kind: "done", mbps: ((end.bytes - from.bytes) * 8) / ((end.at - from.at) * 1000),
+    measured: (end.at - from.at) / 1000, warmedUp: mark !== null,
+  });
 }
 
 onmessage = (event) => { measure(event.data); };
