@@ -269,29 +269,27 @@ async function run() {
   $("start").disabled = true;
   main.dataset.state = "running";
   for (const id of ["latency", "jitter", "download", "upload"]) $(id).textContent = "–";
-  for (const id of ["latency", "download", "upload"]) {
-    $(`${id}-trust`).textContent = "";
-    $(`${id}-trust`).classList.remove("untrusted");
-    delete $(`${id}-trust`).dataset.trusted;
+  for (const note of document.querySelectorAll(".trust")) {
+    note.textContent = "";
+    note.className = "trust";
+    delete note.dataset.trusted;
   }
-  let untrusted = 0;
-  const judge = (id, verdict) => { showTrust(id, verdict); if (!verdict.trusted) ++untrusted; };
 
   setStatus("Measuring latency…");
   const delay = await attempt("latency", measureLatency, problems);
   showFigure("latency", delay && delay.latency, "ms");
   showFigure("jitter", delay && delay.jitter, "ms");
-  if (delay) judge("latency", { trusted: true, why: `the middle of ${delay.samples} round trips, none lost` });
+  if (delay) showTrust("latency", { trusted: true, why: `the middle of ${delay.samples} round trips, none lost` });
 
   setStatus("Measuring download speed…");
   const download = await attempt("download", () => measureDownload(settings), problems);
   showFigure("download", download && download.mbps, "Mbit/s");
-  if (download) judge("download", rateVerdict(download, settings.warmup));
+  if (download) showTrust("download", rateVerdict(download, settings.warmup));
 
   setStatus("Measuring upload speed…");
   const upload = await attempt("upload", () => measureUpload(settings), problems);
   showFigure("upload", upload && upload.mbps, "Mbit/s");
-  if (upload) judge("upload", rateVerdict(upload, settings.warmup));
+  if (upload) showTrust("upload", rateVerdict(upload, settings.warmup));
 
   setStatus("Saving the result…");
   try {
@@ -303,6 +301,7 @@ async function run() {
   } catch (error) {
     problems.push(`the result could not be saved (${error.message})`);
   }
+  const untrusted = document.querySelectorAll('.trust[data-trusted="false"]').length;
   if (problems.length > 0) setStatus(`Finished, but ${problems.join("; ")}.`);
   else if (untrusted > 0) setStatus("Done, but not every figure is reliable: see the note beside it.");
   else setStatus("Done.");
