@@ -19,13 +19,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -37,8 +38,9 @@ constexpr std::size_t LARGEST_PACKET = 65536;
 
 class Fd {
 public:
-    explicit Fd(int fd) : fd_(fd) {
-        if (fd_ < 0) throw std::runtime_error(std::strerror(errno));
+    // WHAT names the file in the error when it could not be opened.
+    Fd(int fd, const std::string& what) : fd_(fd) {
+        if (fd_ < 0) throw std::runtime_error(what + ": " + std::strerror(errno));
     }
     Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
     ~Fd() {
@@ -55,7 +57,7 @@ private:
 
 // A tun device of this name in the current network namespace, read without waiting.
 Fd open_tun(const std::string& name) {
-    Fd tun(open("/dev/net/tun", O_RDWR | O_NONBLOCK | O_CLOEXEC));
+    Fd tun(open("/dev/net/tun", O_RDWR | O_NONBLOCK | O_CLOEXEC), "/dev/net/tun");
     ifreq request{};
     request.ifr_flags = IFF_TUN | IFF_NO_PI;
     std::snprintf(request.ifr_name, IFNAMSIZ, "%s", name.c_str());
@@ -66,8 +68,8 @@ Fd open_tun(const std::string& name) {
 
 // The device is made in the namespace the opening thread is in, so step into FAR_NETNS for it and back.
 Fd open_tun_in(const std::string& netns, const std::string& name) {
-    Fd home(open("/proc/self/ns/net", O_RDONLY | O_CLOEXEC));
-    Fd there(open(netns.c_str(), O_RDONLY | O_CLOEXEC));
+    Fd home(open("/proc/self/ns/net", O_RDONLY | O_CLOEXEC), "/proc/self/ns/net");
+    Fd there(open(netns.c_str(), O_RDONLY | O_CLOEXEC), netns);
     if (setns(there.get(), CLONE_NEWNET) != 0) throw std::runtime_error(netns + ": " + std::strerror(errno));
     Fd tun = open_tun(name);
     if (setns(home.get(), CLONE_NEWNET) != 0) throw std::runtime_error(std::strerror(errno));
@@ -134,10 +136,17 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: lab_delay_line NEAR FAR_NETNS FAR ONE_WAY_MICROSECONDS\n");
         return 2;
     }
+    const std::string_view one_way = argv[4];
+    long microseconds = -1;
+    const auto [end, problem] = std::from_chars(one_way.data(), one_way.data() + one_way.size(), microseconds);
+    if (problem != std::errc() || end != one_way.data() + one_way.size() || microseconds < 0) {
+        std::fprintf(stderr, "lab_delay_line: %s is not a whole number of microseconds\n", argv[4]);
+        return 2;
+    }
     try {
         const Fd near = open_tun(argv[1]);
         const Fd far = open_tun_in(argv[2], argv[3]);
-        carry(near.get(), far.get(), std::chrono::microseconds(std::atol(argv[4])));
+        carry(near.get(), far.get(), std::chrono::microseconds(microseconds));
     } catch (const std::exception& error) {
         std::fprintf(stderr, "lab_delay_line: %s\n", error.what());
         return 1;
