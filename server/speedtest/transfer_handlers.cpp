@@ -50,7 +50,7 @@ double ms_since(SteadyClock::time_point started, SteadyClock::time_point time) {
     return std::chrono::duration<double, std::milli>(time - started).count();
 }
 
-// Drops the body, keeping only its length and when its first and last pieces came in.
+// Drops the body, keeping only its length, its first piece's, and when its first and last pieces came in.
 class UploadCounter final : public BodyReceiver {
 public:
     UploadCounter(const Request& request, SteadyClock::time_point started)
@@ -62,7 +62,10 @@ public:
     }
     std::optional<Response> feed(std::string_view bytes) override {
         const SteadyClock::time_point now = SteadyClock::now();
-        if (count_ == 0) first_ = now;
+        if (count_ == 0) {
+            first_ = now;
+            first_bytes_ = bytes.size();
+        }
         last_ = now;
         count_ += bytes.size();
         if (count_ > MOST_TRANSFER_BYTES) return too_large();
@@ -70,8 +73,11 @@ public:
     }
     Response finish() override {
         if (count_ == 0) first_ = last_ = SteadyClock::now();
-        const nlohmann::json answer{
-            {"bytes", count_}, {"first_ms", ms_since(started_, first_)}, {"last_ms", ms_since(started_, last_)}};
+        // The first piece came in by first_ms, not after it: only the rest came in over first_ms..last_ms.
+        const nlohmann::json answer{{"bytes", count_},
+                                    {"first_bytes", first_bytes_},
+                                    {"first_ms", ms_since(started_, first_)},
+                                    {"last_ms", ms_since(started_, last_)}};
         Response response = Response::text(200, answer.dump() + "\n", "application/json");
         add_transfer_headers(response);
         return response;
@@ -87,6 +93,7 @@ private:
     std::optional<std::uint64_t> declared_;
     SteadyClock::time_point started_;
     std::uint64_t count_ = 0;
+    std::uint64_t first_bytes_ = 0;
     SteadyClock::time_point first_;
     SteadyClock::time_point last_;
 };

@@ -179,6 +179,8 @@ TEST_F(SpeedTestPaths, AnUploadIsCountedToTheByteOnTheServersClockAndBoundedInSi
     EXPECT_EQ(upload.header("Cache-Control"), "no-store");
     const json counted = json::parse(upload.body);
     EXPECT_EQ(counted.at("bytes"), body.size());
+    EXPECT_GT(counted.at("first_bytes").get<std::uint64_t>(), 0u);
+    EXPECT_LT(counted.at("first_bytes").get<std::uint64_t>(), body.size()) << "the body came in one piece";
     EXPECT_GE(counted.at("first_ms").get<double>(), 0.0);
     EXPECT_LE(counted.at("first_ms").get<double>(), counted.at("last_ms").get<double>());
     const json later = json::parse(send(request("POST", "/speedtest/upload", "", "x")).body);

@@ -189,8 +189,9 @@ const bytesOf = (answers) => answers.reduce((sum, a) => sum + a.bytes, 0);
 // The rate from the server's counts and clock only. The window opens `warmup` seconds after the first
 // byte reached the server and closes at the earliest of the streams' last answers, so that every
 // stream was counted over all of it; each body adds the part of its bytes that arrived within the
-// window (spread evenly over its own first..last span). Too few answers after the warm-up (a very
-// short test): the whole phase counts.
+// window: its first piece, which had come in by first_ms, at that moment, and the rest spread evenly over
+// its first..last span. Spreading the first piece too would count bytes that came in before the span
+// as if within it. Too few answers after the warm-up (a very short test): the whole phase counts.
 function uploadRate(streams, warmup) {
   const answered = streams.filter((mine) => mine.length > 0);
   const all = answered.flat();
@@ -208,8 +209,9 @@ function uploadRate(streams, warmup) {
   for (const a of all) {
     const span = a.last_ms - a.first_ms;
     const inside = Math.min(a.last_ms, close) - Math.max(a.first_ms, open);
-    if (span <= 0) bytes += a.first_ms >= open && a.first_ms <= close ? a.bytes : 0;
-    else if (inside > 0) bytes += (a.bytes * inside) / span;
+    const early = span > 0 ? Math.min(a.first_bytes ?? 0, a.bytes) : a.bytes;
+    if (a.first_ms >= open && a.first_ms <= close) bytes += early;
+    if (span > 0 && inside > 0) bytes += ((a.bytes - early) * inside) / span;
   }
   return { mbps: (bytes * 8) / ((close - open) * 1000), measured: (close - open) / 1000, warmedUp: true, ...counts };
 }
