@@ -56,7 +56,7 @@ function showTrust(id, verdict) {
 function rateVerdict({ measured, warmedUp, answered, streams }, warmup) {
   if (!warmedUp) return { trusted: false, why: `the phase ended within its ${warmup} s warm-up, so the start of the transfer is counted in` };
   if (measured < MIN_MEASURED_SECONDS) return { trusted: false, why: `only ${measured.toFixed(1)} s measured after the warm-up` };
-  if (answered < streams) return { trusted: false, why: `only ${answered} of its ${streams} connections carried data` };
+  if (answered < streams) return { trusted: false, why: `only ${answered} of its ${streams} connections were measured` };
   return { trusted: true, why: `${measured.toFixed(1)} s measured after a ${warmup} s warm-up, over ${streams} connections` };
 }
 
@@ -148,7 +148,7 @@ function measureDownload({ streams, seconds, warmup }) {
         return;
       }
       worker.terminate();
-      if (data.kind === "done") resolve({ ...data, answered: streams, streams });
+      if (data.kind === "done") resolve({ ...data, streams });
       else reject(new Error(data.message));
     };
     worker.onerror = (event) => { worker.terminate(); reject(new Error(event.message || "the download stopped")); };
