@@ -10,11 +10,12 @@
 
 namespace lumresults::speedtest {
 
-// page_files.cpp: the page (GET /?lumnettest), with the token its result must carry, and its script, style
-// and worker.
+// page_files.cpp: the page (GET /?lumnettest), with the token its result must carry, and its scripts
+// (the page's, the rate counting it shares with the worker, the worker's) and style.
 Response page(SpeedTestSite& site, const Request& request);
 Response script(const Request& request);
 Response stylesheet(const Request& request);
+Response rates(const Request& request);
 Response worker(const Request& request);
 
 // transfer_handlers.cpp: what the page measures with.

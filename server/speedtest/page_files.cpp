@@ -52,6 +52,7 @@ Response page(SpeedTestSite& site, const Request& request) {
 
 Response script(const Request&) { return asset("speedtest.js", "text/javascript; charset=utf-8"); }
 Response stylesheet(const Request&) { return asset("speedtest.css", "text/css; charset=utf-8"); }
+Response rates(const Request&) { return asset("rates.js", "text/javascript; charset=utf-8"); }
 Response worker(const Request&) { return asset("worker.js", "text/javascript; charset=utf-8"); }
 
 } // namespace lumresults::speedtest

@@ -17,6 +17,7 @@ std::vector<Route> speedtest_routes(SpeedTestSite& site) {
     routes.push_back(quick({"speedtest", get, "/", "lumnettest", Access::Anyone, with_site(&page), {}}));
     routes.push_back(quick({"speedtest-js", get, "/speedtest/speedtest.js", {}, Access::Anyone, &script, {}}));
     routes.push_back(quick({"speedtest-css", get, "/speedtest/speedtest.css", {}, Access::Anyone, &stylesheet, {}}));
+    routes.push_back(quick({"speedtest-rates", get, "/speedtest/rates.js", {}, Access::Anyone, &rates, {}}));
     routes.push_back(quick({"speedtest-worker", get, "/speedtest/worker.js", {}, Access::Anyone, &worker, {}}));
     routes.push_back(quick({"speedtest-ping", get, "/speedtest/ping", {}, Access::Anyone, &ping, {}}));
     routes.push_back(

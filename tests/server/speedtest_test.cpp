@@ -113,6 +113,7 @@ TEST_F(SpeedTestPaths, ThePageAndItsFilesComeFromTheProgramWithTheirHeaders) {
     for (const auto& [name, type] :
          std::vector<std::pair<std::string, std::string>>{{"speedtest.js", "text/javascript; charset=utf-8"},
                                                           {"speedtest.css", "text/css; charset=utf-8"},
+                                                          {"rates.js", "text/javascript; charset=utf-8"},
                                                           {"worker.js", "text/javascript; charset=utf-8"}}) {
         const HttpResponse file = send(request("GET", "/speedtest/" + name));
         EXPECT_EQ(file.body, file_bytes(ASSETS / name)) << name;

@@ -186,34 +186,22 @@ async function uploadStream(body, deadline, signal, mine, onAnswer) {
 
 const bytesOf = (answers) => answers.reduce((sum, a) => sum + a.bytes, 0);
 
-// The rate from the server's counts and clock only. The window opens `warmup` seconds after the first
-// byte reached the server and closes at the earliest of the streams' last answers, so that every
-// stream was counted over all of it; each body adds the part of its bytes that arrived within the
-// window: its first piece, which had come in by first_ms, at that moment, and the rest spread evenly over
-// its first..last span. Spreading the first piece too would count bytes that came in before the span
-// as if within it. Too few answers after the warm-up (a very short test): the whole phase counts.
+// The rate from the server's counts and clock only, counted from `warmup` seconds after the first byte
+// reached the server (see windowRate). Each answer's first piece had come in by first_ms: spread over
+// first..last with the rest, bytes that came in before the span would count as if within it. Too few
+// answers after the warm-up (a very short test): the whole phase counts.
 function uploadRate(streams, warmup) {
   const answered = streams.filter((mine) => mine.length > 0);
   const all = answered.flat();
   const counts = { answered: answered.length, streams: streams.length };
   if (all.length === 0) throw new Error("no upload was answered");
   const first = Math.min(...all.map((a) => a.first_ms));
-  const open = first + warmup * 1000;
-  const close = Math.min(...answered.map((mine) => Math.max(...mine.map((a) => a.last_ms))));
-  if (close - open < 200) {
-    const span = Math.max(...all.map((a) => a.last_ms)) - first;
-    if (span <= 0) throw new Error("the uploads were answered too fast to time");
-    return { mbps: (bytesOf(all) * 8) / (span * 1000), measured: span / 1000, warmedUp: false, ...counts };
-  }
-  let bytes = 0;
-  for (const a of all) {
-    const span = a.last_ms - a.first_ms;
-    const inside = Math.min(a.last_ms, close) - Math.max(a.first_ms, open);
-    const early = span > 0 ? Math.min(a.first_bytes ?? 0, a.bytes) : a.bytes;
-    if (a.first_ms >= open && a.first_ms <= close) bytes += early;
-    if (span > 0 && inside > 0) bytes += ((a.bytes - early) * inside) / span;
-  }
-  return { mbps: (bytes * 8) / ((close - open) * 1000), measured: (close - open) / 1000, warmedUp: true, ...counts };
+  const bodies = answered.map((mine) => mine.map((a) => ({ bytes: a.bytes, early: a.first_bytes ?? 0, first: a.first_ms, last: a.last_ms })));
+  const counted = windowRate(bodies, first + warmup * 1000);
+  if (counted) return { ...counted, warmedUp: true, ...counts };
+  const span = Math.max(...all.map((a) => a.last_ms)) - first;
+  if (span <= 0) throw new Error("the uploads were answered too fast to time");
+  return { mbps: (bytesOf(all) * 8) / (span * 1000), measured: span / 1000, warmedUp: false, ...counts };
 }
 
 async function measureUpload({ upstreams, seconds, warmup }) {

@@ -1,6 +1,8 @@
 // server/speedtest/assets/worker.js: the download phase, run off the page's thread so that drawing never slows the counting.
 "use strict";
 
+importScripts("/speedtest/rates.js");
+
 // Each stream asks for bodies one after another, each sized from the stream's last one to take about half
 // a second: short enough that the rate can be read from whole bodies, long enough that the round trip
 // between bodies costs little (and the other streams keep the line busy meanwhile).
@@ -42,31 +44,23 @@ async function stream(id, deadline, signal, bodies) {
 function arrival(body) {
   const timed = performance.getEntriesByName(body.url, "resource").pop();
   if (timed && timed.responseStart > 0 && timed.responseEnd >= timed.responseStart) {
-    return { bytes: body.bytes, first: timed.responseStart, last: timed.responseEnd };
+    return { bytes: body.bytes, early: 0, first: timed.responseStart, last: timed.responseEnd };
   }
-  return { bytes: body.bytes, first: body.asked, last: body.read };
+  return { bytes: body.bytes, early: 0, first: body.asked, last: body.read };
 }
 
-// The window opens at the end of the warm-up and closes at the earliest of the streams' last whole bodies,
-// so that every stream was counted over all of it; each body adds the part of its bytes that crossed the
-// line within the window, spread evenly over its first..last byte. Too little window (a phase hardly longer
-// than its warm-up, a very slow line): everything the streams were handed over the whole phase counts.
-function rate(streams, start, end, warmup) {
+// Counted from the end of the warm-up (see windowRate). A stream that finished no body, or too little
+// window (a phase hardly longer than its warm-up, a very slow line): everything the streams were handed
+// over the whole phase counts, and the phase says so.
+function rate(streams, start, end, warmup, handed) {
   const timed = streams.map((bodies) => bodies.map(arrival));
-  const answered = timed.filter((bodies) => bodies.length > 0);
+  const answered = timed.filter((bodies) => bodies.length > 0).length;
   const open = start + warmup * 1000;
-  const close = answered.length > 0 ? Math.min(...answered.map((bodies) => Math.max(...bodies.map((b) => b.last)))) : open;
-  if (answered.length < timed.length || close - open < 200) {
-    return { mbps: (received * 8) / ((end - start) * 1000), measured: Math.max(0, close - open) / 1000,
-             warmedUp: close - open >= 200, answered: answered.length };
-  }
-  let bytes = 0;
-  for (const b of answered.flat()) {
-    const inside = Math.min(b.last, close) - Math.max(b.first, open);
-    if (b.last === b.first) bytes += b.first >= open && b.first <= close ? b.bytes : 0;
-    else if (inside > 0) bytes += (b.bytes * inside) / (b.last - b.first);
-  }
-  return { mbps: (bytes * 8) / ((close - open) * 1000), measured: (close - open) / 1000, warmedUp: true, answered: answered.length };
+  const counted = answered === timed.length ? windowRate(timed, open) : null;
+  if (counted) return { ...counted, warmedUp: true, answered };
+  // With every stream answered, only a window too short to count can have brought us here.
+  const warmedUp = answered < timed.length && end - open >= MIN_WINDOW_MS;
+  return { mbps: (handed * 8) / ((end - start) * 1000), measured: Math.max(0, end - open) / 1000, warmedUp, answered };
 }
 
 async function measure({ streams, seconds, warmup }) {
@@ -91,13 +85,14 @@ async function measure({ streams, seconds, warmup }) {
   }
   // Bodies still on their way at the deadline are abandoned, and left out.
   const end = performance.now();
+  const handed = received;
   controller.abort();
   await Promise.all(running);
   if (failure) {
     postMessage({ kind: "failed", message: String(failure.message || failure) });
     return;
   }
-  postMessage({ kind: "done", ...rate(bodies, start, end, warmup) });
+  postMessage({ kind: "done", ...rate(bodies, start, end, warmup, handed) });
 }
 
 onmessage = (event) => { measure(event.data); };
