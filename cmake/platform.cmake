@@ -8,6 +8,20 @@ else()
   set(LUM_WINDOW_BACKEND headless)
 endif()
 
+# Every compile goes through ccache when the machine has it (cmake/compiler-cache); -DLUM_CCACHE=OFF for a
+# build that must share nothing with another.
+find_program(LUM_CCACHE_PROGRAM ccache)
+option(LUM_CCACHE "Compile through ccache, with the cache under build/ccache" ON)
+if(LUM_CCACHE AND LUM_CCACHE_PROGRAM)
+  set(CMAKE_C_COMPILER_LAUNCHER ${PROJECT_SOURCE_DIR}/cmake/compiler-cache)
+  set(CMAKE_CXX_COMPILER_LAUNCHER ${PROJECT_SOURCE_DIR}/cmake/compiler-cache)
+endif()
+# mold links the large sanitized test binaries in a fraction of ld's time; ELF only, so not the Windows builds.
+find_program(LUM_MOLD_PROGRAM mold)
+if(NOT WIN32 AND LUM_MOLD_PROGRAM AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+  add_link_options(-fuse-ld=mold)
+endif()
+
 option(LUM_WARNINGS_AS_ERRORS "Treat compiler warnings in project code as errors" ON)
 
 # Options for the project's own targets only, so that GoogleTest keeps its own warning level.
