@@ -649,3 +649,74 @@ TEST_P(StoreTest, KeepsStaffSessionsThrottlingAuditAndTokens) {
     EXPECT_TRUE(store->remove_token("crm"));
     EXPECT_FALSE(store->token_name("h1"));
 }
+
+namespace {
+
+using CountRow = std::tuple<Clock::time_point, std::string, std::int32_t, TestVerdict, std::int64_t>;
+
+// Every count the overview reads over the range: the whole network's by hour, then each /24's.
+std::vector<CountRow> overview_counts(Store& store, const CountRange& range) {
+    std::vector<CountRow> rows;
+    for (const auto& counts : {store.reading_counts(range), store.block_counts(range, {})})
+        for (const ReadingCount& c : counts)
+            rows.emplace_back(c.hour, c.block, c.test, c.verdict, c.reports);
+    return rows;
+}
+
+ReportReading reading_where(bool finished, TestVerdict test_3) {
+    ReportReading reading(1, finished, test_3 == TestVerdict::failed ? 1u << 2 : 0u, "Windows 7", "{}");
+    reading.verdicts.fill(TestVerdict::ok);
+    reading.verdicts[2] = test_3;
+    return reading;
+}
+
+// Until `held` ends, nobody can add to the PostgreSQL store's /24 counts.
+void hold_block_counts(const std::string& url, std::optional<postgres::Session>& holder,
+                       std::optional<postgres::Transaction>& held) {
+    holder.emplace(url, "the test's hold");
+    held.emplace(*holder);
+    holder->exec("LOCK TABLE reading_counts IN EXCLUSIVE MODE", "holding the counts");
+}
+
+} // namespace
+
+// An upload's reading and `lumresults reanalyse` of the same new report, kept at once by two instances:
+// whichever is kept second takes the first's counts away, so the overview counts the report once, as a
+// recount does. On PostgreSQL the counts are held meanwhile, so that both readings are under way together
+// (each having looked for what it replaces) before either is kept; SQLite lets one writer in at a time.
+TEST_P(StoreTest, ReadingsOfOneReportKeptAtOnceAreCountedOnce) {
+    constexpr int ROUNDS = 6;
+    const std::unique_ptr<Store> reanalyse = scratch->open();
+    for (int round = 0; round < ROUNDS; ++round) {
+        const std::int64_t id = store->put_report(files.report("r", "192.0.2.1", t0 + round * 1h));
+        std::optional<postgres::Session> holder;
+        std::optional<postgres::Transaction> held;
+        if (scratch->database()) hold_block_counts(scratch->database()->url(), holder, held);
+        std::latch start(2);
+        const auto keep = [&](Store& instance, const ReportReading& reading) {
+            return std::async(std::launch::async, [&, reading] {
+                start.arrive_and_wait();
+                instance.put_reading(id, reading);
+            });
+        };
+        auto uploaded = keep(*store, reading_where(true, TestVerdict::ok));
+        auto read_again = keep(*reanalyse, reading_where(round % 2 == 0, TestVerdict::failed));
+        const bool both_waiting = !held || lum::testing_support::wait_until([&] {
+            return scratch->database()->query_integer(
+                       "SELECT count(*) FROM pg_stat_activity WHERE datname = '" + scratch->database()->name() +
+                       "' AND wait_event_type = 'Lock'") == 2;
+        });
+        held.reset();
+        uploaded.get();
+        read_again.get();
+        ASSERT_TRUE(both_waiting) << "the readings were not both under way";
+    }
+    const CountRange all{t0 - 24h, t0 + 24h, ""};
+    const std::vector<CountRow> kept = overview_counts(*store, all);
+    std::int64_t reports = 0;
+    for (const auto& [hour, block, test, verdict, count] : kept)
+        reports += block.empty() && test == 0 ? count : 0;
+    EXPECT_EQ(reports, ROUNDS);
+    store->recount();
+    EXPECT_EQ(kept, overview_counts(*store, all)) << "the counts kept differ from a recount";
+}

@@ -33,7 +33,11 @@ Session::Session(const std::string& url, std::string where)
     // Durable before acknowledged: a server or database whose default is synchronous_commit = off would
     // acknowledge commits that a crash can still lose; every session asks for the flush itself.
     // NOTICEs (a table that exists, ...) are nothing the operator must read on the server's output.
-    exec("SET synchronous_commit = on; SET client_min_messages = warning", "setting up the connection");
+    // The statements are written for READ COMMITTED, whatever the server's default: each sees what was
+    // committed before it began, so what a row lock waited for is seen by the next (see count_reading).
+    exec("SET synchronous_commit = on; SET client_min_messages = warning; "
+         "SET default_transaction_isolation = 'read committed'",
+         "setting up the connection");
 }
 
 const std::string& Session::prepared(std::string_view sql, const Params& params, std::string_view doing) {

@@ -143,20 +143,27 @@ Clock::time_point time_of_ms(std::int64_t unix_ms) { return Clock::time_point(st
 } // namespace
 
 void count_reading(Session& session, std::int64_t id, const ReportReading& reading) {
+    // The report's row is locked first, and what the reading replaces is read after, by a statement of its
+    // own: another reading of the same report kept at once (an upload's and `lumresults reanalyse`'s) has
+    // then either committed, and is taken away here, or not begun, and takes this one away. Read by the
+    // statement that waited for the lock, it would be seen as it was before the wait (PostgreSQL's READ
+    // COMMITTED gives each statement the snapshot of its start), and both readings would be counted.
     std::optional<std::int64_t> received_ms;
     std::string caller;
-    Figures figures{};
-    session.query("SELECT r.received_ms, r.caller, g.finished, g.verdict_1, g.verdict_2, g.verdict_3, g.verdict_4, "
-                  "g.verdict_5, g.verdict_6, g.verdict_7 FROM reports r LEFT JOIN report_readings g "
-                  "ON g.report_id = r.id WHERE r.id = $1",
-                  Params().integer(id), "counting: finding what a reading replaces", [&](const Row& row) {
+    session.query("SELECT received_ms, caller FROM reports WHERE id = $1 FOR UPDATE", Params().integer(id),
+                  "counting: holding a report while its reading changes", [&](const Row& row) {
                       received_ms = row.integer(0);
                       caller = row.bytes(1);
-                      // A reading made before readings had verdict columns was never counted.
-                      if (row.is_null(2) || row.is_null(3)) return;
-                      add_reading(figures, row.integer(2) != 0, verdicts_at(row, 3), -1);
                   });
     if (!received_ms) return; // no such report: the reading's own statement says so
+    Figures figures{};
+    session.query("SELECT finished, verdict_1, verdict_2, verdict_3, verdict_4, verdict_5, verdict_6, verdict_7 "
+                  "FROM report_readings WHERE report_id = $1",
+                  Params().integer(id), "counting: finding what a reading replaces", [&](const Row& row) {
+                      // A reading made before readings had verdict columns was never counted.
+                      if (row.is_null(1)) return;
+                      add_reading(figures, row.integer(0) != 0, verdicts_at(row, 1), -1);
+                  });
     add_reading(figures, reading.finished, reading.verdicts, +1);
     apply(session, hour_of(*received_ms), part_of(id), address_blocks(caller), figures);
 }

@@ -6,8 +6,9 @@
 
 namespace lumresults::sql {
 
-// Within the transaction that keeps report `id`'s reading: takes the reading it replaces (if any) off the
-// counts and adds `reading`, under the report's hour and block.
+// Within the transaction that keeps report `id`'s reading, before the reading is written: holds the report
+// until that transaction ends, takes the reading it replaces (if any) off the counts and adds `reading`,
+// under the report's hour and block.
 void count_reading(Session& session, std::int64_t id, const ReportReading& reading);
 
 // Within the transaction that keeps the speed test.

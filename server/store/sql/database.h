@@ -14,6 +14,9 @@ namespace lumresults::sql {
 using RowHandler = std::function<void(const Row& row)>;
 
 // One connection as the statements use it, by one thread at a time. Statements are written with $n markers.
+// A query that ends in FOR UPDATE, within transaction(), holds the rows it returns until the transaction
+// ends: where the back end has row locks, another transaction that asks for them waits; where it lets
+// only one writer in at a time (SQLite), that one holds them already.
 class Session {
 public:
     virtual ~Session() = default;

@@ -21,8 +21,12 @@ private:
     sqlite3_stmt* statement_;
 };
 
-// "$12" becomes "?12": the markers' numbers stay, so a parameter may be used more than once.
-std::string with_sqlite_markers(std::string_view sql) {
+// "$12" becomes "?12": the markers' numbers stay, so a parameter may be used more than once. A closing row
+// lock (FOR UPDATE) goes: SQLite has none, and the one writer it lets in, whose transaction begins
+// IMMEDIATE, holds the whole file already.
+std::string in_sqlite_spelling(std::string_view sql) {
+    constexpr std::string_view ROW_LOCK = " FOR UPDATE";
+    if (sql.ends_with(ROW_LOCK)) sql.remove_suffix(ROW_LOCK.size());
     std::string spelled(sql);
     for (std::size_t at = 0; at + 1 < spelled.size(); ++at) {
         if (spelled[at] == '$' && spelled[at + 1] >= '0' && spelled[at + 1] <= '9') spelled[at] = '?';
@@ -70,7 +74,7 @@ Session::Bound::~Bound() {
 }
 
 Session::Bound Session::prepared(std::string_view sql, const sql::Params& params) {
-    const std::string spelled = with_sqlite_markers(sql);
+    const std::string spelled = in_sqlite_spelling(sql);
     Bound statement =
         cache_ != nullptr ? Bound(Statement(), cache_->get(db_, spelled)) : Bound(prepare(db_, spelled), nullptr);
     int index = 0;

@@ -24,8 +24,9 @@ private:
     std::unordered_map<std::string, Statement> statements_;
 };
 
-// Statements come with $n markers, which SQLite spells ?n; truth values are kept as 0 and 1. With a cache,
-// statements are taken from it and left there, reset, for the next session on the same connection.
+// Statements come with $n markers, which SQLite spells ?n, and may close with a row lock, which it leaves
+// out (see sql::Session); truth values are kept as 0 and 1. With a cache, statements are taken from it and
+// left there, reset, for the next session on the same connection.
 class Session final : public sql::Session {
 public:
     explicit Session(sqlite3* db, StatementCache* cache = nullptr) : db_(db), cache_(cache) {}
