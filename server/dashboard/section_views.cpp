@@ -83,7 +83,8 @@ PageData SectionViews::part(std::size_t index) const {
     else if (section.code_page.code_page == lum::reports::ASCII_ONLY)
         label = "ASCII only";
     else
-        label = "decoded as " + code_page_label(section.code_page.code_page) + ", " +
+        label = "decoded as " + code_page_label(section.code_page.code_page) +
+                lum::reports::same_text_clause(section.code_page) + ", " +
                 std::string(lum::reports::basis_text(section.code_page.basis)) + " (" +
                 std::to_string(section.code_page.confidence) + " % above the next)";
     data.set("label", label);

@@ -75,7 +75,8 @@ nlohmann::json code_page_json(const lum::reports::CodePageGuess& guess) {
     return {{"number", guess.code_page},
             {"name", page != nullptr ? page->name : "ASCII"},
             {"confidence", guess.confidence},
-            {"basis", lum::reports::basis_text(guess.basis)}};
+            {"basis", lum::reports::basis_text(guess.basis)},
+            {"same_text_in", guess.same_text_in}};
 }
 
 nlohmann::json sections_json(const std::vector<lum::reports::ReportSection>& sections) {

@@ -20,8 +20,9 @@ namespace lum::reports {
 
 // Stored with every result read from a report, so that results read under older rules can be told apart
 // and read again when the rules change (or what a reading keeps: version 2 keeps the verdicts and figures
-// as columns of their own; version 3 each section's code page; version 4 the computer's MACs and name).
-inline constexpr std::int32_t REPORT_RULES_VERSION = 4;
+// as columns of their own; version 3 each section's code page; version 4 the computer's MACs and name;
+// version 5 the code pages that read a section as the same text, and CP1255 and CP1258 read whole).
+inline constexpr std::int32_t REPORT_RULES_VERSION = 5;
 
 // What a reading keeps of the report's own bytes, field by field: a longer text is kept as its first bytes
 // and "…" (CUT_MARK), a longer list as its first entries and a last one "…". Whatever a report holds, its

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "server/reports/decoding/decoder.h"
 #include "server/reports/decoding/detector.h"
@@ -73,6 +74,38 @@ TEST(CodePageTest, UnreadableBytesAreKeptAsBytes) {
     // Past U+10FFFF, a surrogate and an overlong form are no UTF-8 either, though they have its shape.
     EXPECT_EQ(decoded_text("\xF6\xB1\x9A\x8Cw \xED\xA0\x80 \xC0\xAF \xF4\x8F\xBF\xBF", *find_code_page(65001)),
               "\\xF6\\xB1\\x9A\\x8Cw \\xED\\xA0\\x80 \\xC0\\xAF \xF4\x8F\xBF\xBF");
+}
+
+// CP1258 and CP1255 hold a letter back until they know whether a combining mark follows it: the letter before
+// a byte the code page cannot read, and the last one, are written out all the same.
+TEST(CodePageTest, LettersHeldForACombiningMarkAreKept) {
+    const struct {
+        int code_page;
+        std::string bytes;
+        std::string text;
+    } cases[] = {
+        {1258, "Ping: abc", "Ping: abc"},
+        {1258, encoded("Trả lời từ", "CP1258") + "\x81" + encoded("thời gian Việt", "CP1258"),
+         "Trả lời từ\\x81thời gian Việt"},
+        {1255, encoded("תשובה מאת", "CP1255") + "\xFF" + encoded("8.8.8.8: זמן", "CP1255"),
+         "תשובה מאת\\xFF8.8.8.8: זמן"},
+    };
+    for (const auto& [code_page, bytes, text] : cases)
+        EXPECT_EQ(decoded_text(bytes, code_page), text) << code_page;
+}
+
+// Code pages that read a section as the same text leave no doubt between them: it is decoded, named by the
+// first of them (or by the one the caller names, the report's own) and the others are named beside it.
+TEST(CodePageTest, CodePagesThatReadTheSameTextAreOneChoice) {
+    CodePageGuess guess = guess_code_page(encoded("Périphérique déconnecté\r\n", "CP850"), SectionSource::Console);
+    EXPECT_EQ(guess.code_page, 437);
+    EXPECT_EQ(guess.same_text_in, (std::vector<int>{775, 850, 852, 857}));
+    EXPECT_EQ(guess.confidence, 100); // over the first page that reads it otherwise
+    name_by(guess, 850);
+    EXPECT_EQ(guess.code_page, 850);
+    EXPECT_EQ(guess.same_text_in, (std::vector<int>{437, 775, 852, 857}));
+    name_by(guess, 866); // reads it otherwise
+    EXPECT_EQ(guess.code_page, 850);
 }
 
 } // namespace

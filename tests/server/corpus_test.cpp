@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 
 #include "corpus_reports.h"
+#include "server/dashboard/section_views.h"
 #include "server/reports/computer_ids.h"
 #include "server/reports/decoding/decoder.h"
+#include "server/reports/section_code_pages.h"
 #include "test_support.h"
 
 namespace {
@@ -112,6 +114,38 @@ TEST_F(CorpusTest, PingsOwnStatisticsAreReadInEveryLanguage) {
                 EXPECT_EQ(found.average_ms, expected.figures.at("average")) << where;
             }
         }
+    }
+}
+
+// A Spanish ping and a French ipconfig in an otherwise English report read the same in CP437 as in CP850: no
+// tie, but one text. Both are decoded, named by the report's own page, and the page names the others with it.
+TEST_F(CorpusTest, SectionsThatReadAlikeInSeveralCodePagesAreDecodedAndNamed) {
+    const auto mixed = std::find_if(reports_->begin(), reports_->end(), [](const corpus::CorpusReport& report) {
+        return report.language == "mixed-spanish-french";
+    });
+    ASSERT_NE(mixed, reports_->end());
+    const reports::ReadReport read = reports::read_report(mixed->bytes, "100.102.3.4");
+    EXPECT_EQ(read.code_page.code_page, 850);
+    const lumresults::dashboard::SectionViews views(read, mixed->bytes, {});
+    const lumresults::dashboard::PageList parts = views.parts(0, mixed->bytes.size());
+    ASSERT_EQ(parts.size(), read.sections.size());
+    const std::pair<std::string_view, std::string> localized[] = {{"ipconfig", "Nom de l'hôte"},
+                                                                  {"ping", "Estadísticas de ping para 8.8.8.8:"}};
+    for (const auto& [tool, phrase] : localized) {
+        const auto section = std::find_if(read.sections.begin(), read.sections.end(), [&](const auto& found) {
+            return found.tool == tool && found.code_page.code_page != reports::ASCII_ONLY;
+        });
+        ASSERT_NE(section, read.sections.end()) << tool;
+        EXPECT_EQ(section->code_page.code_page, 850) << tool;
+        const std::string text = reports::decoded_text(
+            std::string_view(mixed->bytes).substr(section->bytes.begin, section->bytes.end - section->bytes.begin),
+            reports::section_code_page(*section, read));
+        EXPECT_NE(text.find(phrase), std::string::npos) << text;
+        EXPECT_EQ(text.find("\\x"), std::string::npos) << text;
+        const std::string label =
+            parts[static_cast<std::size_t>(section - read.sections.begin())].get("label")->string_value();
+        EXPECT_TRUE(label.starts_with("decoded as CP850 (Western European), which reads it as CP437")) << label;
+        EXPECT_NE(label.find("CP857"), std::string::npos) << label;
     }
 }
 

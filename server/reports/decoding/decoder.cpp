@@ -49,11 +49,22 @@ public:
             write(std::string_view(points.data(), static_cast<std::size_t>(to - points.data())), sink);
             if (done == static_cast<std::size_t>(-1) && errno != E2BIG) break; // an undecodable or cut-off byte
         }
-        iconv(read_.get(), nullptr, nullptr, nullptr, nullptr); // the next piece starts in the initial state
+        flush(sink);
         return in.size() - left;
     }
 
 private:
+    // CP1255 and CP1258 hold a letter back until the next byte shows whether a combining mark follows it:
+    // before an undecodable byte and at the piece's end it is written out, and the next piece starts in the
+    // initial state. Resetting without writing it out would drop it.
+    void flush(DecodedSink& sink) {
+        std::array<char, 64> points;
+        char* to = points.data();
+        std::size_t room = points.size();
+        iconv(read_.get(), nullptr, nullptr, &to, &room);
+        write(std::string_view(points.data(), static_cast<std::size_t>(to - points.data())), sink);
+    }
+
     // Whole code points, each at most four bytes of UTF-8: the buffer always has room for them.
     void write(std::string_view points, DecodedSink& sink) {
         if (points.empty()) return;

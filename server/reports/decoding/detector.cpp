@@ -1,5 +1,6 @@
 // server/reports/decoding/detector.cpp: every candidate code page tried on a section's start, scored by the tools'
-// phrases found and by how its letters read; the general detector settles ties.
+// phrases found and by how its letters read; candidates that show the same text are one reading, and the general
+// detector settles ties between readings.
 #include "server/reports/decoding/detector.h"
 
 #include <algorithm>
@@ -24,10 +25,20 @@ constexpr int UTF8_CHARACTER_WEIGHT = 1;
 // What the preferred code page is given: enough to win a tie, less than one word that reads better elsewhere.
 constexpr int PREFERENCE = 1;
 
+// The decoded text for judging it, and apart from it the text as the page would show it, where the bytes the
+// code page cannot read stand at their places: two candidates that show the same read the section alike.
 struct Counted final : DecodedSink {
-    void text(std::string_view utf8) override { decoded += utf8; }
-    void raw(std::string_view bytes) override { unreadable += static_cast<int>(bytes.size()); }
+    void text(std::string_view utf8) override {
+        decoded += utf8;
+        shown += utf8;
+    }
+    void raw(std::string_view bytes) override {
+        unreadable += static_cast<int>(bytes.size());
+        shown += '\0'; // then the byte: no UTF-8 text holds a byte above ASCII right after a NUL
+        shown += bytes;
+    }
     std::string decoded;
+    std::string shown;
     int unreadable = 0;
 };
 
@@ -35,6 +46,18 @@ struct Candidate {
     const CodePage* page = nullptr;
     int phrase_characters = 0;
     int score = 0;
+    std::string shown;
+};
+
+// Candidates that show the section as the same text, best first: one reading, whichever of them names it.
+struct Reading {
+    std::vector<const Candidate*> candidates;
+
+    const Candidate& best() const { return *candidates.front(); }
+    bool has(int code_page) const {
+        return std::any_of(candidates.begin(), candidates.end(),
+                           [&](const Candidate* candidate) { return candidate->page->number == code_page; });
+    }
 };
 
 int characters(std::string_view utf8) {
@@ -51,13 +74,14 @@ int high_characters(std::string_view utf8) {
 Candidate judge(std::string_view sample, const CodePage& page, SectionSource source, int preferred) {
     Counted counted;
     decode(sample, page, counted);
-    Candidate candidate{&page};
+    Candidate candidate{&page, 0, 0, {}};
     for (const std::string& phrase : telling_phrases(page.number, source))
         if (counted.decoded.find(phrase) != std::string::npos) candidate.phrase_characters += characters(phrase);
     candidate.score = letter_score(counted.decoded, page.script) - UNREADABLE_BYTE_COST * counted.unreadable +
                       PHRASE_WEIGHT * candidate.phrase_characters + (page.number == preferred ? PREFERENCE : 0);
     if (page.number == UTF8 && counted.unreadable == 0)
         candidate.score += UTF8_CHARACTER_WEIGHT * high_characters(counted.decoded);
+    candidate.shown = std::move(counted.shown);
     return candidate;
 }
 
@@ -69,8 +93,8 @@ std::string_view sample_of(std::string_view bytes) {
 }
 
 std::optional<CodePageGuess> by_mark(std::string_view bytes) {
-    if (bytes.starts_with("\xEF\xBB\xBF")) return CodePageGuess{UTF8, 100, GuessBasis::ByteOrderMark};
-    if (bytes.starts_with("\xFF\xFE")) return CodePageGuess{UTF16LE, 100, GuessBasis::ByteOrderMark};
+    if (bytes.starts_with("\xEF\xBB\xBF")) return CodePageGuess{UTF8, 100, GuessBasis::ByteOrderMark, {}};
+    if (bytes.starts_with("\xFF\xFE")) return CodePageGuess{UTF16LE, 100, GuessBasis::ByteOrderMark, {}};
     return std::nullopt;
 }
 
@@ -81,6 +105,50 @@ bool ascii_only(std::string_view bytes) {
 int confidence(int best, int second) {
     if (best <= 0) return 0;
     return std::clamp(100 * (best - second) / best, 0, 100);
+}
+
+// The candidates, sorted best first, gathered by the text they show.
+std::vector<Reading> readings_of(const std::vector<Candidate>& sorted) {
+    std::vector<Reading> readings;
+    for (const Candidate& candidate : sorted) {
+        const auto same = std::find_if(readings.begin(), readings.end(),
+                                       [&](const Reading& reading) { return reading.best().shown == candidate.shown; });
+        if (same != readings.end())
+            same->candidates.push_back(&candidate);
+        else
+            readings.push_back({{&candidate}});
+    }
+    return readings;
+}
+
+// The reading named by `wanted` where that is one of its pages, else by its best; its other pages beside it.
+CodePageGuess named(const Reading& reading, int margin, GuessBasis basis, int wanted) {
+    CodePageGuess guess{reading.best().page->number, margin, basis, {}};
+    for (const Candidate* other : reading.candidates)
+        if (other != &reading.best()) guess.same_text_in.push_back(other->page->number);
+    std::sort(guess.same_text_in.begin(), guess.same_text_in.end());
+    name_by(guess, wanted);
+    return guess;
+}
+
+// Readings, not pages, compete: pages that show the same text are no doubt at all, whatever they are called.
+CodePageGuess chosen(const std::vector<Reading>& readings, std::string_view sample, int preferred) {
+    const Candidate& best = readings[0].best();
+    if (readings.size() == 1) return named(readings[0], 100, GuessBasis::Letters, preferred);
+    const Candidate& second = readings[1].best();
+    const int margin = confidence(best.score, second.score);
+    if (best.score > second.score && best.phrase_characters > second.phrase_characters)
+        return named(readings[0], margin, GuessBasis::Phrases, preferred);
+    if (best.score > second.score + 1) return named(readings[0], margin, GuessBasis::Letters, preferred);
+    // Tied: the preferred page's reading if it is one of the tied, else the general detector's choice if it is,
+    // else the first of them.
+    const auto tied = [&](const Reading& reading) { return reading.best().score + 1 >= best.score; };
+    for (const Reading& reading : readings)
+        if (tied(reading) && reading.has(preferred)) return named(reading, margin, GuessBasis::Letters, preferred);
+    if (const std::optional<int> detected = detected_code_page(sample))
+        for (const Reading& reading : readings)
+            if (tied(reading) && reading.has(*detected)) return named(reading, margin, GuessBasis::Detector, *detected);
+    return named(readings[0], margin, GuessBasis::Letters, preferred);
 }
 
 } // namespace
@@ -95,22 +163,16 @@ CodePageGuess guess_code_page(std::string_view bytes, SectionSource source, int 
         candidates.push_back(judge(sample, page, source, preferred));
     std::stable_sort(candidates.begin(), candidates.end(),
                      [](const Candidate& a, const Candidate& b) { return a.score > b.score; });
-    const Candidate& best = candidates[0];
-    const Candidate& second = candidates[1];
-    const int margin = confidence(best.score, second.score);
-    if (best.score > second.score && best.phrase_characters > second.phrase_characters)
-        return {best.page->number, margin, GuessBasis::Phrases};
-    if (best.score > second.score + 1) return {best.page->number, margin, GuessBasis::Letters};
-    // Tied: the preferred page if it is one of the tied, else the general detector's choice if it is, else the
-    // first of them.
-    for (const Candidate& tied : candidates)
-        if (tied.score + 1 >= best.score && tied.page->number == preferred)
-            return {tied.page->number, margin, GuessBasis::Letters};
-    if (const std::optional<int> detected = detected_code_page(sample))
-        for (const Candidate& tied : candidates)
-            if (tied.score + 1 >= best.score && tied.page->number == *detected)
-                return {tied.page->number, margin, GuessBasis::Detector};
-    return {best.page->number, margin, GuessBasis::Letters};
+    return chosen(readings_of(candidates), sample, preferred);
+}
+
+void name_by(CodePageGuess& guess, int code_page) {
+    std::vector<int>& others = guess.same_text_in;
+    const auto found = std::find(others.begin(), others.end(), code_page);
+    if (found == others.end()) return;
+    *found = guess.code_page;
+    guess.code_page = code_page;
+    std::sort(others.begin(), others.end());
 }
 
 int ansi_code_page_of(int oem) {
