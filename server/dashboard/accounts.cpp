@@ -123,19 +123,28 @@ SignInResult sign_in(StaffStore& store, std::string_view typed_user, std::string
     // The store keeps milliseconds: a refusal made exactly a window ago has left it, as the hold's
     // Retry-After (its oldest refusal plus the window) told the caller.
     const Clock::time_point window_start = now - policy.throttle_window + std::chrono::milliseconds(1);
-    const RefusedSignIns refused = store.refused_sign_ins(user, address, window_start);
-    if (const std::optional<SignInHold> hold = sign_in_hold(refused, now, policy)) {
+    const SignInAttempt attempt{std::string(user), throttled_caller(address), std::string(address), now,
+                                random_token()};
+    std::optional<SignInHold> hold;
+    // Decided and, if let through, counted as a refusal in one step of the store's: attempts made at once
+    // (by other workers, other instances) each count the ones before them, so none passes a limit.
+    store.take_sign_in_place(attempt, window_start, [&](const RefusedSignIns& refused) {
+        hold = sign_in_hold(refused, now, policy);
+        return !hold;
+    });
+    if (hold) {
         audit_repeat(store, now, user, address, "sign-in throttled", hold->reason, policy);
         result.outcome = SignInOutcome::Throttled;
         result.retry_after = hold->retry_after;
         return result;
     }
+    // Should the check fail (no memory to hash), the place stays a refusal: failing closed.
     const std::optional<StaffUser> staff = no_account ? std::nullopt : checked_user(store, user, password);
     if (!staff) {
-        store.note_refused_sign_in(user, address, now);
         audit_repeat(store, now, user, address, "sign-in refused", {}, policy);
         return result;
     }
+    store.give_back_sign_in_place(attempt);
     // A new session every time, never one the browser already had, so a session id planted before
     // sign-in is worth nothing after it.
     result.cookie_value = random_token();

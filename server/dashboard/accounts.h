@@ -24,16 +24,18 @@ inline constexpr std::string_view SIGN_IN_PATH = "/support/sign-in";
 // is no account, and is kept (throttled, audited) only as its first bytes and an ellipsis.
 inline constexpr std::size_t MOST_USER_NAME_BYTES = 64;
 
-// Refusals hold an address, never an account: a stranger who types a staff name wrongly again and again
-// must not keep that member of staff out. Against guessing from many addresses, an account's refusals
-// from anywhere slow down every address that has refused it, never one that has not.
+// Refusals hold a caller (an IPv4 address, an IPv6 /64), never an account: a stranger who types a staff
+// name wrongly again and again must not keep that member of staff out. Against guessing from many callers,
+// an account's refusals from anywhere slow down every caller that has refused it, and every caller at all
+// once callers_for_attack callers have, each wait at most most_delay (see sign_in_hold).
 struct AccountPolicy {
     std::chrono::seconds idle_expiry{30 * 60};           // a session unused this long is over
     std::chrono::seconds session_lifetime{12 * 60 * 60}; // and any session after this long
     std::chrono::seconds throttle_window{15 * 60};       // refused sign-ins counted over this span
-    std::size_t refusals_per_user_address = 5;           // of one account from one address: that pair is held
-    std::size_t refusals_per_address = 20;               // from one address, any name: that address is held
+    std::size_t refusals_per_user_address = 5;           // of one account from one caller: that pair is held
+    std::size_t refusals_per_address = 20;               // from one caller, any name: that caller is held
     std::size_t refusals_before_delay = 5;               // of one account from anywhere: then the delay below
+    std::size_t callers_for_attack = 3;                  // that many callers of them: the delay holds everyone
     std::chrono::seconds first_delay{1};                 // after that account's latest refusal, doubled
     std::chrono::seconds most_delay{60};                 // with each further one, up to this
 };
@@ -61,8 +63,9 @@ struct SignInResult {
 };
 
 // Checks the password (as long for an unknown user as for a known one), throttles as AccountPolicy says
-// (a throttled attempt is answered from the store alone, without hashing), starts a new session and writes
-// the audit log, where repeated refusals from one address within the window share a line.
+// (a throttled attempt is answered from the store alone, without hashing; one let through has its place
+// among the refusals before its password is checked), starts a new session and writes the audit log, where
+// repeated refusals from one address within the window share a line.
 SignInResult sign_in(StaffStore& store, std::string_view user, std::string_view password, std::string_view address,
                      Clock::time_point now, const AccountPolicy& policy = {});
 

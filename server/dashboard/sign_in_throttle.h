@@ -3,12 +3,18 @@
 
 #include <chrono>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "server/dashboard/accounts.h"
 #include "server/store/store.h"
 
 namespace lumresults::dashboard {
+
+// Whom the throttle counts an address as (SignInAttempt::caller): an IPv4 address as itself, written as
+// IPv4-mapped IPv6 too; an IPv6 address as its /64 ("2001:db8:1:2::/64"), as the connection limit counts
+// callers, since one subscriber's line usually holds a whole /64. Text that is no address stays itself.
+std::string throttled_caller(std::string_view address);
 
 // Why a sign-in is not tried now, and how long until it may be.
 struct SignInHold {

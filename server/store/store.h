@@ -158,15 +158,28 @@ struct AuditEntry {
     bool other_users = false;  // some repeat was for another name than `user`
 };
 
-// Refused sign-ins since a time, as the throttle weighs them: of a name, of that name from one address,
-// and of any name from that address, each with the time it frees up or grows from.
+// Refused sign-ins since a time, as the throttle weighs them: of a name, of that name from one caller,
+// and of any name from that caller, each with the time it frees up or grows from; and how many callers
+// the name's refusals came from.
 struct RefusedSignIns {
     std::size_t of_user = 0;                         // of the name, from anywhere
     std::optional<Clock::time_point> newest_of_user; // the latest of those
-    std::size_t of_user_here = 0;                    // of the name, from the address
+    std::size_t of_user_here = 0;                    // of the name, from the caller
     std::optional<Clock::time_point> oldest_of_user_here;
-    std::size_t from_here = 0; // of any name, from the address
+    std::size_t from_here = 0; // of any name, from the caller
     std::optional<Clock::time_point> oldest_from_here;
+    std::size_t callers_of_user = 0; // the callers the name's refusals came from
+};
+
+// A sign-in attempt as the throttle counts it. Its caller is whom refusals are counted against: an IPv4
+// address, or an IPv6 /64 ("2001:db8:1:2::/64"). Its address is the caller's own, looked for as well:
+// refusals noted before IPv6 callers were counted by /64 name the whole address.
+struct SignInAttempt {
+    std::string user; // as typed (bounded by the caller of the store)
+    std::string caller;
+    std::string address;
+    Clock::time_point time;
+    std::string key; // random: names the attempt's place among the refusals until its password is checked
 };
 
 // A speed test's result as the subscriber's browser measured it (a phase that failed has no figure).
@@ -296,10 +309,19 @@ public:
     virtual void delete_session(std::string_view key) = 0;
     virtual std::size_t delete_sessions_idle_since(Clock::time_point last_seen_before) = 0;
 
-    // Refused sign-ins, counted for throttling: by account name, by name and address, and by address. One
-    // statement, so that every instance weighs the same rows.
-    virtual void note_refused_sign_in(std::string_view user, std::string_view address, Clock::time_point time) = 0;
-    virtual RefusedSignIns refused_sign_ins(std::string_view user, std::string_view address,
+    // Refused sign-ins, counted for throttling: by account name, by name and caller, and by caller (see
+    // SignInAttempt). take_sign_in_place counts those since `since` that weigh on the attempt and asks
+    // `may_try`; when it agrees, the attempt is noted as a refusal in the same transaction, before its
+    // password is checked, so that attempts made at once each take a place of their own under the limits,
+    // on every instance of the store: those of one name or one caller decide one after another. Returns
+    // what may_try answered (it may be asked twice). A right password gives the place back; a crash
+    // meanwhile leaves it counted.
+    virtual bool take_sign_in_place(const SignInAttempt& attempt, Clock::time_point since,
+                                    const std::function<bool(const RefusedSignIns&)>& may_try) = 0;
+    virtual void give_back_sign_in_place(const SignInAttempt& attempt) = 0;
+    // A refusal noted, and the refusals counted, by themselves (as take_sign_in_place counts them).
+    virtual void note_refused_sign_in(std::string_view user, std::string_view caller, Clock::time_point time) = 0;
+    virtual RefusedSignIns refused_sign_ins(std::string_view user, std::string_view caller,
                                             Clock::time_point since) = 0;
     virtual void forget_refused_sign_ins_before(Clock::time_point before) = 0;
 

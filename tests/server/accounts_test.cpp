@@ -3,12 +3,18 @@
 #include "server/dashboard/accounts.h"
 #include "server/dashboard/retention.h"
 #include "server/dashboard/sign_in_throttle.h"
+#include "server/store/postgres/pg_migrations.h"
+#include "server/store/sqlite/connections.h"
+#include "server/store/sqlite/migrations.h"
+#include "server/store/sqlite/sqlite_session.h"
 
+#include "at_once.h"
 #include "store_backends.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <fstream>
 #include <map>
@@ -82,10 +88,11 @@ TEST_P(AccountsTest, RefusedSignInsHoldTheirAddressForTheAccountButNotTheAccount
     EXPECT_EQ(store_->list_audit(4).back().repeats, 5u);
 }
 
-// Guesses at one account from many addresses slow down each address that has made one, more with every
-// refusal, up to a minute; an address that has not refused the account is never slowed.
-TEST(SignInHoldTest, HoldsByAddressAndSlowsAnAccountsRefusingAddresses) {
+// Guesses at one account slow down each caller that has made one, more with every refusal, up to a minute;
+// a caller that has not refused the account is slowed only once three callers have.
+TEST(SignInHoldTest, HoldsByCallerAndSlowsAnAccountsCallers) {
     const Clock::time_point last = t0 - 1min;
+    const std::optional<Clock::time_point> none;
     const struct {
         const char* name;
         RefusedSignIns refused;
@@ -101,8 +108,12 @@ TEST(SignInHoldTest, HoldsByAddressAndSlowsAnAccountsRefusingAddresses) {
         {"eight, once waited out", {8, last, 1, last, 1, last}, last + 8s, std::nullopt, 0s},
         {"forty: at most a minute", {40, last, 1, last, 1, last}, last, "account slowed", 60s},
         {"a million: still a minute", {1000000, last, 1, last, 1, last}, last, "account slowed", 60s},
-        {"forty, from a clean address", {40, last, 0, std::nullopt, 0, std::nullopt}, last, std::nullopt, 0s},
-        {"forty, from an address that refused others", {40, last, 0, std::nullopt, 3, last}, last, std::nullopt, 0s},
+        {"forty from one caller, at a clean one", {40, last, 0, none, 0, none, 1}, last, std::nullopt, 0s},
+        {"forty from two callers, at a clean one", {40, last, 0, none, 0, none, 2}, last, std::nullopt, 0s},
+        {"forty from two, at one that refused others", {40, last, 0, none, 3, last, 2}, last, std::nullopt, 0s},
+        {"four from three callers, at a clean one", {4, last, 0, none, 0, none, 3}, last, std::nullopt, 0s},
+        {"five from three callers, at a clean one", {5, last, 0, none, 0, none, 3}, last, "account slowed", 1s},
+        {"a million from many, at a clean one", {1000000, last, 0, none, 0, none, 900}, last, "account slowed", 60s},
         {"five of the account here", {5, last, 5, t0 - 5min, 5, t0 - 5min}, t0, "account held for this address", 10min},
         {"twenty from the address", {0, std::nullopt, 0, std::nullopt, 20, t0 - 14min}, t0, "address held", 1min},
         {"twenty, the oldest just gone", {0, std::nullopt, 0, std::nullopt, 19, t0 - 14min}, t0, std::nullopt, 0s},
@@ -112,6 +123,100 @@ TEST(SignInHoldTest, HoldsByAddressAndSlowsAnAccountsRefusingAddresses) {
         EXPECT_EQ(hold ? std::optional(hold->reason) : std::nullopt, c.reason) << c.name;
         EXPECT_EQ(hold ? hold->retry_after : 0s, c.retry_after) << c.name;
     }
+}
+
+// An IPv6 caller is counted by its /64, as the connection limit counts it: a caller with a /64 has its
+// addresses, and they share one hold. IPv4 is counted by its address, written as IPv4-mapped IPv6 too.
+TEST_P(AccountsTest, AnIpv6CallerIsHeldByItsSlash64AndIpv4ByItsAddress) {
+    store_->add_user({"bob", password_hash()});
+    for (int i = 0; i < 5; ++i) {
+        ASSERT_EQ(sign_in(*store_, "ana", "guess", "2001:db8:1:2::1", t0 + i * 10s).outcome, SignInOutcome::Refused);
+        store_->note_refused_sign_in("bob", "192.0.2.1", t0 + i * 10s);
+    }
+    const struct {
+        const char* user;
+        const char* address;
+        std::string password;
+        SignInOutcome expected;
+    } cases[] = {
+        {"ana", "2001:db8:1:2::2", "guess", SignInOutcome::Throttled},
+        {"ana", "2001:db8:1:2::3", "guess", SignInOutcome::Throttled},
+        {"ana", "2001:db8:1:2:ffff:ffff:ffff:ffff", PASSWORD, SignInOutcome::Throttled},
+        {"ana", "2001:db8:1:3::1", PASSWORD, SignInOutcome::SignedIn},
+        {"bob", "::ffff:192.0.2.1", PASSWORD, SignInOutcome::Throttled},
+        {"bob", "192.0.2.2", PASSWORD, SignInOutcome::SignedIn},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(sign_in(*store_, c.user, c.password, c.address, t0 + 1min).outcome, c.expected) << c.address;
+}
+
+// Refusals of an account from several callers put it under attack: then every caller waits the account's
+// delay after its latest refusal, one that has not refused it too, and never more than a minute. Refusals
+// from one caller alone, however many, slow nobody else.
+TEST_P(AccountsTest, AnAccountUnderAttackSlowsEveryCallerForAtMostAMinute) {
+    for (int i = 0; i < 5; ++i)
+        store_->note_refused_sign_in("ana", "198.51.100.7", t0 + i * 10s);
+    EXPECT_EQ(sign_in(*store_, "ana", PASSWORD, "203.0.113.1", t0 + 40s).outcome, SignInOutcome::SignedIn)
+        << "five refusals from one caller";
+    ASSERT_EQ(sign_in(*store_, "ana", "guess", "198.51.100.8", t0 + 50s).outcome, SignInOutcome::Refused);
+    ASSERT_EQ(sign_in(*store_, "ana", "guess", "2001:db8:7::1", t0 + 60s).outcome, SignInOutcome::Refused);
+    const SignInResult slowed = sign_in(*store_, "ana", PASSWORD, "203.0.113.2", t0 + 61s);
+    EXPECT_EQ(slowed.outcome, SignInOutcome::Throttled) << "seven refusals from three callers";
+    EXPECT_EQ(slowed.retry_after, 3s) << "four seconds after the seventh";
+    EXPECT_EQ(sign_in(*store_, "ana", PASSWORD, "203.0.113.2", t0 + 64s).outcome, SignInOutcome::SignedIn);
+}
+
+// Attempts made at once, through two stores on one database as two instances would make them, each take a
+// place of their own under the limits: of twelve wrong passwords at once from one address, five are checked
+// and counted, and the others are held without hashing. A right password gives its place back.
+TEST_P(AccountsTest, AttemptsMadeAtOnceEachTakeTheirOwnPlaceUnderTheLimit) {
+    const std::unique_ptr<Store> second = scratch_->open();
+    const std::vector<SignInOutcome> outcomes = at_once(12, [&](std::size_t i) {
+        return sign_in(i % 2 == 0 ? *store_ : *second, "ana", "guess", "192.0.2.1", t0).outcome;
+    });
+    EXPECT_EQ(std::count(outcomes.begin(), outcomes.end(), SignInOutcome::Refused), 5);
+    EXPECT_EQ(std::count(outcomes.begin(), outcomes.end(), SignInOutcome::Throttled), 7);
+    EXPECT_EQ(second->refused_sign_ins("ana", "192.0.2.1", t0 - 1min).of_user_here, 5u);
+
+    store_->add_user({"bob", password_hash()});
+    for (int i = 0; i < 4; ++i)
+        store_->note_refused_sign_in("bob", "192.0.2.2", t0 + i * 1s);
+    for (int i = 0; i < 2; ++i)
+        EXPECT_EQ(sign_in(*store_, "bob", PASSWORD, "192.0.2.2", t0 + 10s).outcome, SignInOutcome::SignedIn) << i;
+}
+
+// The release before counted every caller by its whole address, and noted its refusals so: after the
+// upgrade they still hold the address that made them, until they leave the window.
+class ThrottleUpgradeTest : public ::testing::TestWithParam<Backend> {};
+INSTANTIATE_TEST_SUITE_P(Backends, ThrottleUpgradeTest, every_backend, backend_name);
+
+TEST_P(ThrottleUpgradeTest, RefusalsNotedBeforeTheUpgradeStillHold) {
+    LUMRESULTS_NEED_BACKEND(GetParam());
+    constexpr std::size_t RELEASE_BEFORE = 9; // its schema's steps
+    ScratchFolder folder("lumresults_upgrade_");
+    ScratchStore scratch(GetParam(), folder.path() / "data");
+    const auto note_refusals = [](sql::Session& session) {
+        for (const char* address : {"2001:db8:1:2::1", "192.0.2.1"})
+            for (int i = 0; i < 5; ++i)
+                session.execute("INSERT INTO refused_sign_ins (\"user\", address, time_ms) VALUES ($1, $2, $3)",
+                                sql::Params().bytes("ana").text(address).time(t0 + i * 10s), "noting a refusal");
+    };
+    if (ScratchPostgres* database = scratch.database()) {
+        postgres::Session session(database->url(), "the release before");
+        postgres::migrate(session, postgres::migrations().first(RELEASE_BEFORE));
+        note_refusals(session);
+    } else {
+        std::filesystem::create_directories(folder.path() / "data");
+        const sqlite::Connection db = sqlite::open_connection(sqlite::store_file(folder.path() / "data"));
+        sqlite::migrate(db.get(), sqlite::migrations().first(RELEASE_BEFORE));
+        sqlite::Session session(db.get());
+        note_refusals(session);
+    }
+    const std::unique_ptr<Store> store = scratch.open();
+    store->add_user({"ana", password_hash()});
+    for (const char* address : {"2001:db8:1:2::1", "192.0.2.1"})
+        EXPECT_EQ(sign_in(*store, "ana", PASSWORD, address, t0 + 1min).outcome, SignInOutcome::Throttled) << address;
+    EXPECT_EQ(sign_in(*store, "ana", PASSWORD, "192.0.2.1", t0 + 15min + 10s).outcome, SignInOutcome::SignedIn);
 }
 
 // A name no account can have costs the store a bounded entry, however long it is typed.
@@ -136,7 +241,7 @@ TEST_P(AccountsTest, ThrottlingCountsRefusalsPerAddressWithinTheWindow) {
         {"four of the account from here", 4, true, true, 2min, SignInOutcome::SignedIn},
         {"five of the account from here", 5, true, true, 1min, SignInOutcome::Throttled},
         {"five of the account from here, all old", 5, true, true, 16min, SignInOutcome::SignedIn},
-        {"thirty of the account from elsewhere", 30, true, false, 1min, SignInOutcome::SignedIn},
+        {"thirty of the account from elsewhere, a minute ago", 30, true, false, 1min, SignInOutcome::SignedIn},
         {"nineteen from the address", 19, false, true, 1min, SignInOutcome::SignedIn},
         {"twenty from the address", 20, false, true, 1min, SignInOutcome::Throttled},
         {"twenty from the address, all old", 20, false, true, 16min, SignInOutcome::SignedIn},

@@ -2,9 +2,12 @@
 // throttling are shared.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
 #include <optional>
+#include <vector>
 
+#include "at_once.h"
 #include "scratch_postgres.h"
 #include "server/store/store.h"
 #include "server/dashboard/accounts.h"
@@ -66,6 +69,16 @@ TEST_F(InstancesTest, RefusedSignInsOnEveryInstanceCountTowardsOneHold) {
         EXPECT_EQ(held.status, 429) << instance;
         EXPECT_FALSE(set_cookie(held, "lumresults_session")) << instance;
     }
+}
+
+// Attempts made at once on both instances each take a place of their own under the hold: of twelve wrong
+// passwords at once from one address, five are checked and the others are held, whichever instance and
+// worker takes each.
+TEST_F(InstancesTest, AttemptsAtOnceOnEveryInstanceTakeTheirOwnPlaceUnderOneHold) {
+    const std::vector<int> statuses = lumresults::testing_support::at_once(
+        12, [&](std::size_t i) { return post_sign_in(port(i % 2), "ana", "wrong").status; });
+    EXPECT_EQ(std::count(statuses.begin(), statuses.end(), 401), 5);
+    EXPECT_EQ(std::count(statuses.begin(), statuses.end(), 429), 7);
 }
 
 } // namespace

@@ -48,8 +48,7 @@ protected:
     }
 
     ServerChild& server() {
-        if (!server_)
-            server_.emplace(folder_.path() / "data", std::vector<std::string>{}, folder_.path() / "serve.log");
+        if (!server_) server_.emplace(folder_.path() / "data", options_, folder_.path() / "serve.log");
         return *server_;
     }
 
@@ -76,6 +75,7 @@ protected:
     }
 
     ScratchFolder folder_{"lumresults_security_"};
+    std::vector<std::string> options_; // the server's, when set before its first request
     std::optional<ServerChild> server_;
     // The table the server serves, made as serve makes it (over a store of its own: it is never run here).
     std::unique_ptr<lumresults::Store> table_store_ = lumresults::open_sqlite_store(folder_.path() / "table");
@@ -180,6 +180,19 @@ TEST_F(SecurityTest, AHeldAddressIsToldWhenToTryAgain) {
     EXPECT_GT(retry_after, 14 * 60);
     EXPECT_LE(retry_after, 15 * 60);
     EXPECT_NE(held.body.find("Try again in 15 minutes."), std::string::npos) << held.body;
+}
+
+// Behind a trusted proxy the caller is the address the proxy names. Five wrong passwords from one address of
+// an IPv6 /64 hold the whole /64 for the account, as the connection limit counts it: its other addresses get
+// no password checked either.
+TEST_F(SecurityTest, AnIpv6CallerIsHeldByItsSlash64) {
+    options_ = {"--trusted-proxy", "127.0.0.1"};
+    const auto from = [](const char* address) { return "X-Forwarded-For: " + std::string(address) + "\r\n"; };
+    for (int attempt = 0; attempt < 5; ++attempt)
+        EXPECT_EQ(sign_in_answer({}, from("2001:db8:1:2::1"), "wrong").status, 401) << attempt;
+    for (const char* other : {"2001:db8:1:2::2", "2001:db8:1:2::3", "2001:db8:1:2:abcd::4"})
+        EXPECT_EQ(sign_in_answer({}, from(other), "wrong").status, 429) << other;
+    EXPECT_EQ(sign_in_answer({}, from("2001:db8:1:3::1")).status, 303) << "another /64";
 }
 
 // A search names subscribers as a report page does: each search, export and listing is written to the audit

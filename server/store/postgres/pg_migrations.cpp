@@ -208,10 +208,24 @@ CREATE TABLE speed_counts (
 CREATE INDEX speed_counts_by_hour ON speed_counts (hour_ms);
 )sql";
 
+// Version 10: sign-in attempts that take a place of their own before their password is checked, as in the
+// SQLite store (see its step 10). Here the turns' row locks are what make attempts of one name or one
+// caller decide one after another, whichever instances take them.
+constexpr const char* sign_in_places_v10 = R"sql(
+ALTER TABLE refused_sign_ins ADD COLUMN attempt text COLLATE "C";
+CREATE TABLE sign_in_turns (
+    kind    text COLLATE "C" NOT NULL CHECK (kind IN ('user', 'caller')),
+    key     bytea  NOT NULL,
+    time_ms bigint NOT NULL,
+    PRIMARY KEY (kind, key)
+);
+)sql";
+
 constexpr std::array steps_of_this_build{
     Migration{1, reports_v1},     Migration{2, readings_v2},        Migration{3, staff_v3},
     Migration{4, speed_tests_v4}, Migration{5, reading_columns_v5}, Migration{6, audit_repeats_v6},
     Migration{7, reading_code_page_v7}, Migration{8, report_computers_v8}, Migration{9, counts_v9},
+    Migration{10, sign_in_places_v10},
 };
 
 static_assert(numbered_without_gaps(steps_of_this_build), "schema steps must be numbered 1, 2, 3, ...");

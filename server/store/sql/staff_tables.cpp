@@ -10,6 +10,37 @@
 
 namespace lumresults::sql {
 
+namespace {
+
+// The refusals since `since` that weigh on an attempt: the rows of the name, and those of the caller, each
+// index finding its own; the sums split them up. Rows noted before IPv6 callers were counted by /64 name
+// the whole address, which is looked for beside the caller until they have left the window (and meanwhile
+// count as a caller each).
+RefusedSignIns count_refusals(Session& session, std::string_view user, std::string_view caller,
+                              std::string_view address, Clock::time_point since) {
+    RefusedSignIns found;
+    session.query("SELECT sum(CASE WHEN \"user\" = $1 THEN 1 ELSE 0 END), "
+                  "max(CASE WHEN \"user\" = $1 THEN time_ms END), "
+                  "sum(CASE WHEN \"user\" = $1 AND address IN ($2, $3) THEN 1 ELSE 0 END), "
+                  "min(CASE WHEN \"user\" = $1 AND address IN ($2, $3) THEN time_ms END), "
+                  "sum(CASE WHEN address IN ($2, $3) THEN 1 ELSE 0 END), "
+                  "min(CASE WHEN address IN ($2, $3) THEN time_ms END), "
+                  "count(DISTINCT CASE WHEN \"user\" = $1 THEN address END) "
+                  "FROM refused_sign_ins WHERE (\"user\" = $1 OR address IN ($2, $3)) AND time_ms >= $4",
+                  Params().bytes(user).text(caller).text(address).time(since), "counting refused sign-ins",
+                  [&](const Row& row) {
+                      const auto when = [&](int column) -> std::optional<Clock::time_point> {
+                          if (row.is_null(column)) return std::nullopt;
+                          return row.time(column);
+                      };
+                      const auto count = [&](int column) { return static_cast<std::size_t>(row.integer(column)); };
+                      found = {count(0), when(1), count(2), when(3), count(4), when(5), count(6)};
+                  });
+    return found;
+}
+
+} // namespace
+
 std::size_t StaffTables::change(std::string_view sql, const Params& params, std::string_view doing) {
     return write_with(database_, [&](Session& session) { return session.execute(sql, params, doing); });
 }
@@ -92,37 +123,57 @@ std::size_t StaffTables::delete_sessions_idle_since(Clock::time_point last_seen_
                   "ending idle sessions");
 }
 
-void StaffTables::note_refused_sign_in(std::string_view user, std::string_view address, Clock::time_point time) {
-    change("INSERT INTO refused_sign_ins (\"user\", address, time_ms) VALUES ($1, $2, $3)",
-           Params().bytes(user).text(address).time(time), "noting a refused sign-in");
+bool StaffTables::take_sign_in_place(const SignInAttempt& attempt, Clock::time_point since,
+                                     const std::function<bool(const RefusedSignIns&)>& may_try) {
+    // A held attempt is answered from a plain read, writing nothing, as a flood of them should be: the
+    // counts only grow until their rows leave the window, unless a right password gives a place back.
+    const RefusedSignIns seen = read_with(database_, [&](Session& session) {
+        return count_refusals(session, attempt.user, attempt.caller, attempt.address, since);
+    });
+    if (!may_try(seen)) return false;
+    bool placed = false;
+    database_.transaction([&](Session& session) {
+        // The name's row and then the caller's, always in that order, so that two attempts never wait for
+        // each other both ways. Upserted, so that the first attempt makes them; locked until the transaction
+        // ends, so that an attempt of the same name or caller counts only after this one's place is noted
+        // (on PostgreSQL; SQLite's one writer holds the file already).
+        const std::pair<std::string_view, std::string_view> turns[] = {{"user", attempt.user},
+                                                                       {"caller", attempt.caller}};
+        for (const auto& [kind, key] : turns)
+            session.execute("INSERT INTO sign_in_turns (kind, key, time_ms) VALUES ($1, $2, $3) "
+                            "ON CONFLICT (kind, key) DO UPDATE SET time_ms = excluded.time_ms",
+                            Params().text(kind).bytes(key).time(attempt.time), "taking a sign-in's turn");
+        placed = may_try(count_refusals(session, attempt.user, attempt.caller, attempt.address, since));
+        if (placed)
+            session.execute(
+                "INSERT INTO refused_sign_ins (\"user\", address, time_ms, attempt) VALUES ($1, $2, $3, $4)",
+                Params().bytes(attempt.user).text(attempt.caller).time(attempt.time).text(attempt.key),
+                "noting a sign-in's place");
+    });
+    return placed;
 }
 
-RefusedSignIns StaffTables::refused_sign_ins(std::string_view user, std::string_view address, Clock::time_point since) {
-    // Rows of the name or of the address only, each index finding its own; the sums split them up.
-    RefusedSignIns found;
-    database_.read([&](Session& session) {
-        session.query("SELECT sum(CASE WHEN \"user\" = $1 THEN 1 ELSE 0 END), "
-                      "max(CASE WHEN \"user\" = $1 THEN time_ms END), "
-                      "sum(CASE WHEN \"user\" = $1 AND address = $2 THEN 1 ELSE 0 END), "
-                      "min(CASE WHEN \"user\" = $1 AND address = $2 THEN time_ms END), "
-                      "sum(CASE WHEN address = $2 THEN 1 ELSE 0 END), "
-                      "min(CASE WHEN address = $2 THEN time_ms END) "
-                      "FROM refused_sign_ins WHERE (\"user\" = $1 OR address = $2) AND time_ms >= $3",
-                      Params().bytes(user).text(address).time(since), "counting refused sign-ins", [&](const Row& row) {
-                          const auto when = [&](int column) -> std::optional<Clock::time_point> {
-                              if (row.is_null(column)) return std::nullopt;
-                              return row.time(column);
-                          };
-                          found = {static_cast<std::size_t>(row.integer(0)), when(1),
-                                   static_cast<std::size_t>(row.integer(2)), when(3),
-                                   static_cast<std::size_t>(row.integer(4)), when(5)};
-                      });
-    });
-    return found;
+void StaffTables::give_back_sign_in_place(const SignInAttempt& attempt) {
+    change("DELETE FROM refused_sign_ins WHERE \"user\" = $1 AND time_ms = $2 AND attempt = $3",
+           Params().bytes(attempt.user).time(attempt.time).text(attempt.key), "giving back a sign-in's place");
+}
+
+void StaffTables::note_refused_sign_in(std::string_view user, std::string_view caller, Clock::time_point time) {
+    change("INSERT INTO refused_sign_ins (\"user\", address, time_ms) VALUES ($1, $2, $3)",
+           Params().bytes(user).text(caller).time(time), "noting a refused sign-in");
+}
+
+RefusedSignIns StaffTables::refused_sign_ins(std::string_view user, std::string_view caller, Clock::time_point since) {
+    return read_with(database_, [&](Session& session) { return count_refusals(session, user, caller, caller, since); });
 }
 
 void StaffTables::forget_refused_sign_ins_before(Clock::time_point before) {
     change("DELETE FROM refused_sign_ins WHERE time_ms < $1", Params().time(before), "forgetting refused sign-ins");
+    // One kind at a time: a statement that locked callers' rows and then waited for a name's could meet an
+    // attempt holding that name and waiting for one of those callers.
+    for (const std::string_view kind : {"caller", "user"})
+        change("DELETE FROM sign_in_turns WHERE kind = $1 AND time_ms < $2", Params().text(kind).time(before),
+               "forgetting sign-ins' turns");
 }
 
 void StaffTables::append_audit(const AuditEntry& entry) {

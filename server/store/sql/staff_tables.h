@@ -21,8 +21,11 @@ public:
     void delete_session(std::string_view key) override;
     std::size_t delete_sessions_idle_since(Clock::time_point last_seen_before) override;
 
-    void note_refused_sign_in(std::string_view user, std::string_view address, Clock::time_point time) override;
-    RefusedSignIns refused_sign_ins(std::string_view user, std::string_view address, Clock::time_point since) override;
+    bool take_sign_in_place(const SignInAttempt& attempt, Clock::time_point since,
+                            const std::function<bool(const RefusedSignIns&)>& may_try) override;
+    void give_back_sign_in_place(const SignInAttempt& attempt) override;
+    void note_refused_sign_in(std::string_view user, std::string_view caller, Clock::time_point time) override;
+    RefusedSignIns refused_sign_ins(std::string_view user, std::string_view caller, Clock::time_point since) override;
     void forget_refused_sign_ins_before(Clock::time_point before) override;
 
     void append_audit(const AuditEntry& entry) override;

@@ -266,10 +266,30 @@ CREATE TABLE speed_counts (
 CREATE INDEX speed_counts_by_hour ON speed_counts (hour_ms);
 )sql";
 
+// Version 10: sign-in attempts that take a place of their own before their password is checked.
+// - An attempt is noted in refused_sign_ins, under a random key of its own (attempt), by the transaction that
+//   decides it may be tried; a right password deletes the row again. Refusals noted before have none.
+// - sign_in_turns has a row per account name and per caller that tried to sign in lately. An attempt's
+//   transaction locks both (by an upsert) before it counts, so that where counted rows lock nothing
+//   (PostgreSQL) attempts of one name or one caller still decide one after another, on any instance.
+// - An IPv6 caller's refusals name its /64 from now on ("2001:db8:1:2::/64"), an IPv4 caller's its
+//   address as before; those noted before name an IPv6 caller's whole address, and the count looks for
+//   that too until they have left the window.
+constexpr const char* sign_in_places_v10 = R"sql(
+ALTER TABLE refused_sign_ins ADD COLUMN attempt TEXT;
+CREATE TABLE sign_in_turns (
+    kind    TEXT    NOT NULL CHECK (kind IN ('user', 'caller')),
+    key     BLOB    NOT NULL, -- the name as typed, or the caller
+    time_ms INTEGER NOT NULL, -- the latest attempt's, for the sweep
+    PRIMARY KEY (kind, key)
+) WITHOUT ROWID;
+)sql";
+
 constexpr std::array steps_of_this_build{
     Migration{1, reports_v1},     Migration{2, readings_v2},        Migration{3, staff_v3},
     Migration{4, speed_tests_v4}, Migration{5, reading_columns_v5}, Migration{6, audit_repeats_v6},
     Migration{7, reading_code_page_v7}, Migration{8, report_computers_v8}, Migration{9, counts_v9},
+    Migration{10, sign_in_places_v10},
 };
 
 static_assert(numbered_without_gaps(steps_of_this_build), "schema steps must be numbered 1, 2, 3, ...");
