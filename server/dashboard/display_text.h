@@ -7,6 +7,9 @@
 // so a line can never look other than it is.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,6 +35,30 @@ struct ShownPiece {
 // Pieces one after another as the lines of one <pre>, as raw_lines_html shows bytes, but each piece decoded
 // in its code page: what the page cannot read is shown as bytes, in spans, and nothing is lost.
 std::string decoded_lines_html(const std::vector<ShownPiece>& pieces);
+
+// The same HTML a stretch at a time, up to a budget, so that a report's lines are never whole in memory as
+// HTML (a byte can cost thirty on the page) and a page can show the first of them and offer the rest. Each
+// stretch is at most a few kilobytes of the bytes, cut after a line end where one is near, else where the
+// code page cannot be inside a character; the stretches' HTML together is exactly decoded_lines_html's.
+class LinesHtml {
+public:
+    // Stops after the stretch that brings its HTML to `budget` bytes (made at most a stretch's worth past it).
+    explicit LinesHtml(std::vector<ShownPiece> pieces, std::size_t budget = SIZE_MAX);
+    ~LinesHtml();
+    LinesHtml(LinesHtml&&) noexcept;
+    LinesHtml& operator=(LinesHtml&&) noexcept;
+
+    // Appends the next stretch's HTML to `out` (possibly nothing yet: a line end waits for what follows);
+    // false once everything, the closing of an open run included, has been appended.
+    bool next(std::string& out);
+    // The pieces' bytes shown so far, and whether that is all of them.
+    std::size_t shown_bytes() const;
+    bool complete() const;
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
 
 // Valid UTF-8 kept, every byte that is not replaced by U+FFFD (for the JSON and CSV of the API, whose
 // readers expect text; the exact bytes are a download away).

@@ -2,6 +2,7 @@
 // rows: the figures, the network configuration and every line, and the download of the stored bytes.
 #include <chrono>
 #include <cstdio>
+#include <memory>
 
 #include "server/reports/computer_ids.h"
 #include "server/reports/decoding/decoder.h"
@@ -112,18 +113,89 @@ PageList adapters_data(const ReadReport& reading) {
     return adapters;
 }
 
-PageList sections_data(const ReadReport& reading, const SectionViews& views) {
+// The lines of each test, and the whole report's, as the page shows them. Each <pre> shows about its first
+// LINES_SHOWN bytes of HTML (every test of a report the program writes: a test's lines are a few kilobytes),
+// so that whatever a report holds its page stays under two megabytes (a byte can cost thirty on the page,
+// a control byte between letters); the rest is a link away: the one stretch asked for whole, streamed, to
+// twice the report's size (any text the program writes costs about its own size), or the download.
+constexpr std::size_t LINES_SHOWN = 128 * 1024;
+std::size_t whole_shown(std::size_t report_size) { return 2 * report_size + LINES_SHOWN; }
+const std::string WHOLE_REPORT = "all";
+
+// One <pre> of lines: a test's ("1" to "7") or the whole report's ("all"), as the ids section-KEY and raw-KEY
+// and the query whole=KEY name it.
+struct Stretch {
+    std::string key;
+    std::string title;
+    std::size_t line_count = 0;
+    lum::reports::ByteRange bytes;
+    bool open = false;
+};
+
+std::vector<Stretch> stretches(const ReadReport& reading, std::size_t size) {
+    std::vector<Stretch> all;
+    for (const TestReading& test : reading.tests)
+        all.push_back({std::to_string(test.number), "Test " + std::to_string(test.number), test.lines.count, test.bytes,
+                       test.verdict == Verdict::Failed || test.derived});
+    all.push_back({WHOLE_REPORT, "The whole report", reading.line_count, {0, size}, false});
+    return all;
+}
+
+// The view chosen for one section, as the query asks for it, to keep it on a link to another view.
+std::string view_query(const ChosenView& chosen) {
+    if (!chosen.section) return {};
+    return "&section=" + std::to_string(*chosen.section) +
+           "&as=" + (chosen.code_page ? std::to_string(*chosen.code_page) : std::string("raw"));
+}
+
+// What is left of a stretch after its page's share: how much, and the ways to it.
+PageList rest_data(const Stretch& stretch, const ShownLines& shown, bool streamed, const ChosenView& chosen) {
+    if (shown.rest_bytes == 0) return {};
+    PageData rest;
+    rest.set("of", stretch.key == WHOLE_REPORT ? "the report" : "this test");
+    rest.set("lines", lines_text(shown.rest_lines));
+    rest.set("bytes", std::to_string(shown.rest_bytes));
+    if (!streamed) rest.set("show_all", "?whole=" + stretch.key + view_query(chosen) + "#section-" + stretch.key);
+    return PageList{std::move(rest)};
+}
+
+// The stretch asked for whole: whole=KEY for a stretch of this report, or none.
+std::string whole_asked(const Request& request, const ReadReport& reading) {
+    const std::string key = request.query_value("whole").value_or("");
+    for (const Stretch& stretch : stretches(reading, 0))
+        if (stretch.key == key) return key;
+    return {};
+}
+
+// Each stretch's lines; those of the one asked for whole are measured here and made again as they are sent,
+// keeping the report's bytes with them.
+struct LinesData {
     PageList sections;
-    for (const TestReading& test : reading.tests) {
+    StreamedHtml streamed;
+};
+
+LinesData lines_data(const ReadReport& reading, const std::shared_ptr<const std::string>& bytes,
+                     const SectionViews& views, const std::string& whole, const ChosenView& chosen) {
+    LinesData lines;
+    for (const Stretch& stretch : stretches(reading, bytes->size())) {
+        const bool streamed = stretch.key == whole;
+        const std::size_t budget = streamed ? whole_shown(bytes->size()) : LINES_SHOWN;
+        const ShownLines shown = views.shown_lines(stretch.bytes.begin, stretch.bytes.end, budget, !streamed);
         PageData section;
-        section.set("n", std::to_string(test.number));
-        section.set("line_count", lines_text(test.lines.count));
-        section.set("open", test.verdict == Verdict::Failed || test.derived);
-        section.set("parts", views.parts(test.bytes.begin, test.bytes.end));
-        section.set("lines_html", views.lines_html(test.bytes.begin, test.bytes.end));
-        sections.push_back(std::move(section));
+        section.set("n", stretch.key);
+        section.set("title", stretch.title);
+        section.set("line_count", lines_text(stretch.line_count));
+        section.set("open", stretch.open || streamed);
+        section.set("parts",
+                    stretch.key == WHOLE_REPORT ? PageList{} : views.parts(stretch.bytes.begin, stretch.bytes.end));
+        section.set("lines_html", streamed ? streamed_here() : shown.html);
+        section.set("rest", rest_data(stretch, shown, streamed, chosen));
+        lines.sections.push_back(std::move(section));
+        if (!streamed) continue;
+        auto made = std::make_shared<LinesHtml>(views.pieces(stretch.bytes.begin, stretch.bytes.end), budget);
+        lines.streamed = {shown.html_size, [made, bytes](std::string& out) { return made->next(out); }};
     }
-    return sections;
+    return lines;
 }
 
 std::string code_page_text(const lum::reports::CodePageGuess& guess) {
@@ -234,9 +306,7 @@ std::string stored_bytes(Store& store, const ReportInfo& info) {
     return bytes;
 }
 
-Response report_page(DashboardSite& site, const Request& request, const ReportInfo& info) {
-    const std::string bytes = stored_bytes(site.store, info);
-    const ReadReport reading = lum::reports::read_report(bytes, info.caller);
+PageData report_data(DashboardSite& site, const ReportInfo& info, const ReadReport& reading) {
     PageData data = header_data(info, reading);
     PageList rows;
     for (const TestReading& test : reading.tests)
@@ -247,9 +317,6 @@ Response report_page(DashboardSite& site, const Request& request, const ReportIn
     data.set("no_figures", figures.empty());
     data.set("adapters", adapters_data(reading));
     data.set("no_adapters", reading.adapters.empty());
-    const SectionViews views(reading, bytes, chosen_view(request));
-    data.set("sections", sections_data(reading, views));
-    data.set("whole_html", views.lines_html(0, bytes.size()));
     ReportSearch same_address;
     same_address.caller = info.caller;
     const PageList others = other_reports(site.store, info, same_address);
@@ -261,9 +328,26 @@ Response report_page(DashboardSite& site, const Request& request, const ReportIn
     const PageList speed_tests = speed_tests_near(site.store, info);
     data.set("speed_tests", speed_tests);
     data.set("no_speed_tests", speed_tests.empty());
+    return data;
+}
+
+// The report's bytes are read once and its lines made once (the stretch asked for whole twice: once for
+// its length, once as it is sent): the page holds the report's bytes, its reading and a page of eight
+// LINES_SHOWN at most, whatever the report's size or bytes.
+Response report_page(DashboardSite& site, const Request& request, const ReportInfo& info) {
+    const auto bytes = std::make_shared<const std::string>(stored_bytes(site.store, info));
+    const ReadReport reading = lum::reports::read_report(*bytes, info.caller);
+    PageData data = report_data(site, info, reading);
+    const ChosenView chosen = chosen_view(request);
+    const SectionViews views(reading, *bytes, chosen);
+    const std::string whole = whole_asked(request, reading);
+    LinesData lines = lines_data(reading, bytes, views, whole, chosen);
+    data.set("sections", std::move(lines.sections));
+    if (!whole.empty()) data.set("whole", whole);
     // A HEAD shows nobody anything.
     if (request.method == "GET") audit_report(site.store, request, "report viewed", info.id);
-    return page(200, "report", std::move(data), request);
+    if (whole.empty()) return page(200, "report", std::move(data), request);
+    return streamed_page(200, "report", std::move(data), request, std::move(lines.streamed));
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 
 #include "server/reports/section_code_pages.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace lumresults::dashboard {
@@ -52,7 +53,7 @@ const CodePage* SectionViews::page_of(std::size_t index) const {
     return lum::reports::find_code_page(lum::reports::section_code_page(reading_.sections[index], reading_));
 }
 
-std::string SectionViews::lines_html(std::size_t begin, std::size_t end) const {
+std::vector<ShownPiece> SectionViews::pieces(std::size_t begin, std::size_t end) const {
     end = std::min(end, bytes_.size());
     begin = std::min(begin, end);
     const CodePage* own = lum::reports::find_code_page(reading_.code_page.code_page);
@@ -66,7 +67,23 @@ std::string SectionViews::lines_html(std::size_t begin, std::size_t end) const {
         at = range.end;
     }
     pieces.push_back({bytes_.substr(at, end - at), own});
-    return decoded_lines_html(pieces);
+    return pieces;
+}
+
+ShownLines SectionViews::shown_lines(std::size_t begin, std::size_t end, std::size_t budget, bool keep_html) const {
+    end = std::min(end, bytes_.size());
+    begin = std::min(begin, end);
+    LinesHtml lines(pieces(begin, end), budget);
+    ShownLines shown;
+    for (std::size_t before = 0; lines.next(shown.html); before = shown.html.size()) {
+        shown.html_size += shown.html.size() - before;
+        if (!keep_html) shown.html.clear();
+    }
+    const std::string_view rest = bytes_.substr(begin + lines.shown_bytes(), end - begin - lines.shown_bytes());
+    shown.rest_bytes = rest.size();
+    shown.rest_lines = static_cast<std::size_t>(std::count(rest.begin(), rest.end(), '\n'));
+    if (!rest.empty() && rest.back() != '\n') ++shown.rest_lines;
+    return shown;
 }
 
 PageData SectionViews::part(std::size_t index) const {

@@ -20,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "hostile_report_page.h"
 #include "lab_report.h"
 #include "raw_http.h"
 #include "server_child.h"
@@ -202,6 +203,7 @@ int main(int argc, char** argv) {
         const std::string report = lum::bench::passing_report(work.path());
         latency_phases(work.path(), length, report);
         cost_phases(work.path(), max_upload, report);
+        lum::bench::report_page_phases(work.path(), max_upload, report);
         return 0;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "hostile_bench: %s\n", error.what());

@@ -53,6 +53,15 @@ std::string prepare_store(const fs::path& data) {
     return token;
 }
 
+// `unit` repeated to `size` bytes (the last one cut short).
+std::string filled(std::string_view unit, std::size_t size) {
+    std::string bytes;
+    while (bytes.size() < size)
+        bytes += unit;
+    bytes.resize(size);
+    return bytes;
+}
+
 std::string escaped(std::string text) {
     std::string out;
     for (const char c : text)
@@ -62,9 +71,10 @@ std::string escaped(std::string text) {
 
 class SupportPagesTest : public ::testing::Test {
 protected:
-    HttpResponse send(const std::string& request) {
-        std::optional<HttpResponse> response = exchange(server_.port(), request);
-        EXPECT_TRUE(response) << request;
+    // Reports of megabytes take their time under the sanitizers.
+    HttpResponse send(const std::string& request, Milliseconds limit = std::chrono::seconds(60)) {
+        std::optional<HttpResponse> response = exchange(server_.port(), request, limit);
+        EXPECT_TRUE(response) << request.substr(0, 200);
         return response.value_or(HttpResponse{});
     }
     HttpResponse get(std::string_view target, std::string_view headers = "") {
@@ -192,6 +202,56 @@ TEST_F(SupportPagesTest, AReportShowsTheWindowsRowsItsLinesAsTextAndDownloadsExa
     const CommandResult audit = run_lumresults({"audit", "--data", (folder_.path() / "data").string()});
     EXPECT_NE(audit.output.find("report viewed"), std::string::npos) << audit.output;
     EXPECT_NE(audit.output.find("report downloaded"), std::string::npos) << audit.output;
+}
+
+// Whatever a report holds, its page costs at most twice its size: each test's lines, and the whole report's,
+// are shown to a cap, and the rest is a link away.
+TEST_F(SupportPagesTest, AnyReportsPageCostsAtMostTwiceTheReport) {
+    const std::size_t size = 4 << 20;
+    const std::pair<std::string, std::string> reports[] = {
+        {"control bytes", filled("A\x01", size)},
+        {"line feeds", filled("\n", size)},
+        {"undecodable bytes", filled("\xFF\xC0\x81", size)},
+        {"one long line of markup", filled("\"<", size)},
+        {"the program's report repeated", filled(scenario("code-page-866", folder_.path()).report, size)},
+    };
+    const std::string session = sign_in();
+    for (const auto& [kind, report] : reports) {
+        const std::string path = "/support/reports/" + std::to_string(upload(report, "10.9.8.7"));
+        const HttpResponse page = get(path, session);
+        EXPECT_EQ(page.status, 200) << kind;
+        EXPECT_LE(page.body.size(), 2 * size + 8192) << kind;
+        EXPECT_NE(page.body.find("</html>", page.body.size() - 16), std::string::npos) << kind;
+        EXPECT_NE(page.body.find("<p class=\"rest-of-lines\" id=\"rest-all\">"), std::string::npos) << kind;
+    }
+}
+
+// A test too long for the report's page is shown whole on a page of its own, made as it is sent: every line
+// once and in order.
+TEST_F(SupportPagesTest, ALongTestIsShownWholeOnAPageOfItsOwn) {
+    std::string report = HOSTILE;
+    for (int line = 0; line < 20000; ++line)
+        report += "hosts " + std::to_string(100000 + line) + (line % 7 == 0 ? " <b>\r\n" : " caf\xC3\xA9\r\n");
+    const std::string path = "/support/reports/" + std::to_string(upload(report, "10.9.8.7"));
+    const std::string session = sign_in();
+
+    const HttpResponse page = get(path, session);
+    EXPECT_EQ(page.body.find("hosts 119999"), std::string::npos);
+    const std::size_t link = page.body.find("<a href=\"?whole=1#section-1\">Show all of it</a>");
+    ASSERT_NE(link, std::string::npos);
+    EXPECT_GT(link, page.body.find("<p class=\"rest-of-lines\" id=\"rest-1\">"));
+
+    const HttpResponse whole = get(path + "?whole=1", session);
+    ASSERT_EQ(whole.status, 200);
+    EXPECT_EQ(whole.header("Content-Length"), std::to_string(whole.body.size()));
+    EXPECT_NE(whole.body.find("</html>", whole.body.size() - 16), std::string::npos);
+    EXPECT_EQ(whole.body.find("id=\"rest-1\""), std::string::npos);
+    const std::size_t lines = whole.body.find("<pre class=\"raw\" id=\"raw-1\">");
+    const std::string shown = whole.body.substr(lines, whole.body.find("</pre>", lines) - lines);
+    std::size_t at = 0;
+    for (int line = 0; line < 20000 && at != std::string::npos; ++line)
+        at = shown.find("hosts " + std::to_string(100000 + line) + (line % 7 == 0 ? " &lt;b&gt;\n" : " caf"), at);
+    EXPECT_NE(at, std::string::npos);
 }
 
 TEST_F(SupportPagesTest, SearchPageAndApiListTheNewestFirstWithTheirVerdicts) {
