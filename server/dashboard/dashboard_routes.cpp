@@ -23,8 +23,8 @@ std::vector<Route> dashboard_routes(DashboardSite& site) {
                             [](const Request&) { return Response::redirect("/support/", 301); },
                             {}}));
     routes.push_back(quick({"sign-in", get, "/support/sign-in", {}, Access::Anyone, &sign_in_form, {}}));
-    routes.push_back(
-        {"sign-in-post", {"POST"}, "/support/sign-in", {}, Access::Anyone, {}, receiving(&receive_sign_in)});
+    routes.push_back(anonymous_sign_in(
+        {"sign-in-post", {"POST"}, "/support/sign-in", {}, Access::Anyone, {}, receiving(&receive_sign_in)}));
     routes.push_back({"sign-out", {"POST"}, "/support/sign-out", {}, Access::Staff, {}, receiving(&receive_sign_out)});
     routes.push_back({"search", get, "/support/", {}, Access::Staff, with_site(&search_page), {}});
     routes.push_back({"search-csv", get, "/support/reports.csv", {}, Access::Staff, with_site(&search_csv), {}});

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "server/http/body_receiver.h"
+#include "server/http/lane.h"
 #include "server/http/request.h"
 #include "server/http/response.h"
 
@@ -36,10 +37,17 @@ struct Route {
     bool quick = false;
     // Staff use it (the sign-in form, say): with staff networks set, other callers are refused at once.
     bool staff_facing = false;
+    Lane lane = Lane::Work; // where its work waits for a worker
 };
 
 inline Route quick(Route route) {
     route.quick = true;
+    return route;
+}
+
+// A sign-in by someone not yet known: its password hash waits in the sign-ins' own lane.
+inline Route anonymous_sign_in(Route route) {
+    route.lane = Lane::SignIn;
     return route;
 }
 

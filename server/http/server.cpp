@@ -37,6 +37,7 @@ struct HttpServer::Exchange {
     std::uint64_t dropped_bytes = 0;      // of the body after that refusal
     bool handed_over = false;             // to a worker, the connection suspended meanwhile
     std::optional<Response> worked;       // the worker's answer, set before the connection is resumed
+    bool holds_daemon = false;            // until it ends: see ServedDaemon
 };
 
 namespace {
@@ -243,17 +244,42 @@ Response answer(HttpServer& server, Exchange& exchange) {
     return route.answer(exchange.request);
 }
 
-// The connection waits, suspended, while a worker answers; the library calls on_request again once it
-// is resumed. False when the pool is stopping: the caller answers itself.
-bool hand_over(HttpServer& server, MHD_Connection* connection, Exchange& exchange) {
+// A lane that holds all it may (anonymous sign-ins in a flood, say) refuses at once rather than queue.
+Response lane_full_answer() {
+    Response response =
+        Response::text(503, "Too many sign-ins are waiting to be checked; try again in a few seconds.\n");
+    response.headers.emplace_back("Retry-After", "5");
+    return response;
+}
+
+std::chrono::steady_clock::time_point body_deadline(const HttpSettings& settings) {
+    return std::chrono::steady_clock::now() + std::chrono::seconds(10 * settings.connection_timeout_s);
+}
+
+enum class Handover {
+    Taken,      // a worker answers; the library calls on_request again once the connection is resumed
+    LaneFull,   // refused: answer lane_full_answer()
+    AnswerHere, // the pool or the daemon is stopping: the caller answers itself
+};
+
+// The connection waits, suspended, while a worker answers. Its request has the time a body has from now on:
+// the store may keep the worker (or the queue before it) long past the time its headers had.
+Handover hand_over(ServedDaemon& daemon, MHD_Connection* connection, Exchange& exchange) {
+    HttpServer& server = daemon.server;
+    WorkerPool::Place place =
+        server.workers().take_place(exchange.match.route->lane, caller_key(exchange.request.caller));
+    if (!place.taken()) return place.stopping() ? Handover::AnswerHere : Handover::LaneFull;
+    if (!daemon.try_hold(2)) return Handover::AnswerHere;
     exchange.handed_over = true;
+    exchange.holds_daemon = true;
+    server.watch().set_deadline(connection, body_deadline(server.settings()));
     MHD_suspend_connection(connection);
-    const bool taken = server.workers().run([&server, connection, &exchange] {
-        exchange.worked = guarded([&] { return answer(server, exchange); });
+    place.run([&daemon, connection, &exchange] {
+        exchange.worked = guarded([&] { return answer(daemon.server, exchange); });
         MHD_resume_connection(connection);
+        daemon.release(); // the last this worker does with the daemon or the connection
     });
-    if (!taken) MHD_resume_connection(connection);
-    return taken;
+    return Handover::Taken;
 }
 
 std::chrono::steady_clock::time_point
@@ -262,12 +288,8 @@ headers_deadline(const HttpSettings& settings,
     return now + std::chrono::seconds(settings.connection_timeout_s);
 }
 
-std::chrono::steady_clock::time_point body_deadline(const HttpSettings& settings) {
-    return std::chrono::steady_clock::now() + std::chrono::seconds(10 * settings.connection_timeout_s);
-}
-
 void on_connection(void* context, MHD_Connection* connection, void**, MHD_ConnectionNotificationCode code) {
-    auto& server = *static_cast<HttpServer*>(context);
+    HttpServer& server = static_cast<ServedDaemon*>(context)->server;
     if (code == MHD_CONNECTION_NOTIFY_CLOSED) {
         server.watch().forget(connection);
         server.address_limit().closed(connection);
@@ -283,14 +305,22 @@ void on_connection(void* context, MHD_Connection* connection, void**, MHD_Connec
 
 // The library's own per-address limit would count a trusted proxy, which carries every caller behind it.
 MHD_Result on_accept(void* context, const sockaddr* peer, socklen_t) {
-    auto& server = *static_cast<HttpServer*>(context);
+    HttpServer& server = static_cast<ServedDaemon*>(context)->server;
     const std::optional<IpAddress> address = address_of(peer);
-    return !address || server.address_limit().may_connect(*address) ? MHD_YES : MHD_NO;
+    return !address || server.address_limit().admit(*address) ? MHD_YES : MHD_NO;
+}
+
+// Any answer has as long to be sent as a body has to arrive: a download, or a page a worker made late, may take
+// that long to reach a slow line; the library's own time-out still cuts off a client that stops reading.
+MHD_Result answer_with(HttpServer& server, MHD_Connection* connection, Exchange& exchange, const Response& response) {
+    server.watch().set_deadline(connection, body_deadline(server.settings()));
+    return queue(connection, exchange, response) ? MHD_YES : MHD_NO;
 }
 
 MHD_Result on_request(void* context, MHD_Connection* connection, const char* url, const char* method,
                       const char* version, const char* data, std::size_t* data_size, void** state) {
-    auto& server = *static_cast<HttpServer*>(context);
+    auto& daemon = *static_cast<ServedDaemon*>(context);
+    HttpServer& server = daemon.server;
     auto* exchange = static_cast<Exchange*>(*state);
     if (exchange == nullptr) {
         exchange = new Exchange;
@@ -322,22 +352,22 @@ MHD_Result on_request(void* context, MHD_Connection* connection, const char* url
         return MHD_YES;
     }
     if (exchange->answered) return MHD_YES;
-    if (exchange->held_refusal) return queue(connection, *exchange, *exchange->held_refusal) ? MHD_YES : MHD_NO;
-    const Route& route = *exchange->match.route;
-    if (!exchange->worked && !exchange->handed_over && !answered_here(route) &&
-        hand_over(server, connection, *exchange))
-        return MHD_YES;
+    if (exchange->held_refusal) return answer_with(server, connection, *exchange, *exchange->held_refusal);
+    if (!exchange->worked && !exchange->handed_over && !answered_here(*exchange->match.route)) {
+        switch (hand_over(daemon, connection, *exchange)) {
+        case Handover::Taken: return MHD_YES;
+        case Handover::LaneFull: return answer_with(server, connection, *exchange, lane_full_answer());
+        case Handover::AnswerHere: break;
+        }
+    }
     const Response response =
         exchange->worked ? std::move(*exchange->worked) : guarded([&] { return answer(server, *exchange); });
-    // A large answer (a download) may take as long to reach a slow line as a body may take to arrive; the
-    // library's own time-out still cuts off a client that stops reading.
-    if (response.shared_body || response.streamed_body)
-        server.watch().set_deadline(connection, body_deadline(server.settings()));
-    return queue(connection, *exchange, response) ? MHD_YES : MHD_NO;
+    return answer_with(server, connection, *exchange, response);
 }
 
 void on_completed(void* context, MHD_Connection* connection, void** state, MHD_RequestTerminationCode how) {
-    auto& server = *static_cast<HttpServer*>(context);
+    auto& daemon = *static_cast<ServedDaemon*>(context);
+    HttpServer& server = daemon.server;
     const auto now = std::chrono::steady_clock::now(); // read once: every request ends here
     // The next request on a kept-alive connection has its own time to arrive.
     server.watch().set_deadline(connection, headers_deadline(server.settings(), now));
@@ -351,6 +381,7 @@ void on_completed(void* context, MHD_Connection* connection, void** state, MHD_R
     server.metrics().count_request(exchange->match.name, status, sent ? exchange->body_bytes : 0, elapsed);
     write_access_line(exchange->request, exchange->version, status, sent ? exchange->body_bytes : 0, elapsed);
     if (exchange->in_flight) --server.bodies_in_flight;
+    if (exchange->holds_daemon) daemon.release();
 }
 
 } // namespace
@@ -404,8 +435,8 @@ void log_library_message(void*, const char* format, va_list arguments) {
 
 // A daemon serving `server`'s routes on `listen` (or on `listen_fd`, a socket another daemon gave up), over
 // TLS when `tls` is given (no socket at all for TlsDaemons::NO_SOCKET: a trial of the identity).
-MHD_Daemon* start_daemon(HttpServer& server, const ListenAddress& listen, const TlsIdentity* tls,
-                         int listen_fd = TlsDaemons::OWN_SOCKET) {
+std::unique_ptr<ServedDaemon> start_daemon(HttpServer& server, const ListenAddress& listen, const TlsIdentity* tls,
+                                           int listen_fd = TlsDaemons::OWN_SOCKET) {
     const HttpSettings& settings = server.settings();
     SocketAddress address = socket_address_of(listen);
     // The library would write its Date line ahead of every header the handler adds; the public-address
@@ -431,19 +462,20 @@ MHD_Daemon* start_daemon(HttpServer& server, const ListenAddress& listen, const 
         options.push_back({MHD_OPTION_HTTPS_PRIORITIES, 0, const_cast<char*>(TLS_PRIORITIES)});
     }
     options.push_back({MHD_OPTION_END, 0, nullptr});
+    auto daemon = std::make_unique<ServedDaemon>(server);
     // clang-format off
-    MHD_Daemon* daemon = MHD_start_daemon(
-        flags, listen.port, &on_accept, &server, &on_request, &server,
+    daemon->handle = MHD_start_daemon(
+        flags, listen.port, &on_accept, daemon.get(), &on_request, daemon.get(),
         MHD_OPTION_EXTERNAL_LOGGER, &log_library_message, nullptr, // first, or early messages miss it
         MHD_OPTION_ARRAY, options.data(),
         MHD_OPTION_CONNECTION_TIMEOUT, settings.connection_timeout_s,
         MHD_OPTION_CONNECTION_LIMIT, settings.connection_limit,
         MHD_OPTION_CONNECTION_MEMORY_LIMIT, CONNECTION_MEMORY,
-        MHD_OPTION_NOTIFY_COMPLETED, &on_completed, &server,
-        MHD_OPTION_NOTIFY_CONNECTION, &on_connection, &server,
+        MHD_OPTION_NOTIFY_COMPLETED, &on_completed, daemon.get(),
+        MHD_OPTION_NOTIFY_CONNECTION, &on_connection, daemon.get(),
         MHD_OPTION_END);
     // clang-format on
-    if (daemon != nullptr) return daemon;
+    if (daemon->handle != nullptr) return daemon;
     const std::string where = listen.host + ":" + std::to_string(listen.port);
     if (tls == nullptr) throw std::runtime_error("cannot listen on " + where);
     // The library has logged GnuTLS's own reason just before.
@@ -460,6 +492,13 @@ std::string address_text(const ListenAddress& listen, std::uint16_t port) {
     return (v6 ? "[" + listen.host + "]" : listen.host) + ":" + std::to_string(port);
 }
 
+// Anonymous sign-ins at a lower priority still than the other workers: under a flood they take what CPU
+// uploads and staff leave, and no more than their own threads' share of it.
+WorkerPool workers_for(const HttpSettings& settings) {
+    return WorkerPool({settings.workers, WorkerPool::UNBOUNDED, WorkerPool::UNBOUNDED, 5},
+                      {settings.sign_in_workers, settings.sign_ins_waiting, settings.sign_ins_per_caller, 10});
+}
+
 } // namespace
 
 HttpServer::HttpServer(HttpSettings settings, std::vector<Route> routes, Metrics& metrics, Gate gate)
@@ -467,7 +506,7 @@ HttpServer::HttpServer(HttpSettings settings, std::vector<Route> routes, Metrics
       networks_(std::make_shared<const HttpNetworks>(
           HttpNetworks{settings_.trusted_proxies, settings_.monitoring_networks, settings_.staff_networks})),
       routes_(std::move(routes)), metrics_(metrics), gate_(std::move(gate)),
-      address_limit_(settings_.connections_per_address, settings_.trusted_proxies), workers_(settings_.workers) {
+      address_limit_(settings_.connections_per_address, settings_.trusted_proxies), workers_(workers_for(settings_)) {
     // The HTTPS listener first: owned by tls_, it is stopped again should the plain one fail to start.
     if (settings_.tls) {
         if (MHD_is_feature_supported(MHD_FEATURE_TLS) != MHD_YES)
@@ -478,18 +517,25 @@ HttpServer::HttpServer(HttpSettings settings, std::vector<Route> routes, Metrics
             settings_.tls->identity, std::chrono::seconds(10 * settings_.connection_timeout_s));
         tls_port_ = port_of(tls_->current(), listen.port);
     }
-    daemon_ = start_daemon(*this, settings_.listen, nullptr);
+    try {
+        daemon_ = start_daemon(*this, settings_.listen, nullptr);
+    } catch (...) {
+        workers_.stop(); // a request the HTTPS listener took already is answered before tls_ stops it
+        throw;
+    }
 }
 
+// The workers first: each connection one holds is resumed with its answer, and any request after that is
+// answered on its daemon's thread, so that no daemon is stopped with a connection suspended.
 HttpServer::~HttpServer() {
-    workers_.stop(); // every connection a worker holds is resumed with its answer first
+    workers_.stop();
     tls_.reset();
-    if (daemon_ != nullptr) MHD_stop_daemon(daemon_);
+    daemon_.reset();
     if (listen_fd_ >= 0) ::close(listen_fd_);
 }
 
 std::string HttpServer::bound_address() const {
-    return address_text(settings_.listen, port_of(daemon_, settings_.listen.port));
+    return address_text(settings_.listen, port_of(daemon_->handle, settings_.listen.port));
 }
 
 std::string HttpServer::tls_bound_address() const {
@@ -508,7 +554,7 @@ void HttpServer::replace_tls_identity(const TlsIdentity& identity) {
 
 void HttpServer::stop_accepting_and_drain(unsigned grace_ms) {
     if (listen_fd_ < 0) {
-        const MHD_socket fd = MHD_quiesce_daemon(daemon_);
+        const MHD_socket fd = MHD_quiesce_daemon(daemon_->handle);
         if (fd != MHD_INVALID_SOCKET) listen_fd_ = fd;
         if (listen_fd_ >= 0) {
             ::close(listen_fd_); // no new connection is queued behind the closed socket
@@ -517,7 +563,8 @@ void HttpServer::stop_accepting_and_drain(unsigned grace_ms) {
         if (tls_) tls_->stop_accepting();
     }
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(grace_ms);
-    while (bodies_in_flight.load() > 0 && std::chrono::steady_clock::now() < deadline)
+    const auto busy = [this] { return bodies_in_flight.load() > 0 || daemon_->held() || (tls_ && tls_->held()); };
+    while (busy() && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
 }
 

@@ -12,10 +12,9 @@
 #include "server/http/connection_watch.h"
 #include "server/http/metrics.h"
 #include "server/http/routes.h"
+#include "server/http/served_daemon.h"
 #include "server/http/tls_daemons.h"
 #include "server/http/worker_pool.h"
-
-struct MHD_Daemon;
 
 namespace lumresults {
 
@@ -36,6 +35,12 @@ struct HttpSettings {
     // A caller (an IPv4 address, an IPv6 /64) holds at most this many at once; trusted proxies are exempt.
     unsigned connections_per_address = 64;
     unsigned workers = 4; // threads for the store, password hashing and reading reports back
+    // Anonymous sign-ins have threads of their own (one password hash holds 64 MiB and a core for a tenth
+    // of a second or more), and that many may wait beyond them, in all and of one caller; past that they
+    // are refused with 503 and Retry-After.
+    unsigned sign_in_workers = 1;
+    unsigned sign_ins_waiting = 16;
+    unsigned sign_ins_per_caller = 4;
     // When not empty, staff routes answer only callers from these networks; others get 403.
     std::vector<Cidr> staff_networks;
     // A second listener that speaks HTTPS itself. With it, staff routes answer only over TLS (this
@@ -73,7 +78,7 @@ public:
     void replace_tls_identity(const TlsIdentity& identity);
 
     // Stops accepting connections; requests already being read are finished. Returns once every body
-    // being received has been answered, or after grace_ms.
+    // being received, and every request a worker holds, has been answered, or after grace_ms.
     void stop_accepting_and_drain(unsigned grace_ms);
 
     struct Exchange; // one request's state between the library's calls
@@ -98,7 +103,7 @@ private:
     ConnectionWatch watch_;
     AddressLimit address_limit_;
     WorkerPool workers_; // stopped before the library, so that no connection is left suspended
-    MHD_Daemon* daemon_ = nullptr;
+    std::unique_ptr<ServedDaemon> daemon_;
     int listen_fd_ = -1;
     std::unique_ptr<TlsDaemons> tls_;
     std::uint16_t tls_port_ = 0; // as bound

@@ -12,15 +12,6 @@ namespace lumresults {
 const char* const TLS_PRIORITIES =
     "SECURE128:-VERS-ALL:+VERS-TLS1.3:-CIPHER-ALL:+AES-128-GCM:+AES-256-GCM:+CHACHA20-POLY1305:%SERVER_PRECEDENCE";
 
-namespace {
-
-unsigned connections_of(MHD_Daemon* daemon) {
-    const MHD_DaemonInfo* info = MHD_get_daemon_info(daemon, MHD_DAEMON_INFO_CURRENT_CONNECTIONS);
-    return info != nullptr ? info->num_connections : 0;
-}
-
-} // namespace
-
 TlsDaemons::TlsDaemons(Start start, const TlsIdentity& identity, std::chrono::seconds linger)
     : start_(std::move(start)), linger_(linger), current_(start_(identity, OWN_SOCKET)) {
     stopper_ = std::thread([this] { stop_retired(); });
@@ -33,15 +24,22 @@ TlsDaemons::~TlsDaemons() {
     }
     changed_.notify_all();
     stopper_.join();
-    for (const Retired& retired : retired_)
-        MHD_stop_daemon(retired.daemon);
-    if (current_ != nullptr) MHD_stop_daemon(current_);
+    retired_.clear();
+    current_.reset();
     if (listen_fd_ >= 0) ::close(listen_fd_);
 }
 
 MHD_Daemon* TlsDaemons::current() const {
     const std::lock_guard lock(mutex_);
-    return current_;
+    return current_->handle;
+}
+
+bool TlsDaemons::held() const {
+    const std::lock_guard lock(mutex_);
+    bool any = current_->held();
+    for (const Retired& retired : retired_)
+        any = any || retired.daemon->held();
+    return any;
 }
 
 void TlsDaemons::replace(const TlsIdentity& identity) {
@@ -49,10 +47,10 @@ void TlsDaemons::replace(const TlsIdentity& identity) {
     if (listen_fd_ >= 0) throw std::runtime_error("the HTTPS listener no longer accepts connections");
     // The identity is tried first by a daemon that listens nowhere: one the library cannot use leaves the
     // current daemon as it was, still accepting.
-    MHD_stop_daemon(start_(identity, NO_SOCKET));
-    const MHD_socket fd = MHD_quiesce_daemon(current_);
+    start_(identity, NO_SOCKET).reset();
+    const MHD_socket fd = MHD_quiesce_daemon(current_->handle);
     if (fd == MHD_INVALID_SOCKET) throw std::runtime_error("cannot take the HTTPS socket from its daemon");
-    MHD_Daemon* successor = nullptr;
+    std::unique_ptr<ServedDaemon> successor;
     try {
         successor = start_(identity, fd);
     } catch (...) {
@@ -60,15 +58,15 @@ void TlsDaemons::replace(const TlsIdentity& identity) {
         listen_fd_ = fd;
         throw;
     }
-    retired_.push_back({current_, std::chrono::steady_clock::now() + linger_});
-    current_ = successor;
+    retired_.push_back({std::move(current_), std::chrono::steady_clock::now() + linger_});
+    current_ = std::move(successor);
     changed_.notify_all();
 }
 
 void TlsDaemons::stop_accepting() {
     const std::lock_guard lock(mutex_);
-    if (listen_fd_ < 0 && current_ != nullptr) {
-        const MHD_socket fd = MHD_quiesce_daemon(current_);
+    if (listen_fd_ < 0) {
+        const MHD_socket fd = MHD_quiesce_daemon(current_->handle);
         if (fd != MHD_INVALID_SOCKET) listen_fd_ = fd;
     }
     if (listen_fd_ >= 0) {
@@ -77,21 +75,34 @@ void TlsDaemons::stop_accepting() {
     }
 }
 
+// Called with the mutex held. A retired daemon goes once its connections are closed, or once its linger is
+// over; but never while a worker holds one of its requests, whose connection may be suspended. Past its
+// linger it hands no more requests to workers (a kept-alive connection may still send one), so that the
+// worker's hold it waits for cannot be followed by another.
+std::vector<std::unique_ptr<ServedDaemon>> TlsDaemons::take_stoppable() {
+    const auto now = std::chrono::steady_clock::now();
+    std::vector<std::unique_ptr<ServedDaemon>> stoppable;
+    for (auto retired = retired_.begin(); retired != retired_.end();) {
+        ServedDaemon& daemon = *retired->daemon;
+        if (now >= retired->deadline) daemon.close();
+        if (daemon.held() || (daemon.connections() > 0 && now < retired->deadline)) {
+            ++retired;
+            continue;
+        }
+        stoppable.push_back(std::move(retired->daemon));
+        retired = retired_.erase(retired);
+    }
+    return stoppable;
+}
+
 void TlsDaemons::stop_retired() {
     std::unique_lock lock(mutex_);
     while (!stopping_) {
         changed_.wait_for(lock, std::chrono::milliseconds(500));
-        for (auto retired = retired_.begin(); retired != retired_.end();) {
-            if (connections_of(retired->daemon) > 0 && std::chrono::steady_clock::now() < retired->deadline) {
-                ++retired;
-                continue;
-            }
-            MHD_Daemon* done = retired->daemon;
-            retired = retired_.erase(retired);
-            lock.unlock(); // stopping waits for the daemon's threads
-            MHD_stop_daemon(done);
-            lock.lock();
-        }
+        std::vector<std::unique_ptr<ServedDaemon>> stoppable = take_stoppable();
+        lock.unlock(); // stopping waits for the daemon's threads
+        stoppable.clear();
+        lock.lock();
     }
 }
 

@@ -5,12 +5,13 @@
 #include <chrono>
 #include <condition_variable>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
-struct MHD_Daemon;
+#include "server/http/served_daemon.h"
 
 namespace lumresults {
 
@@ -32,21 +33,26 @@ public:
     // Starts a daemon serving `identity` on `listen_fd`, a listening socket, or OWN_SOCKET (it binds the
     // listener's address) or NO_SOCKET (a trial of the identity that listens nowhere). Throws
     // std::runtime_error when the library cannot start it (a bad certificate or key, say).
-    using Start = std::function<MHD_Daemon*(const TlsIdentity& identity, int listen_fd)>;
+    using Start = std::function<std::unique_ptr<ServedDaemon>(const TlsIdentity& identity, int listen_fd)>;
     static constexpr int OWN_SOCKET = -1;
     static constexpr int NO_SOCKET = -2;
 
     // `linger` bounds how long a replaced daemon keeps its connections (a download, a kept-alive page).
     TlsDaemons(Start start, const TlsIdentity& identity, std::chrono::seconds linger);
-    ~TlsDaemons(); // stops every daemon, the lingering ones too
+    // Stops every daemon, the lingering ones too, whatever holds them: the server's workers must have
+    // finished first, so that none of their connections is left suspended.
+    ~TlsDaemons();
     TlsDaemons(const TlsDaemons&) = delete;
     TlsDaemons& operator=(const TlsDaemons&) = delete;
 
     MHD_Daemon* current() const;
+    // Whether a worker holds a request of any of them.
+    bool held() const;
 
     // New connections are served with `identity` from now on, on the same socket, so none is refused in
     // between; the connections already open finish on the old daemon, which is stopped once they are
-    // closed (or after the linger). Throws, the old identity still served, when the new one cannot start.
+    // closed, or after the linger once no worker holds a request of it (the library cannot stop a daemon
+    // with a connection suspended). Throws, the old identity still served, when the new one cannot start.
     void replace(const TlsIdentity& identity);
 
     // Closes the listening socket: no new connection; the open ones are served to their end.
@@ -54,16 +60,17 @@ public:
 
 private:
     struct Retired {
-        MHD_Daemon* daemon;
+        std::unique_ptr<ServedDaemon> daemon;
         std::chrono::steady_clock::time_point deadline;
     };
     void stop_retired();
+    std::vector<std::unique_ptr<ServedDaemon>> take_stoppable();
 
     const Start start_;
     const std::chrono::seconds linger_;
     mutable std::mutex mutex_;
     std::condition_variable changed_;
-    MHD_Daemon* current_ = nullptr;
+    std::unique_ptr<ServedDaemon> current_;
     int listen_fd_ = -1; // taken from the current daemon once it stops accepting
     std::vector<Retired> retired_;
     bool stopping_ = false;

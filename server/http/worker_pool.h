@@ -2,37 +2,89 @@
 // a report back), so that the threads reading requests always have time for the quick ones.
 #pragma once
 
+#include <array>
 #include <condition_variable>
+#include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <thread>
 #include <vector>
+
+#include "server/http/address_limit.h"
+#include "server/http/lane.h"
 
 namespace lumresults {
 
 class WorkerPool {
 public:
-    // The workers run at a lower priority than the threads that started them: on a busy machine a
-    // flood of slow requests takes the time left over, not the time `/ip/` needs.
-    explicit WorkerPool(unsigned threads);
+    static constexpr std::size_t UNBOUNDED = SIZE_MAX;
+
+    // A lane's own threads, and how many jobs it takes beyond those running: in all, and of one caller
+    // (waiting or running). Its workers run `lower_priority` nice steps below the threads that started
+    // them: on a busy machine a flood of slow requests takes the time left over, not the time `/ip/` needs.
+    struct LaneSize {
+        unsigned threads = 1;
+        std::size_t waiting = UNBOUNDED;
+        std::size_t per_caller = UNBOUNDED;
+        int lower_priority = 5;
+    };
+
+    WorkerPool(LaneSize general, LaneSize sign_in);
     ~WorkerPool(); // runs every job already given, then joins
     WorkerPool(const WorkerPool&) = delete;
     WorkerPool& operator=(const WorkerPool&) = delete;
 
-    // Queues `job`; false once the pool is stopping (the caller then does the work itself).
-    bool run(std::function<void()> job);
-    // Finishes the queued jobs and ends the workers; later jobs are refused.
+    // Room in a lane for one job, taken before the job's connection is suspended, so that a refusal never
+    // needs one. A place taken always runs its job, even once the pool is stopping; one never used is
+    // given back when it ends.
+    class Place {
+    public:
+        Place(Place&& other) noexcept;
+        Place& operator=(Place&&) = delete;
+        ~Place();
+        bool taken() const { return pool_ != nullptr; }
+        bool stopping() const { return stopping_; } // why it was not taken, else its lane is full
+        void run(std::function<void()> job);        // once, and only on a place taken
+
+    private:
+        friend class WorkerPool;
+        Place(WorkerPool* pool, Lane lane, const CallerKey& caller, bool stopping)
+            : pool_(pool), lane_(lane), caller_(caller), stopping_(stopping) {}
+        WorkerPool* pool_;
+        Lane lane_;
+        CallerKey caller_;
+        bool stopping_;
+    };
+    Place take_place(Lane lane, const CallerKey& caller);
+
+    // Finishes the jobs queued and those whose place is taken, and ends the workers; later places are refused.
     void stop();
 
 private:
-    void work();
+    struct Job {
+        std::function<void()> work;
+        CallerKey caller;
+    };
+    struct LaneState {
+        LaneSize size;
+        std::deque<Job> jobs;
+        std::size_t reserved = 0; // places taken whose job is not yet given
+        std::size_t running = 0;
+        std::map<CallerKey, std::size_t> held; // places per caller, when they are bounded
+        std::condition_variable wake;
+        std::vector<std::thread> threads;
+    };
+    LaneState& lane(Lane which) { return lanes_[static_cast<std::size_t>(which)]; }
+    bool has_room(const LaneState& state, const CallerKey& caller) const;
+    void give_back(LaneState& state, const CallerKey& caller);
+    void work(LaneState& state);
 
     std::mutex mutex_;
-    std::condition_variable wake_;
-    std::deque<std::function<void()>> jobs_;
     bool stopping_ = false;
-    std::vector<std::thread> threads_;
+    std::array<LaneState, 2> lanes_; // by Lane
 };
 
 } // namespace lumresults
