@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "hostile_report_page.h"
+#include "hostile_sign_in_flood.h"
 #include "lab_report.h"
 #include "raw_http.h"
 #include "server_child.h"
@@ -202,6 +203,7 @@ int main(int argc, char** argv) {
         const lum::testing_support::ScratchFolder work("lumresults_hostile_bench_");
         const std::string report = lum::bench::passing_report(work.path());
         latency_phases(work.path(), length, report);
+        lum::bench::sign_in_flood_phase(work.path(), length, report);
         cost_phases(work.path(), max_upload, report);
         lum::bench::report_page_phases(work.path(), max_upload, report);
         return 0;

@@ -58,17 +58,29 @@ std::optional<std::string> HttpResponse::header(std::string_view name) const {
 }
 
 std::optional<RawConnection> RawConnection::open(int port, std::string_view from) {
-    UniqueFd socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    sockaddr_in source{};
-    source.sin_family = AF_INET;
-    if (!socket || inet_pton(AF_INET, std::string(from).c_str(), &source.sin_addr) != 1 ||
-        bind(socket.get(), reinterpret_cast<sockaddr*>(&source), sizeof source) != 0)
-        return std::nullopt;
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (connect(socket.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return std::nullopt;
+    // From an IPv6 address, to ::1 (the server then listens on both, "[::]:PORT").
+    const bool v6 = from.find(':') != std::string_view::npos;
+    UniqueFd socket(::socket(v6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_storage source{}, address{};
+    socklen_t size = sizeof(sockaddr_in);
+    if (v6) {
+        auto& source6 = reinterpret_cast<sockaddr_in6&>(source);
+        auto& address6 = reinterpret_cast<sockaddr_in6&>(address);
+        source6.sin6_family = address6.sin6_family = AF_INET6;
+        address6.sin6_port = htons(static_cast<std::uint16_t>(port));
+        address6.sin6_addr = in6addr_loopback;
+        size = sizeof(sockaddr_in6);
+        if (inet_pton(AF_INET6, std::string(from).c_str(), &source6.sin6_addr) != 1) return std::nullopt;
+    } else {
+        auto& source4 = reinterpret_cast<sockaddr_in&>(source);
+        auto& address4 = reinterpret_cast<sockaddr_in&>(address);
+        source4.sin_family = address4.sin_family = AF_INET;
+        address4.sin_port = htons(static_cast<std::uint16_t>(port));
+        address4.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (inet_pton(AF_INET, std::string(from).c_str(), &source4.sin_addr) != 1) return std::nullopt;
+    }
+    if (!socket || bind(socket.get(), reinterpret_cast<sockaddr*>(&source), size) != 0) return std::nullopt;
+    if (connect(socket.get(), reinterpret_cast<sockaddr*>(&address), size) != 0) return std::nullopt;
     return RawConnection(std::move(socket));
 }
 

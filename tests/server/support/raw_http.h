@@ -23,8 +23,8 @@ struct HttpResponse {
     std::optional<std::string> header(std::string_view name) const;
 };
 
-// One TCP connection to 127.0.0.1, from 127.0.0.1 or another loopback address. Every wait is bounded, so a server that
-// hangs fails a test instead of hanging it.
+// One TCP connection to 127.0.0.1, from 127.0.0.1 or another loopback address (or to ::1, from an IPv6 address on
+// loopback). Every wait is bounded, so a server that hangs fails a test instead of hanging it.
 class RawConnection {
 public:
     // Nothing when the connection cannot be made (no server listening, say).
