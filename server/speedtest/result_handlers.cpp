@@ -57,13 +57,16 @@ bool is_json_type(std::string_view type) {
 // type) without asking first; JSON, which this path takes alone, needs the browser to ask, and nothing
 // here ever says yes. A browser names the page's site in Origin: another site's is refused as well. And
 // the result must carry the token this server put in the page it gave this caller, which no other
-// site's page can read.
-std::optional<Response> cross_site_refusal(SpeedTestSite& site, const Request& request) {
+// site's page can read (see token_refusal).
+std::optional<Response> cross_site_refusal(const Request& request) {
     if (!is_json_type(request.header("Content-Type").value_or("")))
         return json_error(415, "the result must be sent as application/json");
     if (from_another_site(request)) return json_error(403, "results are taken only from this site's own page");
-    const std::string token = request.header(RESULT_TOKEN_HEADER).value_or("");
-    switch (site.tokens.check(token, format_address(request.caller), Clock::now())) {
+    return std::nullopt;
+}
+
+std::optional<Response> token_refusal(TokenCheck verdict) {
+    switch (verdict) {
     case TokenCheck::good: return std::nullopt;
     case TokenCheck::expired: return json_error(403, "the page's result token has expired: reload the page");
     case TokenCheck::wrong: break;
@@ -71,24 +74,38 @@ std::optional<Response> cross_site_refusal(SpeedTestSite& site, const Request& r
     return json_error(403, "a result needs the token its page was given, for this address: reload the page");
 }
 
-Response store_result(SpeedTestSite& site, const Request& request, std::string_view body) {
-    if (std::optional<Response> refusal = cross_site_refusal(site, request)) return *refusal;
+std::optional<std::string> read_result(std::string_view body, NewSpeedTest& test) {
     const json parsed = json::parse(body, nullptr, false);
-    if (parsed.is_discarded() || !parsed.is_object()) return json_error(400, "the result must be a JSON object");
-    NewSpeedTest test;
+    if (parsed.is_discarded() || !parsed.is_object()) return "the result must be a JSON object";
     std::string error;
     if (!read_figure(parsed, "download_mbps", test.download_mbps, error) ||
         !read_figure(parsed, "upload_mbps", test.upload_mbps, error) ||
         !read_figure(parsed, "latency_ms", test.latency_ms, error) ||
         !read_figure(parsed, "jitter_ms", test.jitter_ms, error))
-        return json_error(400, error);
+        return error;
+    return std::nullopt;
+}
+
+// A token keeps one result, on whichever instance it arrives first; the answer gives the page the token
+// for its next run ("Test again"), as loading the page again would.
+Response store_result(SpeedTestSite& site, const Request& request, std::string_view body) {
+    if (std::optional<Response> refusal = cross_site_refusal(request)) return *refusal;
+    NewSpeedTest test;
     test.caller = format_address(request.caller);
+    const CheckedToken token =
+        site.tokens.check(request.header(RESULT_TOKEN_HEADER).value_or(""), test.caller, Clock::now());
+    if (std::optional<Response> refusal = token_refusal(token.verdict)) return *refusal;
+    if (const std::optional<std::string> error = read_result(body, test)) return json_error(400, *error);
     test.received = Clock::now();
     test.user_agent = request.header("User-Agent").value_or("").substr(0, MOST_USER_AGENT_BYTES);
     // Durable before acknowledged: put_speed_test returns once the row is on stable storage.
-    const std::int64_t id = site.store.put_speed_test(test);
-    return json_response(
-        200, json{{"id", id}, {"address", test.caller}, {"received", dashboard::utc_time_iso(test.received)}}.dump());
+    const std::optional<std::int64_t> id = site.store.put_speed_test(test, token.spent);
+    if (!id) return json_error(409, "this page's result is already kept: reload the page to test again");
+    return json_response(200, json{{"id", *id},
+                                   {"address", test.caller},
+                                   {"received", dashboard::utc_time_iso(test.received)},
+                                   {"token", site.tokens.issue(test.caller, test.received)}}
+                                  .dump());
 }
 
 json figure_json(const std::optional<double>& figure) { return figure ? json(*figure) : json(nullptr); }

@@ -3,7 +3,8 @@
 // Only this server's own page can hold one: it is in the page's HTML, which another site's page may make
 // a browser fetch but never read. The token is bound to the caller's address and expires; it is an HMAC
 // under a key kept in the store, so any instance on that store checks it without keeping anything per
-// token.
+// token. Each token given is different (it holds a random nonce), so that the store can take one result
+// per token (see SpeedTestStore::put_speed_test).
 #pragma once
 
 #include <chrono>
@@ -17,6 +18,11 @@ namespace lumresults::speedtest {
 // What a result's token was found to be.
 enum class TokenCheck { good, wrong, expired };
 
+struct CheckedToken {
+    TokenCheck verdict = TokenCheck::wrong;
+    SpeedTestToken spent; // when good: what the store keeps of it once it has kept a result
+};
+
 class ResultTokens {
 public:
     // Long enough for a slow line's whole test after the page loaded, short enough that a token copied
@@ -26,13 +32,14 @@ public:
     // key: crypto_auth_KEYBYTES bytes (result_key() gives them). Throws std::invalid_argument otherwise.
     explicit ResultTokens(std::string key);
 
-    // "EXPIRY.MAC": the expiry in Unix seconds and the MAC of it and the address, in URL-safe base64.
+    // "EXPIRY.TAIL": the expiry in Unix seconds, then a random nonce and the MAC of it, the expiry and the
+    // address, in URL-safe base64.
     std::string issue(std::string_view address, Clock::time_point now) const;
     // Wrong: malformed, made under another key or for another address. Expired: right, but too old.
-    TokenCheck check(std::string_view token, std::string_view address, Clock::time_point now) const;
+    CheckedToken check(std::string_view token, std::string_view address, Clock::time_point now) const;
 
 private:
-    std::string mac_of(std::string_view address, std::string_view expiry) const;
+    std::string mac_of(std::string_view address, std::string_view expiry, std::string_view nonce) const;
 
     std::string key_;
 };

@@ -197,6 +197,13 @@ struct SpeedTest : NewSpeedTest {
     std::int64_t id = 0;
 };
 
+// The speed-test page's token that a result came with, as the store keeps it so that each token keeps one
+// result: its MAC (bytes, one per token given) and when it expires, after which no instance takes it.
+struct SpeedTestToken {
+    std::string mac; // empty: a result that came with none (a test's, a replay's)
+    Clock::time_point expires;
+};
+
 // Newest first; every condition set must hold (as ReportSearch's).
 struct SpeedTestSearch {
     std::string caller;                     // empty: any caller
@@ -370,8 +377,12 @@ class SpeedTestStore {
 public:
     virtual ~SpeedTestStore() = default;
 
-    // Stores a speed test's result; it has reached stable storage when this returns. Returns its new id.
-    virtual std::int64_t put_speed_test(const NewSpeedTest& test) = 0;
+    // Stores a speed test's result with the page token it came with; it has reached stable storage when
+    // this returns. Returns its new id, or nothing, having stored nothing, when a result with the same token
+    // was kept before, by any instance on this store.
+    virtual std::optional<std::int64_t> put_speed_test(const NewSpeedTest& test, const SpeedTestToken& token) = 0;
+    // A result that came with no token.
+    std::int64_t put_speed_test(const NewSpeedTest& test) { return put_speed_test(test, {}).value(); }
     virtual std::vector<SpeedTest> search_speed_tests(const SpeedTestSearch& search) = 0;
     // Deletes every speed test received before `before`; returns how many.
     virtual std::size_t delete_speed_tests_before(Clock::time_point before) = 0;

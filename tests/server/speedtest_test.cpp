@@ -69,13 +69,15 @@ protected:
         EXPECT_TRUE(response) << text.substr(0, 200) << "; log " << server_.log();
         return response.value_or(HttpResponse{});
     }
+    // The token a page carries.
+    static std::string token_in(const std::string& page) {
+        std::smatch found;
+        EXPECT_TRUE(std::regex_search(page, found, std::regex("<meta name=\"result-token\" content=\"([^\"]+)\">")));
+        return found.empty() ? std::string() : found[1].str();
+    }
     // The token the page carries for a caller (the address X-Forwarded-For names, through the trusted proxy).
     std::string page_token(const std::string& caller) {
-        const HttpResponse page = send(request("GET", "/?lumnettest", "X-Forwarded-For: " + caller + "\r\n"));
-        std::smatch found;
-        EXPECT_TRUE(
-            std::regex_search(page.body, found, std::regex("<meta name=\"result-token\" content=\"([^\"]+)\">")));
-        return found.empty() ? std::string() : found[1].str();
+        return token_in(send(request("GET", "/?lumnettest", "X-Forwarded-For: " + caller + "\r\n")).body);
     }
     // As the page sends it: JSON, from its own site, with the token the page was given for the caller.
     HttpResponse post_result(std::string_view body, std::string_view headers = "",
@@ -99,7 +101,7 @@ TEST_F(SpeedTestPaths, ThePageAndItsFilesComeFromTheProgramWithTheirHeaders) {
     const HttpResponse page = send(request("GET", "/?lumnettest"));
     EXPECT_EQ(page.status, 200);
     // The page as built in, its result token in its place.
-    const std::string token = page_token("127.0.0.1");
+    const std::string token = token_in(page.body);
     std::string expected = file_bytes(ASSETS / "index.html");
     ASSERT_NE(expected.find("{{result_token}}"), std::string::npos);
     expected.replace(expected.find("{{result_token}}"), std::string("{{result_token}}").size(), token);
@@ -282,6 +284,37 @@ TEST_F(SpeedTestPaths, AResultIsStoredWithTheCallersAddressListedByTheApiAndShow
     EXPECT_EQ(shown.find("1.0 Mbit/s"), std::string::npos) << "another address's test shown";
 }
 
+// A page's token keeps one result: posted again, to this instance or to another on the same store, it is
+// refused (409) and nothing more is kept. The first result's answer gives the page its next run's token.
+TEST_F(SpeedTestPaths, APagesTokenKeepsOneResultWhicheverInstanceItIsPostedTo) {
+    const ServerChild other{folder_.path() / "data", {"--trusted-proxy", "127.0.0.1"}, folder_.path() / "other.log"};
+    const std::string caller = "10.20.30.41";
+    const auto post = [&](int port, const std::string& token) {
+        return exchange(port,
+                        request("POST", "/speedtest/result",
+                                "Content-Type: application/json\r\nX-Forwarded-For: " + caller +
+                                    "\r\nX-Result-Token: " + token + "\r\n",
+                                R"({"download_mbps": 1, "upload_mbps": 2, "latency_ms": 3, "jitter_ms": 4})"),
+                        20000ms)
+            .value_or(HttpResponse{});
+    };
+    const std::string token = page_token(caller);
+    const HttpResponse first = post(server_.port(), token);
+    ASSERT_EQ(first.status, 200) << first.body;
+    for (const int port : {server_.port(), other.port()}) {
+        const HttpResponse again = post(port, token);
+        EXPECT_EQ(again.status, 409) << again.body;
+        EXPECT_NE(again.body.find("already kept"), std::string::npos) << again.body;
+    }
+    const std::string next = json::parse(first.body).value("token", "");
+    EXPECT_NE(next, token);
+    EXPECT_EQ(post(other.port(), next).status, 200) << "the page's next run";
+    const json listed = json::parse(
+        send(request("GET", "/api/v1/speedtests?ip=" + caller, "Authorization: Bearer " + credentials_.token + "\r\n"))
+            .body);
+    EXPECT_EQ(listed.at("speedtests").size(), 2u) << listed;
+}
+
 // A token is good for its own address until it expires, under the key that made it, and nothing else is.
 TEST(ResultTokensTest, ATokenIsGoodOnlyForItsAddressUnderItsKeyUntilItExpires) {
     using lumresults::speedtest::ResultTokens;
@@ -308,10 +341,21 @@ TEST(ResultTokensTest, ATokenIsGoodOnlyForItsAddressUnderItsKeyUntilItExpires) {
         {"a sign", "-" + token, "192.0.2.1", t0, TokenCheck::wrong},
         {"empty", "", "192.0.2.1", t0, TokenCheck::wrong},
         {"a long expiry", std::string(100, '9') + token.substr(token.find('.')), "192.0.2.1", t0, TokenCheck::wrong},
+        {"cut short", token.substr(0, token.size() - 1), "192.0.2.1", t0, TokenCheck::wrong},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(tokens.check(c.token, c.address, c.at), c.expected) << c.name;
+        EXPECT_EQ(tokens.check(c.token, c.address, c.at).verdict, c.expected) << c.name;
     EXPECT_THROW(ResultTokens(std::string(31, 'k')), std::invalid_argument);
+
+    // Two pages for one address in the same second have tokens the store tells apart; each is spent until
+    // its own expiry.
+    const std::string twin = tokens.issue("192.0.2.1", t0);
+    EXPECT_NE(twin, token);
+    const lumresults::SpeedTestToken spent = tokens.check(token, "192.0.2.1", t0).spent;
+    EXPECT_EQ(spent.expires, t0 + ResultTokens::LIFETIME);
+    EXPECT_FALSE(spent.mac.empty());
+    EXPECT_EQ(tokens.check(token, "192.0.2.1", t0 + 1min).spent.mac, spent.mac);
+    EXPECT_NE(tokens.check(twin, "192.0.2.1", t0).spent.mac, spent.mac);
 }
 
 } // namespace

@@ -702,9 +702,9 @@ TEST_P(StoreTest, ReadingsOfOneReportKeptAtOnceAreCountedOnce) {
         auto uploaded = keep(*store, reading_where(true, TestVerdict::ok));
         auto read_again = keep(*reanalyse, reading_where(round % 2 == 0, TestVerdict::failed));
         const bool both_waiting = !held || lum::testing_support::wait_until([&] {
-            return scratch->database()->query_integer(
-                       "SELECT count(*) FROM pg_stat_activity WHERE datname = '" + scratch->database()->name() +
-                       "' AND wait_event_type = 'Lock'") == 2;
+            return scratch->database()->query_integer("SELECT count(*) FROM pg_stat_activity WHERE datname = '" +
+                                                      scratch->database()->name() + "' AND wait_event_type = 'Lock'") ==
+                   2;
         });
         held.reset();
         uploaded.get();
@@ -719,4 +719,37 @@ TEST_P(StoreTest, ReadingsOfOneReportKeptAtOnceAreCountedOnce) {
     EXPECT_EQ(reports, ROUNDS);
     store->recount();
     EXPECT_EQ(kept, overview_counts(*store, all)) << "the counts kept differ from a recount";
+}
+
+// A page's token keeps one speed test, whichever instance it reaches first: of four instances given it at
+// once, one keeps the result and three are refused, storing nothing, not even a count. A spent token's row
+// goes once the token is long expired (and refused before the store by every instance).
+TEST_P(StoreTest, APageTokenKeepsOneSpeedTestWhicheverInstanceTakesIt) {
+    constexpr int INSTANCES = 4;
+    const NewSpeedTest test{"192.0.2.1", t0, "Browser/1.0", 93.25, 40.5, 12.5, 0.75};
+    const SpeedTestToken token{std::string("mac\0\xFF", 5), t0 + 30min};
+    std::latch start(INSTANCES);
+    std::vector<std::future<std::optional<std::int64_t>>> kept;
+    for (int i = 0; i < INSTANCES; ++i)
+        kept.push_back(std::async(std::launch::async, [&] {
+            const std::unique_ptr<Store> instance = scratch->open();
+            start.arrive_and_wait();
+            return instance->put_speed_test(test, token);
+        }));
+    int stored = 0;
+    for (auto& outcome : kept)
+        stored += outcome.get() ? 1 : 0;
+    EXPECT_EQ(stored, 1);
+    EXPECT_FALSE(store->put_speed_test(test, token));
+    EXPECT_TRUE(store->put_speed_test(test, {"another token's mac", t0 + 30min}));
+    EXPECT_EQ(store->search_speed_tests({}).size(), 2u);
+    std::int64_t counted = 0;
+    for (const SpeedCount& count : store->speed_counts({t0 - 1h, t0 + 1h, ""}))
+        counted += count.upload ? 0 : count.tests;
+    EXPECT_EQ(counted, 2);
+
+    NewSpeedTest later = test;
+    later.received = token.expires + 2h;
+    EXPECT_TRUE(store->put_speed_test(later, {"a third", later.received + 30min}));
+    EXPECT_TRUE(store->put_speed_test(later, token)) << "a token long expired was never forgotten";
 }

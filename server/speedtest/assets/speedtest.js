@@ -264,7 +264,11 @@ async function keepResult(result) {
     const said = await answer.json().then((body) => body.error, () => undefined);
     throw new Error(`the server answered ${answer.status}${said ? `: ${said}` : ""}`);
   }
-  return answer.json();
+  // A token keeps one result: the answer gives the one for the next run.
+  const kept = await answer.json();
+  const meta = document.querySelector('meta[name="result-token"]');
+  if (meta && kept.token) meta.content = kept.token;
+  return kept;
 }
 
 async function run() {

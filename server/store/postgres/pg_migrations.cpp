@@ -221,11 +221,22 @@ CREATE TABLE sign_in_turns (
 );
 )sql";
 
+// Version 11: the speed-test page's tokens that have kept their result, as in the SQLite store (see its
+// step 11). Two instances given one token at once both insert its row: the second waits for the first's
+// commit, then finds it there.
+constexpr const char* spent_result_tokens_v11 = R"sql(
+CREATE TABLE spent_result_tokens (
+    mac        bytea  PRIMARY KEY,
+    expires_ms bigint NOT NULL
+);
+CREATE INDEX spent_result_tokens_by_expiry ON spent_result_tokens (expires_ms);
+)sql";
+
 constexpr std::array steps_of_this_build{
     Migration{1, reports_v1},     Migration{2, readings_v2},        Migration{3, staff_v3},
     Migration{4, speed_tests_v4}, Migration{5, reading_columns_v5}, Migration{6, audit_repeats_v6},
     Migration{7, reading_code_page_v7}, Migration{8, report_computers_v8}, Migration{9, counts_v9},
-    Migration{10, sign_in_places_v10},
+    Migration{10, sign_in_places_v10},  Migration{11, spent_result_tokens_v11},
 };
 
 static_assert(numbered_without_gaps(steps_of_this_build), "schema steps must be numbered 1, 2, 3, ...");

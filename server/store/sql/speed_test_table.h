@@ -9,7 +9,8 @@ class SpeedTestTable : public virtual SpeedTestStore {
 public:
     explicit SpeedTestTable(Database& database) : database_(database) {}
 
-    std::int64_t put_speed_test(const NewSpeedTest& test) override;
+    using SpeedTestStore::put_speed_test;
+    std::optional<std::int64_t> put_speed_test(const NewSpeedTest& test, const SpeedTestToken& token) override;
     std::vector<SpeedTest> search_speed_tests(const SpeedTestSearch& search) override;
     std::size_t delete_speed_tests_before(Clock::time_point before) override;
 
