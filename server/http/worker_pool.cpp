@@ -9,9 +9,10 @@ namespace lumresults {
 namespace {
 
 // Linux gives each thread its own nice value; raising one's own needs no privilege. Failing to is harmless.
-void yield_to_request_threads(int steps) {
+void yield_to_request_threads() {
+    constexpr int LOWER_PRIORITY = 5;
     const int self = static_cast<int>(::gettid());
-    (void)::setpriority(PRIO_PROCESS, static_cast<id_t>(self), ::getpriority(PRIO_PROCESS, 0) + steps);
+    (void)::setpriority(PRIO_PROCESS, static_cast<id_t>(self), ::getpriority(PRIO_PROCESS, 0) + LOWER_PRIORITY);
 }
 
 } // namespace
@@ -91,7 +92,7 @@ void WorkerPool::stop() {
 }
 
 void WorkerPool::work(LaneState& state) {
-    yield_to_request_threads(state.size.lower_priority);
+    yield_to_request_threads();
     std::unique_lock lock(mutex_);
     for (;;) {
         state.wake.wait(lock, [&] { return !state.jobs.empty() || (stopping_ && state.reserved == 0); });

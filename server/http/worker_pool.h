@@ -23,13 +23,12 @@ public:
     static constexpr std::size_t UNBOUNDED = SIZE_MAX;
 
     // A lane's own threads, and how many jobs it takes beyond those running: in all, and of one caller
-    // (waiting or running). Its workers run `lower_priority` nice steps below the threads that started
-    // them: on a busy machine a flood of slow requests takes the time left over, not the time `/ip/` needs.
+    // (waiting or running). Every worker runs at a lower priority than the threads that started it: on a
+    // busy machine a flood of slow requests takes the time left over, not the time `/ip/` needs.
     struct LaneSize {
         unsigned threads = 1;
         std::size_t waiting = UNBOUNDED;
         std::size_t per_caller = UNBOUNDED;
-        int lower_priority = 5;
     };
 
     WorkerPool(LaneSize general, LaneSize sign_in);
