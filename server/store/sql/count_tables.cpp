@@ -290,6 +290,13 @@ void recount_readings(Session& session, std::int64_t from_ms, std::int64_t to_ms
 
 void CountTables::recount() {
     database_.transaction([&](Session& session) {
+        // Readings kept meanwhile must land wholly before the recount reads them or wholly after it: one that
+        // committed between the DELETE and the reading of the readings, into an hour's row the DELETE had not
+        // locked, would be counted twice. A writer that has added to these tables holds them until it commits, so
+        // the lock waits for it; one that has not yet waits at its first addition until the recount has
+        // committed, and then counts itself against what the recount wrote. Readers are not held.
+        session.execute("LOCK TABLE reading_counts, network_counts, speed_counts IN EXCLUSIVE MODE", Params(),
+                        "recounting");
         for (const char* table : {"reading_counts", "network_counts", "speed_counts"})
             session.execute(std::string("DELETE FROM ") + table, Params(), "recounting");
         std::optional<std::int64_t> first_ms;

@@ -16,7 +16,8 @@ using RowHandler = std::function<void(const Row& row)>;
 // One connection as the statements use it, by one thread at a time. Statements are written with $n markers.
 // A query that ends in FOR UPDATE, within transaction(), holds the rows it returns until the transaction
 // ends: where the back end has row locks, another transaction that asks for them waits; where it lets
-// only one writer in at a time (SQLite), that one holds them already.
+// only one writer in at a time (SQLite), that one holds them already. A LOCK TABLE statement is the same:
+// where the back end has table locks it waits for them, where it has one writer it does nothing.
 class Session {
 public:
     virtual ~Session() = default;
