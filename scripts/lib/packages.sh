@@ -23,8 +23,34 @@ ensure_packages() {
       *:*) add_architecture "${package##*:}" ;;
     esac
   done
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing >/dev/null
+  # A mirror in the middle of a sync serves an index that does not match its Release file ("File has
+  # unexpected size ... Mirror sync in progress?"); apt then ignores that index. When it is the security
+  # suite's index of another architecture, the machine's own libraries have versions that architecture's
+  # cannot match, and the install breaks. The second try takes both architectures' libraries from the
+  # point release (security updates ranked below it for that one install); the third waits for the mirror.
+  for attempt in 1 2 3; do
+    case "$attempt" in
+      1) ranking="" ;;
+      2) ranking="-o Dir::Etc::Preferences=$(point_release_first)"
+         echo "Installing again with the point release's versions first" ;;
+      3) echo "Trying once more in 60 s, as the package mirror may be syncing"; sleep 60 ;;
+    esac
+    if apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+         $ranking $missing >/dev/null
+    then
+      return 0
+    fi
+  done
+  echo "Could not install: $missing" >&2
+  return 1
+}
+
+# point_release_first: writes, once, apt preferences that rank the security suite below the point release,
+# and prints the file's path.
+point_release_first() {
+  file=/var/tmp/lumora-point-release-first.pref
+  [ -f "$file" ] || printf 'Package: *\nPin: release l=Debian-Security\nPin-Priority: 90\n' >"$file"
+  echo "$file"
 }
 
 # add_architecture ARCH: lets dpkg install ARCH's packages beside the machine's own.
@@ -35,8 +61,10 @@ add_architecture() {
   dpkg --add-architecture "$1"
 }
 
+# What makes builds quicker, used when present (cmake/platform.cmake): the compiler cache and a faster linker.
+BUILD_SPEED_PACKAGES="ccache mold"
 # Packages of the native build and its tests.
-NATIVE_PACKAGES="cmake ninja-build g++ googletest util-linux iproute2 php-cli ssmping wget"
+NATIVE_PACKAGES="cmake ninja-build g++ googletest util-linux iproute2 php-cli ssmping wget $BUILD_SPEED_PACKAGES"
 # The results server: its HTTP layer, stores (SQLite, PostgreSQL's client library), JSON, password hashing and
 # page templates, charset detection (found through pkg-config), and the time zones staff read times in.
 SERVER_PACKAGES="pkg-config libmicrohttpd-dev libsqlite3-dev libpq-dev nlohmann-json3-dev libsodium-dev libkainjow-mustache-dev

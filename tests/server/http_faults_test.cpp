@@ -51,6 +51,8 @@ public:
             ADD_FAILURE() << "cannot open the store";
         }
         db_.reset(raw);
+        // The server may be writing at that moment (a sign-in noted, the sweep): wait for it as it would.
+        sqlite3_busy_timeout(raw, 10000);
         EXPECT_EQ(sqlite3_exec(raw, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
     }
     void release() {

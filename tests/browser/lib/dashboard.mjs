@@ -38,8 +38,13 @@ export const site = {
 // driven over WebDriver BiDi (the "moz-" channels), which needs no patched build. The closed network
 // refuses the browsers' background traffic, so chromium's is switched off rather than left to fail
 // (playwright's profile for firefox does the same).
+//
+// LUM_FIREFOX names another firefox to drive (an ESR unpacked beside the installed one, say): Debian 12
+// serves ESR 153 from its security suite and 140 from its point release, whichever index the machine's
+// mirror could read, and no release of playwright-core drives both (see can-drive.mjs).
+export const firefoxPath = process.env.LUM_FIREFOX ?? '/usr/bin/firefox-esr';
 export function launch() {
-  if (browserName === 'firefox') return firefox.launch({ channel: 'moz-firefox', executablePath: '/usr/bin/firefox-esr' });
+  if (browserName === 'firefox') return firefox.launch({ channel: 'moz-firefox', executablePath: firefoxPath });
   return chromium.launch({
     executablePath: '/usr/bin/chromium',
     args: ['--no-sandbox', '--disable-gpu', '--no-first-run', '--disable-background-networking',
