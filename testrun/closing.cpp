@@ -6,7 +6,7 @@
 #include "runtime/files/files.h"
 #include "runtime/process/process.h"
 #include "runtime/window/window.h"
-#include "testrun/operator.h"
+#include "rules/operator.h"
 #include "testrun/report_log.h"
 
 namespace lum {

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "testrun/common_step.h"
-#include "testrun/output_scan.h"
+#include "rules/output_scan.h"
 
 namespace lum {
 

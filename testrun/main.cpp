@@ -9,7 +9,7 @@
 #include "runtime/window/window.h"
 #include "testrun/closing.h"
 #include "testrun/firewall.h"
-#include "testrun/operator.h"
+#include "rules/operator.h"
 #include "testrun/progress_window.h"
 #include "testrun/report_log.h"
 #include "testrun/run_state.h"

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "runtime/window/window.h"
-#include "testrun/operator.h"
+#include "rules/operator.h"
 
 namespace lum {
 namespace {

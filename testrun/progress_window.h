@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "testrun/row_verdicts.h"
+#include "rules/row_verdicts.h"
 #include "testrun/run_state.h"
 
 namespace lum {

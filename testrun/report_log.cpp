@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "runtime/files/files.h"
-#include "testrun/operator.h"
+#include "rules/operator.h"
 
 namespace lum {
 namespace {

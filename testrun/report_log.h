@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "runtime/time/time.h"
-#include "testrun/report_stamps.h"
+#include "rules/report_stamps.h"
 #include "testrun/run_state.h"
 
 namespace lum {

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "testrun/test_names.h"
+#include "rules/test_names.h"
 
 namespace lum {
 

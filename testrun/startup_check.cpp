@@ -5,7 +5,7 @@
 #include "runtime/net/net.h"
 #include "runtime/text/text.h"
 #include "runtime/window/window.h"
-#include "testrun/operator.h"
+#include "rules/operator.h"
 
 namespace lum {
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "testrun/customer_blocks.h"
+#include "rules/customer_blocks.h"
 #include "testrun/run_state.h"
 
 namespace lum {

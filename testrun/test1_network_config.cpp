@@ -4,7 +4,7 @@
 
 #include "runtime/files/files.h"
 #include "testrun/common_step.h"
-#include "testrun/output_scan.h"
+#include "rules/output_scan.h"
 #include "testrun/report_log.h"
 #include "testrun/tests.h"
 

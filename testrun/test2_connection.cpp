@@ -3,7 +3,7 @@
 #include "testrun/echo_loss.h"
 #include "testrun/report_log.h"
 #include "testrun/tests.h"
-#include "testrun/verdict_rules.h"
+#include "rules/verdict_rules.h"
 
 namespace lum {
 

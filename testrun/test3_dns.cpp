@@ -3,8 +3,8 @@
 #include <string>
 
 #include "testrun/common_step.h"
-#include "testrun/operator.h"
-#include "testrun/output_scan.h"
+#include "rules/operator.h"
+#include "rules/output_scan.h"
 #include "testrun/report_log.h"
 #include "testrun/tests.h"
 

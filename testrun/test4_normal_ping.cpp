@@ -2,10 +2,10 @@
 #include <string>
 
 #include "testrun/common_step.h"
-#include "testrun/operator.h"
-#include "testrun/output_scan.h"
+#include "rules/operator.h"
+#include "rules/output_scan.h"
 #include "testrun/tests.h"
-#include "testrun/verdict_rules.h"
+#include "rules/verdict_rules.h"
 
 namespace lum {
 

@@ -3,10 +3,10 @@
 
 #include "testrun/common_step.h"
 #include "testrun/echo_loss.h"
-#include "testrun/operator.h"
+#include "rules/operator.h"
 #include "testrun/report_log.h"
 #include "testrun/tests.h"
-#include "testrun/verdict_rules.h"
+#include "rules/verdict_rules.h"
 
 namespace lum {
 

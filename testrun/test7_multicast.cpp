@@ -3,12 +3,12 @@
 
 #include "runtime/process/process.h"
 #include "testrun/common_step.h"
-#include "testrun/operator.h"
-#include "testrun/output_scan.h"
+#include "rules/operator.h"
+#include "rules/output_scan.h"
 #include "testrun/progress_window.h"
 #include "testrun/report_log.h"
 #include "testrun/tests.h"
-#include "testrun/verdict_rules.h"
+#include "rules/verdict_rules.h"
 
 namespace lum {
 namespace {

@@ -1,7 +1,7 @@
 // server/dashboard/found_rows.cpp: one results row per found report.
 #include "server/dashboard/found_rows.h"
 
-#include "server/dashboard/local_time.h"
+#include "server/web/local_time.h"
 
 namespace lumresults::dashboard {
 namespace {

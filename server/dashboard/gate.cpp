@@ -3,7 +3,7 @@
 
 #include "server/http/access_log.h"
 #include "server/dashboard/accounts.h"
-#include "server/dashboard/page_headers.h"
+#include "server/web/page_headers.h"
 
 namespace lumresults::dashboard {
 namespace {

@@ -6,7 +6,7 @@
 #include "server/http/body_receiver.h"
 #include "server/http/request.h"
 #include "server/http/response.h"
-#include "server/dashboard/access_audit.h"
+#include "server/web/access_audit.h"
 #include "server/dashboard/dashboard_routes.h"
 
 namespace lumresults::dashboard {

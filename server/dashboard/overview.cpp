@@ -5,8 +5,8 @@
 #include <cmath>
 #include <map>
 
-#include "server/dashboard/local_time.h"
-#include "server/http/caller_address.h"
+#include "server/web/local_time.h"
+#include "server/net/ip_address.h"
 
 namespace lumresults::dashboard {
 namespace {

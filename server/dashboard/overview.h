@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "server/dashboard/search_query.h"
+#include "server/web/search_query.h"
 #include "server/http/request.h"
 #include "server/store/store.h"
 

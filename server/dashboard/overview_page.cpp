@@ -6,12 +6,12 @@
 
 #include "server/common/blanks.h"
 #include "server/dashboard/handlers.h"
-#include "server/dashboard/local_time.h"
+#include "server/web/local_time.h"
 #include "server/dashboard/overview.h"
 #include "server/dashboard/overview_charts.h"
 #include "server/dashboard/page_response.h"
-#include "server/dashboard/utc_time.h"
-#include "testrun/test_names.h"
+#include "server/web/utc_time.h"
+#include "rules/test_names.h"
 
 namespace lumresults::dashboard {
 namespace {

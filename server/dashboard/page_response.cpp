@@ -1,15 +1,12 @@
-// server/dashboard/page_response.cpp: the answers' headers, in one place for every support and API path.
+// server/dashboard/page_response.cpp: the dashboard's pages, rendered whole or streamed around one large value.
 #include "server/dashboard/page_response.h"
 
-#include "server/dashboard/local_time.h"
+#include "server/web/local_time.h"
 
 #include <algorithm>
 #include <memory>
 #include <stdexcept>
 
-#include <nlohmann/json.hpp>
-
-#include "server/dashboard/display_text.h"
 
 namespace lumresults::dashboard {
 
@@ -107,23 +104,6 @@ Response message_page(unsigned status, std::string_view heading, std::string_vie
     data.set("heading", std::string(heading));
     data.set("text", std::string(text));
     return page(status, "message", std::move(data), request);
-}
-
-Response json_response(unsigned status, std::string body) {
-    Response response = Response::text(status, std::move(body) + "\n", "application/json");
-    add_page_headers(response);
-    return response;
-}
-
-Response json_error(unsigned status, std::string_view text) {
-    return json_response(status, nlohmann::json{{"error", utf8_text(text)}}.dump());
-}
-
-Response attachment(std::string body, std::string_view content_type, std::string_view file_name) {
-    Response response = Response::text(200, std::move(body), std::string(content_type));
-    response.headers.emplace_back("Content-Disposition", "attachment; filename=\"" + std::string(file_name) + "\"");
-    add_page_headers(response);
-    return response;
 }
 
 } // namespace lumresults::dashboard

@@ -1,5 +1,5 @@
-// server/dashboard/page_response.h: the dashboard's and the API's answers, each with the headers that keep a
-// browser from running, framing, caching or guessing at what it shows.
+// server/dashboard/page_response.h: the dashboard's pages, each with the headers that keep a browser from
+// running, framing, caching or guessing at what it shows (its JSON and file answers are server/web/answers.h).
 #pragma once
 
 #include <cstdint>
@@ -9,7 +9,8 @@
 
 #include "server/http/request.h"
 #include "server/http/response.h"
-#include "server/dashboard/page_headers.h"
+#include "server/web/answers.h"
+#include "server/web/page_headers.h"
 #include "server/dashboard/render.h"
 
 namespace lumresults::dashboard {
@@ -36,12 +37,5 @@ Response streamed_page(unsigned status, std::string_view template_name, PageData
 
 // A short page that says what went wrong ("Not found", "This report does not exist.").
 Response message_page(unsigned status, std::string_view heading, std::string_view text, const Request& request);
-
-Response json_response(unsigned status, std::string body);
-// {"error": text}
-Response json_error(unsigned status, std::string_view text);
-
-// The exact bytes, for saving: Content-Disposition attachment with this file name.
-Response attachment(std::string body, std::string_view content_type, std::string_view file_name);
 
 } // namespace lumresults::dashboard

@@ -3,7 +3,7 @@
 
 #include <stdexcept>
 
-#include "server/dashboard/display_text.h"
+#include "server/web/display_text.h"
 #include "server/dashboard/embedded_files.h"
 
 namespace lumresults::dashboard {

@@ -3,8 +3,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "server/dashboard/display_text.h"
-#include "server/dashboard/utc_time.h"
+#include "server/web/display_text.h"
+#include "server/web/utc_time.h"
 
 namespace lumresults::dashboard {
 namespace {

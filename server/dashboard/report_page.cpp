@@ -7,14 +7,14 @@
 #include "server/reports/computer_ids.h"
 #include "server/reports/decoding/decoder.h"
 #include "server/reports/report_reading.h"
-#include "server/dashboard/display_text.h"
+#include "server/web/display_text.h"
 #include "server/dashboard/found_rows.h"
 #include "server/dashboard/handlers.h"
 #include "server/dashboard/page_response.h"
 #include "server/dashboard/row_colors.h"
-#include "server/dashboard/search_query.h"
+#include "server/web/search_query.h"
 #include "server/dashboard/section_views.h"
-#include "server/dashboard/local_time.h"
+#include "server/web/local_time.h"
 
 namespace lumresults::dashboard {
 namespace {

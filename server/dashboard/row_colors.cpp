@@ -4,7 +4,7 @@
 #include <array>
 #include <cstdio>
 
-#include "testrun/row_verdicts.h"
+#include "rules/row_verdicts.h"
 
 namespace lumresults::dashboard {
 namespace {

@@ -6,7 +6,7 @@
 #include "server/dashboard/handlers.h"
 #include "server/dashboard/page_response.h"
 #include "server/dashboard/report_export.h"
-#include "server/dashboard/search_query.h"
+#include "server/web/search_query.h"
 
 namespace lumresults::dashboard {
 namespace {

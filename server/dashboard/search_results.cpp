@@ -1,7 +1,7 @@
 // server/dashboard/search_results.cpp: the store's summaries with their verdicts named as the reading names them.
 #include "server/dashboard/search_results.h"
 
-#include "server/dashboard/search_query.h"
+#include "server/web/search_query.h"
 #include "server/reports/decoding/decoder.h"
 
 namespace lumresults::dashboard {

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "server/dashboard/display_text.h"
+#include "server/web/display_text.h"
 #include "server/dashboard/render.h"
 #include "server/http/request.h"
 #include "server/reports/report_reading.h"

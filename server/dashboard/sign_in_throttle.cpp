@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "server/http/caller_address.h"
+#include "server/net/ip_address.h"
 
 namespace lumresults::dashboard {
 namespace {

@@ -11,7 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "server/http/caller_address.h"
+#include "server/net/ip_address.h"
 
 namespace lumresults {
 

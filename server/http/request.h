@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "server/http/caller_address.h"
+#include "server/net/ip_address.h"
 
 namespace lumresults {
 

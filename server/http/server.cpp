@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "server/http/access_log.h"
+#include "server/http/caller_address.h"
 #include "server/http/gated_body.h"
 #include "server/http/https_only.h"
 #include "server/http/shared_body.h"

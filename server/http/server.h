@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "server/http/address_limit.h"
-#include "server/http/caller_address.h"
+#include "server/net/ip_address.h"
 #include "server/http/connection_watch.h"
 #include "server/http/metrics.h"
 #include "server/http/routes.h"

@@ -16,11 +16,11 @@
 #include "server/reports/kept_text.h"
 #include "server/reports/report_lines.h"
 #include "server/reports/test_verdicts.h"
-#include "testrun/customer_blocks.h"
-#include "testrun/operator.h"
-#include "testrun/report_stamps.h"
-#include "testrun/row_verdicts.h"
-#include "testrun/test_names.h"
+#include "rules/customer_blocks.h"
+#include "rules/operator.h"
+#include "rules/report_stamps.h"
+#include "rules/row_verdicts.h"
+#include "rules/test_names.h"
 
 namespace lum::reports {
 namespace {

@@ -14,7 +14,7 @@
 
 #include "server/reports/decoding/detector.h"
 #include "server/reports/ping_statistics.h"
-#include "testrun/test_names.h"
+#include "rules/test_names.h"
 
 namespace lum::reports {
 

@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <limits>
 
-#include "testrun/operator.h"
-#include "testrun/output_scan.h"
-#include "testrun/verdict_rules.h"
+#include "rules/operator.h"
+#include "rules/output_scan.h"
+#include "rules/verdict_rules.h"
 
 namespace lum::reports {
 namespace {

@@ -12,17 +12,15 @@
 #include "server/speedtest/handlers.h"
 
 #include "server/common/blanks.h"
-#include "server/dashboard/access_audit.h"
-#include "server/dashboard/display_text.h"
-#include "server/dashboard/page_response.h"
-#include "server/dashboard/search_query.h"
-#include "server/dashboard/utc_time.h"
+#include "server/web/access_audit.h"
+#include "server/web/display_text.h"
+#include "server/web/answers.h"
+#include "server/web/search_query.h"
+#include "server/web/utc_time.h"
 
 namespace lumresults::speedtest {
 namespace {
 
-using dashboard::json_error;
-using dashboard::json_response;
 using nlohmann::json;
 
 constexpr std::size_t MOST_RESULT_BYTES = 4 * 1024;
@@ -103,7 +101,7 @@ Response store_result(SpeedTestSite& site, const Request& request, std::string_v
     if (!id) return json_error(409, "this page's result is already kept: reload the page to test again");
     return json_response(200, json{{"id", *id},
                                    {"address", test.caller},
-                                   {"received", dashboard::utc_time_iso(test.received)},
+                                   {"received", utc_time_iso(test.received)},
                                    {"token", site.tokens.issue(test.caller, test.received)}}
                                   .dump());
 }
@@ -112,9 +110,9 @@ json figure_json(const std::optional<double>& figure) { return figure ? json(*fi
 
 json speed_test_json(const SpeedTest& test) {
     return json{{"id", test.id},
-                {"received", dashboard::utc_time_iso(test.received)},
+                {"received", utc_time_iso(test.received)},
                 {"caller", test.caller},
-                {"user_agent", dashboard::utf8_text(test.user_agent)},
+                {"user_agent", utf8_text(test.user_agent)},
                 {"download_mbps", figure_json(test.download_mbps)},
                 {"upload_mbps", figure_json(test.upload_mbps)},
                 {"latency_ms", figure_json(test.latency_ms)},
@@ -131,18 +129,18 @@ std::unique_ptr<BodyReceiver> receive_result(SpeedTestSite& site, const Request&
 
 // The reports API's query (ip, match, from, to, limit); its paging and test filter have no meaning here.
 Response api_speed_tests(SpeedTestSite& site, const Request& request) {
-    const std::optional<std::size_t> limit = dashboard::read_api_limit(request);
+    const std::optional<std::size_t> limit = read_api_limit(request);
     if (!limit) return json_error(400, "limit must be a number from 1 to 1000");
     if (request.query_value("failed") || request.query_value("after"))
         return json_error(400, "speed tests are searched by ip, match, from, to and limit only");
-    const dashboard::SearchQuery query = dashboard::read_search_query(request, *limit);
+    const SearchQuery query = read_search_query(request, *limit);
     if (!query.error.empty()) return json_error(400, query.error);
     const SpeedTestSearch search{query.search.caller, query.search.caller_prefix, query.search.since,
                                  query.search.until, *limit};
     json rows = json::array();
     for (const SpeedTest& test : site.store.search_speed_tests(search))
         rows.push_back(speed_test_json(test));
-    dashboard::audit_search(site.store, request, "speed tests listed", query.form);
+    audit_search(site.store, request, "speed tests listed", query.form);
     return json_response(200, json{{"speedtests", std::move(rows)}}.dump());
 }
 

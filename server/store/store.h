@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "testrun/test_names.h"
+#include "rules/test_names.h"
 
 namespace lumresults {
 

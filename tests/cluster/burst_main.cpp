@@ -26,7 +26,7 @@
 #include "program_upload.h"
 #include "raw_http.h"
 #include "server/common/sha256.h"
-#include "testrun/operator.h"
+#include "rules/operator.h"
 
 namespace {
 

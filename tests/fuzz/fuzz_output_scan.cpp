@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "testrun/operator.h"
-#include "testrun/output_scan.h"
+#include "rules/operator.h"
+#include "rules/output_scan.h"
 #include "tests/fuzz/fuzz_check.h"
 #include "tests/fuzz/naive_reference.h"
 

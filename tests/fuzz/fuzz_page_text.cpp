@@ -7,7 +7,7 @@
 
 #include "server/http/form_body.h"
 #include "server/dashboard/accounts.h"
-#include "server/dashboard/display_text.h"
+#include "server/web/display_text.h"
 #include "tests/fuzz/fuzz_check.h"
 
 namespace lum::fuzz {
@@ -55,11 +55,11 @@ std::string without_byte_spans(std::string html) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace lum::fuzz;
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    const std::string shown = lumresults::dashboard::html_text(bytes);
+    const std::string shown = lumresults::html_text(bytes);
     require(free_of_markup(shown) && valid_utf8(shown), "html_text gives plain, valid text");
-    const std::string lines = without_byte_spans(lumresults::dashboard::raw_lines_html(bytes));
+    const std::string lines = without_byte_spans(lumresults::raw_lines_html(bytes));
     require(free_of_markup(lines) && valid_utf8(lines), "raw_lines_html adds nothing but its byte spans");
-    require(valid_utf8(lumresults::dashboard::utf8_text(bytes)), "utf8_text gives valid UTF-8");
+    require(valid_utf8(lumresults::utf8_text(bytes)), "utf8_text gives valid UTF-8");
     for (const auto& [name, value] : lumresults::parse_form(bytes).fields)
         require(name.size() + value.size() <= bytes.size(), "form fields come from the body");
     (void)lumresults::dashboard::cookie_value(bytes, "lumresults_session");

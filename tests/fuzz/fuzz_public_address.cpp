@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "testrun/operator.h"
+#include "rules/operator.h"
 #include "testrun/startup_check.h"
 #include "tests/fuzz/fuzz_check.h"
 #include "tests/fuzz/naive_reference.h"

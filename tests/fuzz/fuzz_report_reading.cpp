@@ -8,9 +8,9 @@
 #include "server/reports/computer_ids.h"
 #include "server/reports/decoding/decoder.h"
 #include "server/reports/report_reading.h"
-#include "testrun/output_scan.h"
-#include "testrun/test_names.h"
-#include "testrun/verdict_rules.h"
+#include "rules/output_scan.h"
+#include "rules/test_names.h"
+#include "rules/verdict_rules.h"
 #include "tests/fuzz/fuzz_check.h"
 #include "tests/fuzz/naive_reference.h"
 

@@ -1,6 +1,6 @@
 // tests/lab/changed_verdicts.cpp: verdict comparisons of the rules-change test's own, linked in place of the rules
-// library's (testrun/verdict_rules.cpp): Test 2 tolerates one lost echo more, Test 7 needs one packet fewer.
-#include "testrun/verdict_rules.h"
+// library's (rules/verdict_rules.cpp): Test 2 tolerates one lost echo more, Test 7 needs one packet fewer.
+#include "rules/verdict_rules.h"
 
 namespace lum {
 

@@ -14,7 +14,7 @@
 #include "runtime/window/window.h"
 #include "scenario_run.h"
 #include "server/reports/report_reading.h"
-#include "testrun/verdict_rules.h"
+#include "rules/verdict_rules.h"
 
 namespace lum::lab {
 namespace {

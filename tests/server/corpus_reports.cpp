@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "scenario_files.h"
-#include "testrun/test_names.h"
+#include "rules/test_names.h"
 
 namespace lum::corpus {
 namespace {

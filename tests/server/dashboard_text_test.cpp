@@ -4,9 +4,9 @@
 
 #include <chrono>
 
-#include "server/dashboard/display_text.h"
+#include "server/web/display_text.h"
 #include "server/dashboard/report_export.h"
-#include "server/dashboard/search_query.h"
+#include "server/web/search_query.h"
 
 namespace lumresults::dashboard {
 namespace {

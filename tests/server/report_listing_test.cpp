@@ -1,5 +1,5 @@
 // tests/server/report_listing_test.cpp: the command line's list of reports and the day that --since names.
-#include "server/report_listing.h"
+#include "server/cli/report_listing.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>

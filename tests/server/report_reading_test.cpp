@@ -16,9 +16,9 @@
 #include "server/reports/report_reading.h"
 #include "server/store/store.h"
 #include "test_support.h"
-#include "testrun/operator.h"
-#include "testrun/report_stamps.h"
-#include "testrun/test_names.h"
+#include "rules/operator.h"
+#include "rules/report_stamps.h"
+#include "rules/test_names.h"
 
 namespace lum::reports {
 namespace {

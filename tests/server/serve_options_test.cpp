@@ -1,5 +1,5 @@
 // tests/server/serve_options_test.cpp: serve's settings from its command line and its configuration file.
-#include "server/serve_options.h"
+#include "server/cli/serve_options.h"
 
 #include "test_support.h"
 

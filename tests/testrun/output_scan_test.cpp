@@ -1,7 +1,7 @@
 // tests/testrun/output_scan_test.cpp: ping's answers in any language, and the download log's rate as the speed text.
 #include <gtest/gtest.h>
 
-#include "testrun/output_scan.h"
+#include "rules/output_scan.h"
 
 namespace lum {
 namespace {

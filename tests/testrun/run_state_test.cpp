@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "runtime/files/files.h"
-#include "testrun/operator.h"
+#include "rules/operator.h"
 #include "testrun/run_state.h"
 #include "test_support.h"
 

@@ -8,7 +8,7 @@
 #include <map>
 #include <tuple>
 
-#include "server/http/caller_address.h"
+#include "server/net/ip_address.h"
 
 namespace lumresults {
 
