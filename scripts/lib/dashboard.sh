@@ -3,8 +3,9 @@
 # new_password: 32 random hex digits.
 new_password() { od -An -tx1 -N16 /dev/urandom | tr -d ' \n'; }
 
-# add_staff LUMRESULTS DATA NAME PASSWORD: an account of the support dashboard.
-add_staff() { printf '%s\n' "$4" | "$1" user add --data "$2" "$3"; }
+# add_staff LUMRESULTS DATA NAME PASSWORD [--role ROLE]...: an account of the dashboard (support only unless
+# roles are named).
+add_staff() { printf '%s\n' "$4" | "$1" user add --data "$2" "$3" "${@:5}"; }
 
 # start_dashboard LUMRESULTS DATA PORT LOG [ADDRESS]: serves DATA on ADDRESS:PORT (127.0.0.1 unless named),
 # its log in LOG, and returns once it accepts connections; dashboard_pid is the server's process.

@@ -148,11 +148,11 @@ SignInResult sign_in(StaffStore& store, std::string_view typed_user, std::string
     // A new session every time, never one the browser already had, so a session id planted before
     // sign-in is worth nothing after it.
     result.cookie_value = random_token();
-    const StaffSession session{token_key(result.cookie_value), staff->name, random_token(), now, now};
+    const StaffSession session{token_key(result.cookie_value), staff->name, random_token(), now, now, staff->roles, {}};
     store.put_session(session);
     audit(store, now, staff->name, address, "sign-in");
     result.outcome = SignInOutcome::SignedIn;
-    result.principal = {session.user, session.key, session.csrf};
+    result.principal = {session.user, session.key, session.csrf, session.roles};
     return result;
 }
 
@@ -167,7 +167,7 @@ std::optional<Principal> session_of(StaffStore& store, std::string_view cookie_v
         return std::nullopt;
     }
     if (now - session->last_seen >= TOUCH_INTERVAL) store.touch_session(key, now);
-    return Principal{session->user, key, session->csrf};
+    return Principal{session->user, key, session->csrf, session->roles};
 }
 
 void sign_out(StaffStore& store, const Principal& principal, std::string_view address, Clock::time_point now) {
