@@ -20,53 +20,6 @@
 namespace lum::server_testing {
 namespace {
 
-// The ACLs keep passwords from every reader (binding still compares them); dynlist gives each user the
-// memberOf of the groups that name them, as Active Directory keeps it.
-std::string configuration(const std::string& folder) {
-    std::string text;
-    for (const char* schema : {"core", "cosine", "inetorgperson", "nis", "dyngroup"})
-        text += std::string("include /etc/ldap/schema/") + schema + ".schema\n";
-    text += "modulepath /usr/lib/ldap\nmoduleload back_mdb\nmoduleload dynlist\npidfile " + folder +
-            "/slapd.pid\n"
-            "database mdb\nsuffix \"dc=lumora,dc=test\"\nrootdn \"cn=admin,dc=lumora,dc=test\"\nrootpw admin\n"
-            "directory " +
-            folder +
-            "/db\n"
-            "access to attrs=userPassword by self write by anonymous auth by * none\n"
-            "access to * by users read by * none\n"
-            "overlay dynlist\ndynlist-attrset groupOfURLs memberURL member+memberOf@groupOfNames\n";
-    return text;
-}
-
-std::string person(const std::string& uid, const std::string& folder) {
-    return "dn: uid=" + uid + ",ou=" + folder + ",dc=lumora,dc=test\nobjectClass: inetOrgPerson\nuid: " + uid +
-           "\ncn: " + uid + "\nsn: " + uid + "\nuserPassword: " + password_of(uid) + "\n\n";
-}
-
-std::string group(const std::string& cn, const std::vector<std::string>& uids) {
-    std::string text = "dn: cn=" + cn + ",ou=groups,dc=lumora,dc=test\nobjectClass: groupOfNames\ncn: " + cn + "\n";
-    for (const std::string& uid : uids)
-        text += "member: uid=" + uid + ",ou=people,dc=lumora,dc=test\n";
-    return text + "\n";
-}
-
-// sam supports, nia is in the network team, ada in both; out is in no group; "sa*" would be found by a
-// name not escaped.
-std::string entries() {
-    std::string text = "dn: dc=lumora,dc=test\nobjectClass: dcObject\nobjectClass: organization\ndc: lumora\no: "
-                       "Lumora\n\n";
-    for (const char* unit : {"people", "groups", "services"})
-        text +=
-            std::string("dn: ou=") + unit + ",dc=lumora,dc=test\nobjectClass: organizationalUnit\nou: " + unit + "\n\n";
-    text += "dn: uid=finder,ou=services,dc=lumora,dc=test\nobjectClass: inetOrgPerson\nuid: finder\ncn: finder\n"
-            "sn: finder\nuserPassword: finder's password\n\n";
-    for (const char* uid : {"sam", "nia", "ada", "out"})
-        text += person(uid, "people");
-    return text + group("support", {"sam", "ada"}) + group("network", {"nia", "ada"});
-}
-
-void write_file(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
-
 void run_or_throw(const std::string& command) {
     if (std::system(command.c_str()) != 0) throw std::runtime_error("failed: " + command);
 }
@@ -99,10 +52,7 @@ bool accepts(int port) {
 
 ScratchSlapd::ScratchSlapd() {
     const std::string folder = folder_.path().string();
-    std::filesystem::create_directory(folder_.path() / "db");
-    write_file(folder + "/slapd.conf", configuration(folder));
-    write_file(folder + "/entries.ldif", entries());
-    run_or_throw("slapadd -q -f " + folder + "/slapd.conf -l " + folder + "/entries.ldif 2>" + folder + "/slapadd.log");
+    run_or_throw(std::string(LUM_PREPARE_DIRECTORY) + " " + folder);
     port_ = free_port();
     pid_ = fork();
     if (pid_ == 0) {
@@ -147,7 +97,7 @@ void ScratchSlapd::remove_member(const std::string& group_cn, const std::string&
                                "delete: member\nmember: uid=" +
                                uid + ",ou=people,dc=lumora,dc=test\n";
     const std::string ldif = (folder_.path() / "change.ldif").string();
-    write_file(ldif, change);
+    std::ofstream(ldif, std::ios::binary) << change;
     run_or_throw("ldapmodify -x -H " + url() + " -D cn=admin,dc=lumora,dc=test -w admin -f " + ldif + " >/dev/null");
 }
 

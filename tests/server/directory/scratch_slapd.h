@@ -1,5 +1,6 @@
 // tests/server/directory/scratch_slapd.h: Debian's slapd from a scratch slapd.conf of the test's own, on a
-// loopback port, with staff in groups whose memberOf the dynlist overlay makes; stopped with the object.
+// loopback port, with the staff of entries.ldif in groups whose memberOf the dynlist overlay makes; stopped
+// with the object.
 #pragma once
 
 #include <sys/types.h>
