@@ -184,8 +184,10 @@ SignInResult sign_in(StaffStore& store, std::string_view typed_user, std::string
     // Should the check fail (no memory to hash), the place stays a refusal: failing closed.
     const Credentials credentials = no_account ? Credentials{} : checked_user(store, user, password, now, policy);
     if (!credentials.unavailable.empty()) {
-        // Nobody checked the password: not a refusal to count against the caller, but said in the log.
+        // Nobody checked the password: not a refusal to count against the caller, but said in the server's
+        // log (for the operator to act on) and the audit log.
         store.give_back_sign_in_place(attempt);
+        write_log_line("lumresults: directory: " + credentials.unavailable + "; its users cannot sign in");
         audit(store, now, user, address, "sign-in failed", "the directory: " + credentials.unavailable);
         result.outcome = SignInOutcome::DirectoryUnavailable;
         return result;
