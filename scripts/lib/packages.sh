@@ -66,9 +66,13 @@ BUILD_SPEED_PACKAGES="ccache mold"
 # Packages of the native build and its tests.
 NATIVE_PACKAGES="cmake ninja-build g++ googletest util-linux iproute2 php-cli ssmping wget $BUILD_SPEED_PACKAGES"
 # The results server: its HTTP layer, stores (SQLite, PostgreSQL's client library), JSON, password hashing and
-# page templates, charset detection (found through pkg-config), and the time zones staff read times in.
+# page templates, charset detection (found through pkg-config), the directory's client library (staff sign-in
+# over LDAP), and the time zones staff read times in.
 SERVER_PACKAGES="pkg-config libmicrohttpd-dev libsqlite3-dev libpq-dev nlohmann-json3-dev libsodium-dev libkainjow-mustache-dev
-  libuchardet-dev tzdata"
+  libuchardet-dev libldap-dev tzdata"
+# The directory sign-in's tests: a scratch slapd of the test's own (the package may start a system one too,
+# which the tests never use), and the tools to look at it by hand.
+DIRECTORY_PACKAGES="slapd ldap-utils"
 # The HTTPS listener's check: a lab CA and certificates (openssl), and a peer's own TLS scanner.
 HTTPS_CHECK_PACKAGES="openssl curl testssl.sh python3"
 # The store's tests on PostgreSQL and the balanced topology: a scratch PostgreSQL server, and nginx as the

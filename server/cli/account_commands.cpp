@@ -38,17 +38,18 @@ int failed(const std::string& message) {
     return 1;
 }
 
-void note(StaffStore& store, std::string_view name, std::string_view action) {
-    store.append_audit({Clock::now(), std::string(name), std::string(COMMAND_LINE), std::string(action), {}});
+void note(StaffStore& store, std::string_view name, std::string_view action, std::string_view detail = {}) {
+    store.append_audit(
+        {Clock::now(), std::string(name), std::string(COMMAND_LINE), std::string(action), std::string(detail)});
 }
 
-int set_user(StaffStore& store, UserAction action, const std::string& name) {
+int set_user(StaffStore& store, UserAction action, const std::string& name, Roles roles) {
     const std::optional<std::string> password = password_from_input();
     if (!password) return failed("the password (the first line of standard input) is empty");
     const std::string hash = dashboard::hash_password(*password);
     if (action == UserAction::Add) {
-        if (!store.add_user({name, hash})) return failed("user " + name + " exists already");
-        note(store, name, "user added");
+        if (!store.add_user({name, hash, roles})) return failed("user " + name + " exists already");
+        note(store, name, "user added", roles_text(roles));
     } else {
         if (!store.set_password(name, hash)) return failed("no user " + name);
         note(store, name, "password changed");
@@ -56,10 +57,10 @@ int set_user(StaffStore& store, UserAction action, const std::string& name) {
     return 0;
 }
 
-int run_user_action(StaffStore& store, UserAction action, const std::string& name) {
+int run_user_action(StaffStore& store, UserAction action, const std::string& name, Roles roles) {
     switch (action) {
     case UserAction::Add:
-    case UserAction::Passwd: return set_user(store, action, name);
+    case UserAction::Passwd: return set_user(store, action, name, roles);
     case UserAction::Remove:
         if (!store.remove_user(name)) return failed("no user " + name);
         note(store, name, "user removed");
@@ -72,15 +73,15 @@ int run_user_action(StaffStore& store, UserAction action, const std::string& nam
     return 1;
 }
 
-int run_token_action(StaffStore& store, TokenAction action, const std::string& name) {
+int run_token_action(StaffStore& store, TokenAction action, const std::string& name, Roles roles) {
     if (action == TokenAction::Remove) {
         if (!store.remove_token(name)) return failed("no token " + name);
         note(store, name, "token removed");
         return 0;
     }
     const std::string token = dashboard::random_token();
-    if (!store.add_token(name, dashboard::token_key(token))) return failed("token " + name + " exists already");
-    note(store, name, "token added");
+    if (!store.add_token(name, dashboard::token_key(token), roles)) return failed("token " + name + " exists already");
+    note(store, name, "token added", roles_text(roles));
     std::printf("%s\n", token.c_str());
     return std::fflush(stdout) == 0 ? 0 : 1;
 }
@@ -99,20 +100,20 @@ std::string audit_line(const AuditEntry& entry) {
 
 } // namespace
 
-int user_command(UserAction action, const StoreLocation& store, const std::string& name) {
+int user_command(UserAction action, const StoreLocation& store, const std::string& name, Roles roles) {
     if (action != UserAction::List && !acceptable_name(name))
         return failed("a user name is 1 to 64 printable characters without spaces");
     try {
-        return run_user_action(*open_store(store), action, name);
+        return run_user_action(*open_store(store), action, name, roles);
     } catch (const std::exception& error) {
         return failed(error.what());
     }
 }
 
-int token_command(TokenAction action, const StoreLocation& store, const std::string& name) {
+int token_command(TokenAction action, const StoreLocation& store, const std::string& name, Roles roles) {
     if (!acceptable_name(name)) return failed("a token name is 1 to 64 printable characters without spaces");
     try {
-        return run_token_action(*open_store(store), action, name);
+        return run_token_action(*open_store(store), action, name, roles);
     } catch (const std::exception& error) {
         return failed(error.what());
     }

@@ -23,15 +23,19 @@ constexpr std::string_view USAGE =
     "                   [--max-upload BYTES] [--threads N] [--connection-timeout SECONDS]\n"
     "                   [--metrics-from CIDR]... [--keep-days N] [--keep-audit-days N] [--workers N]\n"
     "                   [--connection-limit N] [--connections-per-address N] [--staff-from CIDR]...\n"
-    "                   [--time-zone NAME]\n"
+    "                   [--time-zone NAME] [--ldap-url URL --ldap-bind-dn DN --ldap-bind-password-file FILE\n"
+    "                   --ldap-base DN --ldap-role 'GROUP-DN ROLE'... [--ldap-OPTION VALUE]...]\n"
     "                   (FILE: \"name = value\" lines with the options' names; the command line wins)\n"
     "  lumresults reports STORE [--ip ADDR] [--since YYYY-MM-DD] [--json]\n"
     "  lumresults report STORE ID\n"
     "  lumresults reanalyse STORE\n"
-    "  lumresults user add|passwd STORE NAME    (the password: first line of standard input)\n"
+    "  lumresults user add STORE NAME [--role ROLE]...  (the password: first line of standard input)\n"
+    "  lumresults user passwd STORE NAME\n"
     "  lumresults user remove STORE NAME\n"
     "  lumresults user list STORE\n"
-    "  lumresults token add|remove STORE NAME   (add prints the new token, once)\n"
+    "  lumresults token add STORE NAME [--role ROLE]...  (prints the new token, once)\n"
+    "  lumresults token remove STORE NAME\n"
+    "                   (ROLE: support, network or admin; a user's default support, a token's all three)\n"
     "  lumresults audit STORE [--limit N]\n"
     "  lumresults migrate STORE                  (brings the schema up to date; serve does it too)\n"
     "  lumresults copy --from DIR --to URL       (a SQLite store into PostgreSQL; again: only what is new)\n"
@@ -146,21 +150,37 @@ StoreLocation store_only(Arguments arguments, std::string_view command) {
     return store;
 }
 
-// The store's option and, when `with_name`, one NAME, in any order.
-std::pair<StoreLocation, std::string> account_options(Arguments arguments, bool with_name) {
+// What an account command was given: its store, its NAME and the roles named with --role.
+struct AccountOptions {
     StoreLocation store;
+    std::string name;
+    std::optional<Roles> roles;
+};
+
+Roles with_role(std::optional<Roles> roles, std::string_view name) {
+    const std::optional<Role> role = role_named(name);
+    if (!role) throw UsageError{"--role: support, network or admin, not " + std::string(name)};
+    return roles.value_or(Roles{}) | *role;
+}
+
+// The store's option, when `with_name` one NAME, and when `with_roles` any --role, in any order.
+AccountOptions account_options(Arguments arguments, bool with_name, bool with_roles) {
+    AccountOptions options;
     std::optional<std::string> name;
     while (!arguments.done()) {
         const std::string_view word = arguments.take();
-        if (took_store_option(word, arguments, store)) continue;
-        if (with_name && !name && !word.starts_with("--"))
+        if (took_store_option(word, arguments, options.store)) continue;
+        if (with_roles && word == "--role")
+            options.roles = with_role(options.roles, arguments.value_of(word));
+        else if (with_name && !name && !word.starts_with("--"))
             name = std::string(word);
         else
             throw UsageError{"unexpected " + std::string(word)};
     }
-    require_store(store, "this command");
+    require_store(options.store, "this command");
     if (with_name && !name) throw UsageError{"needs a NAME"};
-    return {store, name.value_or("")};
+    options.name = name.value_or("");
+    return options;
 }
 
 int user(int argc, char** argv) {
@@ -171,15 +191,19 @@ int user(int argc, char** argv) {
                                              : action == "list"   ? std::optional(UserAction::List)
                                                                   : std::nullopt;
     if (!chosen) throw UsageError{"user: add, passwd, remove or list"};
-    const auto [store, name] = account_options(Arguments(argc - 1, argv + 1), *chosen != UserAction::List);
-    return user_command(*chosen, store, name);
+    const AccountOptions options =
+        account_options(Arguments(argc - 1, argv + 1), *chosen != UserAction::List, *chosen == UserAction::Add);
+    // Least to begin with: support staff are most of the accounts, and more can be given by remaking one.
+    return user_command(*chosen, options.store, options.name, options.roles.value_or(Role::Support));
 }
 
 int token(int argc, char** argv) {
     const std::string_view action = argc > 2 ? argv[2] : "";
     if (action != "add" && action != "remove") throw UsageError{"token: add or remove"};
-    const auto [store, name] = account_options(Arguments(argc - 1, argv + 1), true);
-    return token_command(action == "add" ? TokenAction::Add : TokenAction::Remove, store, name);
+    const AccountOptions options = account_options(Arguments(argc - 1, argv + 1), true, action == "add");
+    // A token has its maker's roles; the command line's maker is the operator's root, who holds them all.
+    return token_command(action == "add" ? TokenAction::Add : TokenAction::Remove, options.store, options.name,
+                         options.roles.value_or(Roles::all()));
 }
 
 int audit(Arguments arguments) {

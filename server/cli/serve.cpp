@@ -87,8 +87,10 @@ int serve_until_signal(const ServeOptions& options, const ReadOptions& read_agai
     const SpoolFolder spool(options.store.data_dir);
     Metrics metrics;
     Site site{*store, metrics, {options.max_upload, spool.path()}, make_download_body(spool.path())};
+    const directory::Directory staff_directory(options.directory);
+    if (options.directory.configured()) site.accounts.directory = &staff_directory;
     const HttpSettings http = http_settings(options);
-    HttpServer server(http, results_routes(site), metrics, dashboard::make_gate(*store));
+    HttpServer server(http, results_routes(site), metrics, dashboard::make_gate(*store, site.accounts));
     write_log_line("lumresults: listening on " + server.bound_address());
     if (options.tls_listen) write_log_line("lumresults: HTTPS on " + server.tls_bound_address());
     // Started after the listening line, which must be the log's first (it names the chosen port).

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "server/directory/directory_settings.h"
 #include "server/http/server.h"
 #include "server/store/store.h"
 
@@ -24,6 +25,8 @@ struct ServeOptions {
     std::optional<ListenAddress> tls_listen;
     std::filesystem::path tls_cert; // PEM: the server's certificate, then the chain
     std::filesystem::path tls_key;  // PEM
+    // The operator's directory for staff sign-in (the ldap-* settings); not configured: local accounts only.
+    directory::DirectorySettings directory;
 };
 
 // The settings read again, as at the start (throws SettingError when they cannot be used).

@@ -38,6 +38,30 @@ ListenAddress listen_address(const std::string& value) {
     return *listen;
 }
 
+bool yes_or_no(const std::string& value) {
+    if (value == "yes") return true;
+    if (value == "no") return false;
+    throw SettingError("expected yes or no: " + value);
+}
+
+// The first line of a file only root reads: a password kept out of the configuration and the command line.
+std::string password_in(const std::string& file) {
+    std::ifstream in(file);
+    std::string line;
+    if (!in || !std::getline(in, line)) throw SettingError("cannot read a password from " + file);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty()) throw SettingError(file + " holds an empty password");
+    return line;
+}
+
+// "GROUP-DN ROLE": the role is the last word, since a DN may hold spaces.
+directory::GroupRole group_role(const std::string& value) {
+    const auto space = value.find_last_of(' ');
+    const std::optional<Role> role = space == std::string::npos ? std::nullopt : role_named(value.substr(space + 1));
+    if (!role) throw SettingError("expected GROUP-DN ROLE (support, network or admin): " + value);
+    return {trimmed(std::string_view(value).substr(0, space)), *role};
+}
+
 using Take = std::function<void(ServeOptions&, const std::string&)>;
 
 // Every setting by its name. The lists (networks) take one value a line and add it to the list.
@@ -65,6 +89,23 @@ const std::map<std::string, Take, std::less<>>& takers() {
         {"tls-listen", [](ServeOptions& o, const std::string& v) { o.tls_listen = listen_address(v); }},
         {"tls-cert", [](ServeOptions& o, const std::string& v) { o.tls_cert = v; }},
         {"tls-key", [](ServeOptions& o, const std::string& v) { o.tls_key = v; }},
+        {"ldap-url", [](ServeOptions& o, const std::string& v) { o.directory.url = v; }},
+        {"ldap-ca-file", [](ServeOptions& o, const std::string& v) { o.directory.ca_file = v; }},
+        {"ldap-insecure", [](ServeOptions& o, const std::string& v) { o.directory.insecure = yes_or_no(v); }},
+        {"ldap-bind-dn", [](ServeOptions& o, const std::string& v) { o.directory.bind_dn = v; }},
+        {"ldap-bind-password-file",
+         [](ServeOptions& o, const std::string& v) { o.directory.bind_password = password_in(v); }},
+        {"ldap-base", [](ServeOptions& o, const std::string& v) { o.directory.base = v; }},
+        {"ldap-user-filter", [](ServeOptions& o, const std::string& v) { o.directory.user_filter = v; }},
+        {"ldap-role", [](ServeOptions& o, const std::string& v) { o.directory.roles.push_back(group_role(v)); }},
+        {"ldap-timeout",
+         [](ServeOptions& o, const std::string& v) {
+             o.directory.timeout = std::chrono::seconds(number<unsigned>(v, 1));
+         }},
+        {"ldap-recheck",
+         [](ServeOptions& o, const std::string& v) {
+             o.directory.recheck = std::chrono::seconds(number<unsigned>(v, 1));
+         }},
     };
     return table;
 }
@@ -85,6 +126,18 @@ void take(ServeOptions& options, const Setting& setting) {
     } catch (const SettingError& error) {
         throw SettingError(placed(setting, error.what()));
     }
+}
+
+// A directory is all there or not at all: half a configuration would refuse every directory user silently.
+void check_directory(const directory::DirectorySettings& settings) {
+    if (!settings.configured()) return;
+    if (!settings.url.starts_with("ldap://") && !settings.url.starts_with("ldaps://"))
+        throw SettingError("ldap-url must start ldaps:// or ldap://: " + settings.url);
+    if (settings.bind_dn.empty() || settings.bind_password.empty() || settings.base.empty())
+        throw SettingError("a directory needs ldap-bind-dn, ldap-bind-password-file and ldap-base");
+    if (settings.user_filter.find("{user}") == std::string::npos)
+        throw SettingError("ldap-user-filter must hold {user}: " + settings.user_filter);
+    if (settings.roles.empty()) throw SettingError("a directory needs at least one ldap-role = GROUP-DN ROLE");
 }
 
 } // namespace
@@ -135,6 +188,7 @@ ServeOptions serve_options_of(const ServeCommand& command) {
         int(options.tls_listen.has_value()) + int(!options.tls_cert.empty()) + int(!options.tls_key.empty());
     if (tls_named != 0 && tls_named != 3)
         throw SettingError("HTTPS needs all three of tls-listen, tls-cert and tls-key");
+    check_directory(options.directory);
     return options;
 }
 

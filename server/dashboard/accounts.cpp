@@ -9,6 +9,7 @@
 #include "server/common/sha256.h"
 #include "server/common/sodium_start.h"
 #include "server/dashboard/sign_in_throttle.h"
+#include "server/http/access_log.h"
 
 namespace lumresults::dashboard {
 namespace {
@@ -60,12 +61,54 @@ void audit_repeat(StaffStore& store, Clock::time_point now, std::string_view use
                        now - policy.throttle_window);
 }
 
-// The stored user whose password this is, else nothing, with the same work done either way.
-std::optional<StaffUser> checked_user(StaffStore& store, std::string_view user, std::string_view password) {
+// Who a name and password are: a local account, a directory user, or nobody; or that the directory, which
+// would have to say, cannot.
+struct Credentials {
+    std::optional<StaffUser> staff;           // the account, or the directory user with the roles their groups give
+    std::optional<Clock::time_point> checked; // a directory user's: when the directory confirmed them
+    std::string unavailable;                  // why the directory could not be asked
+};
+
+// A local account is checked first, with the same work done whether or not the name exists; a name no
+// account has is the directory's, when there is one.
+Credentials checked_user(StaffStore& store, std::string_view user, std::string_view password, Clock::time_point now,
+                         const AccountPolicy& policy) {
     std::optional<StaffUser> found = store.find_user(user);
+    if (!found && policy.directory) {
+        const directory::DirectoryAnswer answer = policy.directory->sign_in(user, password);
+        if (answer.outcome == directory::DirectoryOutcome::Unavailable)
+            return {std::nullopt, std::nullopt, answer.reason};
+        if (answer.outcome != directory::DirectoryOutcome::Member) return {};
+        return {StaffUser{std::string(user), {}, answer.roles}, now, {}};
+    }
     const bool matches = password_matches(found ? found->password_hash : dummy_hash(), password);
-    if (!found || !matches) return std::nullopt;
-    return found;
+    if (!found || !matches) return {};
+    return {std::move(found), std::nullopt, {}};
+}
+
+// A directory user's session confirmed again, or ended; nothing when it has ended.
+std::optional<Roles> rechecked(StaffStore& store, const StaffSession& session, Clock::time_point now,
+                               const AccountPolicy& policy) {
+    // With the directory taken out of the configuration, nothing can confirm its users any more.
+    if (!policy.directory) {
+        store.delete_session(session.key);
+        return std::nullopt;
+    }
+    if (now - *session.checked < policy.directory->settings().recheck) return session.roles;
+    const directory::DirectoryAnswer answer = policy.directory->roles_of(session.user);
+    if (answer.outcome == directory::DirectoryOutcome::Unavailable) {
+        // Kept as it was until the next recheck: the session's lifetime still bounds it.
+        write_log_line("lumresults: directory: " + answer.reason + "; " + session.user + " keeps the roles they had");
+        store.recheck_session(session.key, session.roles, now);
+        return session.roles;
+    }
+    if (answer.outcome != directory::DirectoryOutcome::Member) {
+        store.delete_session(session.key);
+        audit(store, now, session.user, {}, "session ended", "the directory: " + answer.reason);
+        return std::nullopt;
+    }
+    store.recheck_session(session.key, answer.roles, now);
+    return answer.roles;
 }
 
 } // namespace
@@ -139,7 +182,17 @@ SignInResult sign_in(StaffStore& store, std::string_view typed_user, std::string
         return result;
     }
     // Should the check fail (no memory to hash), the place stays a refusal: failing closed.
-    const std::optional<StaffUser> staff = no_account ? std::nullopt : checked_user(store, user, password);
+    const Credentials credentials = no_account ? Credentials{} : checked_user(store, user, password, now, policy);
+    if (!credentials.unavailable.empty()) {
+        // Nobody checked the password: not a refusal to count against the caller, but said in the server's
+        // log (for the operator to act on) and the audit log.
+        store.give_back_sign_in_place(attempt);
+        write_log_line("lumresults: directory: " + credentials.unavailable + "; its users cannot sign in");
+        audit(store, now, user, address, "sign-in failed", "the directory: " + credentials.unavailable);
+        result.outcome = SignInOutcome::DirectoryUnavailable;
+        return result;
+    }
+    const std::optional<StaffUser>& staff = credentials.staff;
     if (!staff) {
         audit_repeat(store, now, user, address, "sign-in refused", {}, policy);
         return result;
@@ -148,11 +201,12 @@ SignInResult sign_in(StaffStore& store, std::string_view typed_user, std::string
     // A new session every time, never one the browser already had, so a session id planted before
     // sign-in is worth nothing after it.
     result.cookie_value = random_token();
-    const StaffSession session{token_key(result.cookie_value), staff->name, random_token(), now, now};
+    const StaffSession session{
+        token_key(result.cookie_value), staff->name, random_token(), now, now, staff->roles, credentials.checked};
     store.put_session(session);
     audit(store, now, staff->name, address, "sign-in");
     result.outcome = SignInOutcome::SignedIn;
-    result.principal = {session.user, session.key, session.csrf};
+    result.principal = {session.user, session.key, session.csrf, session.roles};
     return result;
 }
 
@@ -166,8 +220,11 @@ std::optional<Principal> session_of(StaffStore& store, std::string_view cookie_v
         store.delete_session(key);
         return std::nullopt;
     }
+    std::optional<Roles> roles = session->roles;
+    if (session->checked) roles = rechecked(store, *session, now, policy);
+    if (!roles) return std::nullopt;
     if (now - session->last_seen >= TOUCH_INTERVAL) store.touch_session(key, now);
-    return Principal{session->user, key, session->csrf};
+    return Principal{session->user, key, session->csrf, *roles};
 }
 
 void sign_out(StaffStore& store, const Principal& principal, std::string_view address, Clock::time_point now) {

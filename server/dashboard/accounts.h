@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "server/directory/directory.h"
 #include "server/http/request.h"
 #include "server/http/routes.h"
 #include "server/store/store.h"
@@ -38,6 +39,9 @@ struct AccountPolicy {
     std::size_t callers_for_attack = 3;                  // that many callers of them: the delay holds everyone
     std::chrono::seconds first_delay{1};                 // after that account's latest refusal, doubled
     std::chrono::seconds most_delay{60};                 // with each further one, up to this
+    // The operator's directory, when one is configured: a name no local account has is looked for there,
+    // and its sessions are checked again every directory->settings().recheck. It must outlive the server.
+    const directory::Directory* directory = nullptr;
 };
 
 // argon2id, in libsodium's encoded form (salt and parameters included). Throws std::runtime_error when
@@ -53,7 +57,9 @@ bool is_token_text(std::string_view text);
 // What the store keeps of a session cookie or an API token: its hex SHA-256.
 std::string token_key(std::string_view token);
 
-enum class SignInOutcome { SignedIn, Refused, Throttled };
+// DirectoryUnavailable: the name is no local account and the directory could not be asked; the attempt
+// is not counted against the caller (it was never checked).
+enum class SignInOutcome { SignedIn, Refused, Throttled, DirectoryUnavailable };
 
 struct SignInResult {
     SignInOutcome outcome = SignInOutcome::Refused;
@@ -69,7 +75,9 @@ struct SignInResult {
 SignInResult sign_in(StaffStore& store, std::string_view user, std::string_view password, std::string_view address,
                      Clock::time_point now, const AccountPolicy& policy = {});
 
-// The session a cookie names, if it is still live (it is marked as seen now).
+// The session a cookie names, if it is still live (it is marked as seen now). A directory user's session
+// whose roles were confirmed longer than the recheck ago asks the directory again: no longer in a mapped
+// group (or gone), the session ends; the directory unavailable, it keeps its roles until the next recheck.
 std::optional<Principal> session_of(StaffStore& store, std::string_view cookie_value, Clock::time_point now,
                                     const AccountPolicy& policy = {});
 

@@ -1,10 +1,16 @@
-// server/dashboard/dashboard_routes.cpp: the dashboard's route table; which paths need a session or a token is
-// decided here and nowhere else.
+// server/dashboard/dashboard_routes.cpp: the dashboard's route table; which paths need a session or a token, and
+// for which roles, is decided here and nowhere else.
 #include "server/dashboard/dashboard_routes.h"
 
 #include "server/dashboard/handlers.h"
 
 namespace lumresults::dashboard {
+
+std::string home_for(Roles roles) {
+    if (roles.meets(SEARCH_ROLES) || roles.empty()) return "/support/";
+    if (roles.meets(OVERVIEW_ROLES)) return "/support/overview";
+    return "/support/audit";
+}
 
 std::vector<Route> dashboard_routes(DashboardSite& site) {
     const auto with_site = [&site](Response (*handler)(DashboardSite&, const Request&)) {
@@ -26,13 +32,23 @@ std::vector<Route> dashboard_routes(DashboardSite& site) {
     routes.push_back(anonymous_sign_in(
         {"sign-in-post", {"POST"}, "/support/sign-in", {}, Access::Anyone, {}, receiving(&receive_sign_in)}));
     routes.push_back({"sign-out", {"POST"}, "/support/sign-out", {}, Access::Staff, {}, receiving(&receive_sign_out)});
-    routes.push_back({"search", get, "/support/", {}, Access::Staff, with_site(&search_page), {}});
-    routes.push_back({"search-csv", get, "/support/reports.csv", {}, Access::Staff, with_site(&search_csv), {}});
-    routes.push_back({"report", get, "/support/reports/", {}, Access::Staff, with_site(&report_path), {}, true});
-    routes.push_back({"overview", get, "/support/overview", {}, Access::Staff, with_site(&overview_page), {}});
-    routes.push_back({"api-overview", get, "/api/v1/overview", {}, Access::Token, with_site(&api_overview), {}});
-    routes.push_back({"api-reports", get, "/api/v1/reports", {}, Access::Token, with_site(&api_reports), {}});
-    routes.push_back({"api-report", get, "/api/v1/reports/", {}, Access::Token, with_site(&api_report_path), {}, true});
+    routes.push_back(
+        for_roles(SEARCH_ROLES, {"search", get, "/support/", {}, Access::Staff, with_site(&search_page), {}}));
+    routes.push_back(for_roles(
+        SEARCH_ROLES, {"search-csv", get, "/support/reports.csv", {}, Access::Staff, with_site(&search_csv), {}}));
+    routes.push_back(for_roles(
+        SEARCH_ROLES, {"report", get, "/support/reports/", {}, Access::Staff, with_site(&report_path), {}, true}));
+    routes.push_back(for_roles(
+        OVERVIEW_ROLES, {"overview", get, "/support/overview", {}, Access::Staff, with_site(&overview_page), {}}));
+    routes.push_back(
+        for_roles(AUDIT_ROLES, {"audit", get, "/support/audit", {}, Access::Staff, with_site(&audit_page), {}}));
+    routes.push_back(for_roles(
+        OVERVIEW_ROLES, {"api-overview", get, "/api/v1/overview", {}, Access::Token, with_site(&api_overview), {}}));
+    routes.push_back(for_roles(
+        SEARCH_ROLES, {"api-reports", get, "/api/v1/reports", {}, Access::Token, with_site(&api_reports), {}}));
+    routes.push_back(
+        for_roles(SEARCH_ROLES,
+                  {"api-report", get, "/api/v1/reports/", {}, Access::Token, with_site(&api_report_path), {}, true}));
     routes.push_back(quick({"support-css", get, "/assets/support.css", {}, Access::Anyone, &stylesheet, {}}));
     routes.push_back(quick({"support-js", get, "/assets/support.js", {}, Access::Anyone, &script, {}}));
     for (Route& route : routes)

@@ -3,6 +3,7 @@
 
 #include "server/http/access_log.h"
 #include "server/dashboard/accounts.h"
+#include "server/dashboard/page_response.h"
 #include "server/web/page_headers.h"
 
 namespace lumresults::dashboard {
@@ -83,8 +84,8 @@ std::optional<Response> staff_gate(StaffStore& store, const AccountPolicy& polic
 
 std::optional<Response> token_gate(StaffStore& store, Request& request) {
     if (const std::optional<std::string> token = bearer_token(request)) {
-        if (std::optional<std::string> name = store.token_name(token_key(*token))) {
-            request.principal = Principal{std::move(*name), {}, {}};
+        if (std::optional<ApiToken> found = store.find_token(token_key(*token))) {
+            request.principal = Principal{std::move(found->name), {}, {}, found->roles};
             return std::nullopt;
         }
     }
@@ -93,11 +94,25 @@ std::optional<Response> token_gate(StaffStore& store, Request& request) {
     return response;
 }
 
-std::optional<Response> decide(StaffStore& store, const AccountPolicy& policy, Access access, Request& request) {
+// Someone known, but without any of the route's roles: a page says so (with the links they may follow), the
+// API in a line.
+Response forbidden(const Route& route, const Request& request) {
+    if (route.access == Access::Token) return Response::text(403, "this token's roles do not include this\n");
+    return message_page(403, "Not for your role", "Your role does not include this page.", request);
+}
+
+std::optional<Response> known_caller(StaffStore& store, const AccountPolicy& policy, const Route& route,
+                                     Request& request) {
+    if (route.access == Access::Staff) return staff_gate(store, policy, request);
+    if (route.access == Access::Token) return token_gate(store, request);
+    return refused("not a guarded route\n"); // the server asks only for those two: refuse the unexpected
+}
+
+std::optional<Response> decide(StaffStore& store, const AccountPolicy& policy, const Route& route, Request& request) {
     try {
-        if (access == Access::Staff) return staff_gate(store, policy, request);
-        if (access == Access::Token) return token_gate(store, request);
-        return refused("not a guarded route\n"); // the server asks only for those two: refuse the unexpected
+        if (std::optional<Response> refusal = known_caller(store, policy, route, request)) return refusal;
+        if (!request.principal || !request.principal->roles.meets(route.roles)) return forbidden(route, request);
+        return std::nullopt;
     } catch (const std::exception& error) {
         // A store that cannot answer is the server's trouble, not the caller's: logged, answered 503.
         write_log_line(std::string("lumresults: gate: ") + error.what());
@@ -108,8 +123,8 @@ std::optional<Response> decide(StaffStore& store, const AccountPolicy& policy, A
 } // namespace
 
 Gate make_gate(StaffStore& store, AccountPolicy policy) {
-    return [&store, policy](Access access, Request& request) -> std::optional<Response> {
-        std::optional<Response> refusal = decide(store, policy, access, request);
+    return [&store, policy](const Route& route, Request& request) -> std::optional<Response> {
+        std::optional<Response> refusal = decide(store, policy, route, request);
         if (refusal) add_page_headers(*refusal);
         return refusal;
     };

@@ -33,6 +33,9 @@ Response api_report_path(DashboardSite& site, const Request& request);
 Response overview_page(DashboardSite& site, const Request& request);
 Response api_overview(DashboardSite& site, const Request& request);
 
+// audit_page.cpp: /support/audit, the newest lines of the audit log.
+Response audit_page(DashboardSite& site, const Request& request);
+
 // static_files.cpp
 Response stylesheet(const Request& request);
 Response script(const Request& request);

@@ -1,6 +1,7 @@
 // server/dashboard/page_response.cpp: the dashboard's pages, rendered whole or streamed around one large value.
 #include "server/dashboard/page_response.h"
 
+#include "server/dashboard/dashboard_routes.h"
 #include "server/web/local_time.h"
 
 #include <algorithm>
@@ -16,11 +17,21 @@ constexpr const char* HTML_TYPE = "text/html; charset=utf-8";
 // Where the streamed value goes in the rendered page: no escaped value holds a control byte (display_text.h).
 constexpr std::string_view STREAMED_MARK = "\x01streamed\x01";
 
+// The links a page shows are those its reader's roles let them follow (the sets the route table gives).
+void set_links(PageData& data, const Request& request) {
+    const Roles roles = request.principal ? request.principal->roles : Roles::all();
+    data.set("home", home_for(roles));
+    data.set("may_search", roles.meets(SEARCH_ROLES));
+    data.set("may_overview", roles.meets(OVERVIEW_ROLES));
+    data.set("may_audit", roles.meets(AUDIT_ROLES));
+}
+
 std::string page_html(std::string_view template_name, PageData data, const Request& request) {
     if (request.principal && !request.principal->session_key.empty()) {
         data.set("user", request.principal->name);
         data.set("csrf", request.principal->csrf);
     }
+    set_links(data, request);
     data.set("zone", time_zone_name()); // the pages' times are the operator's
     return render(template_name, std::move(data));
 }

@@ -79,9 +79,16 @@ Response sign_in(DashboardSite& site, const Request& request, const FormFields& 
     const SignInResult result = dashboard::sign_in(site.store, user, form.value("password").value_or(""),
                                                    format_address(request.caller), Clock::now(), site.accounts);
     if (result.outcome == SignInOutcome::Throttled) return throttled_page(request, next, user, result.retry_after);
+    if (result.outcome == SignInOutcome::DirectoryUnavailable)
+        return form_page(503, request, next, user,
+                         "The directory cannot be reached now, so directory accounts cannot sign in. "
+                         "Local accounts still can.");
     if (result.outcome != SignInOutcome::SignedIn)
         return form_page(401, request, next, user, "Wrong user name or password.");
-    Response response = Response::redirect(safe_next(next));
+    // The dashboard's front page is the search; someone whose roles do not include it starts at their own.
+    std::string target = safe_next(next);
+    if (target == "/support/") target = home_for(result.principal.roles);
+    Response response = Response::redirect(target);
     add_page_headers(response);
     response.headers.emplace_back("Set-Cookie", session_cookie(result.cookie_value, request.secure));
     response.headers.emplace_back("Set-Cookie", sign_in_cookie("", request.secure));

@@ -25,7 +25,7 @@ std::optional<Response> GatedBody::feed(std::string_view bytes) {
 }
 
 Response GatedBody::finish() {
-    if (std::optional<Response> refusal = gate_(route_.access, request_)) return *refusal;
+    if (std::optional<Response> refusal = gate_(route_, request_)) return *refusal;
     const std::unique_ptr<BodyReceiver> receiver = route_.receive(request_);
     if (std::optional<Response> refusal = receiver->refusal()) return *refusal;
     if (std::optional<Response> refusal = receiver->feed(held_)) return *refusal;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "server/net/ip_address.h"
+#include "server/common/roles.h"
 
 namespace lumresults {
 
@@ -18,6 +19,7 @@ struct Principal {
     std::string name;        // the staff member's user name, or the API token's name
     std::string session_key; // the session's key as stored (empty for a token)
     std::string csrf;        // the session's form token (empty for a token)
+    Roles roles{};           // what the member of staff or the token's maker may do (none until given)
 };
 
 struct Request {

@@ -38,6 +38,8 @@ struct Route {
     // Staff use it (the sign-in form, say): with staff networks set, other callers are refused at once.
     bool staff_facing = false;
     Lane lane = Lane::Work; // where its work waits for a worker
+    // A Staff or Token route's: a principal with any one of these may use it; the gate answers 403 to others.
+    Roles roles = Roles::all();
 };
 
 inline Route quick(Route route) {
@@ -51,9 +53,16 @@ inline Route anonymous_sign_in(Route route) {
     return route;
 }
 
+// A Staff or Token route for these roles only.
+inline Route for_roles(Roles roles, Route route) {
+    route.roles = roles;
+    return route;
+}
+
 // Decides whether a request may use a Staff or Token route: nothing (and request.principal filled in) to
-// let it through, or the answer to refuse it with. The server refuses all such routes without one.
-using Gate = std::function<std::optional<Response>(Access, Request&)>;
+// let it through, or the answer to refuse it with (403 to a principal with none of the route's roles).
+// The server refuses all such routes without one.
+using Gate = std::function<std::optional<Response>(const Route&, Request&)>;
 
 // What a request found in the table: a route, or the status and Allow header to refuse it with.
 struct RouteMatch {

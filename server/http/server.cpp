@@ -241,7 +241,7 @@ Response answer(HttpServer& server, Exchange& exchange) {
     if (exchange.receiver) return exchange.receiver->finish();
     const Route& route = *exchange.match.route;
     if (gated(route))
-        if (std::optional<Response> refusal = server.gate()(route.access, exchange.request)) return *refusal;
+        if (std::optional<Response> refusal = server.gate()(route, exchange.request)) return *refusal;
     return route.answer(exchange.request);
 }
 

@@ -26,7 +26,10 @@ std::vector<Route> speedtest_routes(SpeedTestSite& site) {
         quick({"speedtest-upload", {"POST"}, "/speedtest/upload", {}, Access::Anyone, {}, receiving(&receive_upload)}));
     routes.push_back(
         {"speedtest-result", {"POST"}, "/speedtest/result", {}, Access::Anyone, {}, receiving(&receive_result)});
-    routes.push_back({"api-speedtests", get, "/api/v1/speedtests", {}, Access::Token, with_site(&api_speed_tests), {}});
+    // Support staff read a subscriber's speed tests beside the reports.
+    routes.push_back(
+        for_roles(Role::Support,
+                  {"api-speedtests", get, "/api/v1/speedtests", {}, Access::Token, with_site(&api_speed_tests), {}}));
     return routes;
 }
 

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "rules/test_names.h"
+#include "server/common/roles.h"
 
 namespace lumresults {
 
@@ -134,6 +135,7 @@ struct ReportSummary {
 struct StaffUser {
     std::string name;
     std::string password_hash; // argon2id, in libsodium's encoded form
+    Roles roles = Roles::all();
 };
 
 // A signed-in session. Only a hash of the cookie's value is kept, so the table holds nothing to sign in with.
@@ -143,6 +145,15 @@ struct StaffSession {
     std::string csrf; // the token every form of this session carries
     Clock::time_point created;
     Clock::time_point last_seen;
+    Roles roles = Roles::all(); // taken at sign-in
+    // A directory user's session (one with no account here): when the directory last confirmed its roles.
+    std::optional<Clock::time_point> checked{};
+};
+
+// An API token as the gate finds it: its name and the roles its maker gave it.
+struct ApiToken {
+    std::string name;
+    Roles roles;
 };
 
 // One line of the audit log: who did what, from where, when. Anonymous refusals repeated from one address
@@ -313,6 +324,8 @@ public:
     virtual void put_session(const StaffSession& session) = 0;
     virtual std::optional<StaffSession> find_session(std::string_view key) = 0;
     virtual void touch_session(std::string_view key, Clock::time_point seen) = 0;
+    // A directory user's session whose roles the directory has just confirmed (or changed).
+    virtual void recheck_session(std::string_view key, Roles roles, Clock::time_point checked) = 0;
     virtual void delete_session(std::string_view key) = 0;
     virtual std::size_t delete_sessions_idle_since(Clock::time_point last_seen_before) = 0;
 
@@ -342,9 +355,9 @@ public:
     virtual std::size_t delete_audit_before(Clock::time_point before) = 0;
 
     // API tokens: only a hash of each is kept (hex SHA-256; the tokens are long and random).
-    virtual bool add_token(std::string_view name, std::string_view token_hash) = 0; // false: name taken
+    virtual bool add_token(std::string_view name, std::string_view token_hash, Roles roles) = 0; // false: taken
     virtual bool remove_token(std::string_view name) = 0;
-    virtual std::optional<std::string> token_name(std::string_view token_hash) = 0;
+    virtual std::optional<ApiToken> find_token(std::string_view token_hash) = 0;
 
     // The secret of that name which every instance on this store shares: `candidate` is kept when there is
     // none yet, and whichever was kept first is returned, so that instances starting together agree.

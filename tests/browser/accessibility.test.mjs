@@ -1,34 +1,15 @@
 // tests/browser/accessibility.test.mjs: every page audited by axe-core at WCAG 2.1 AA, pictured at phone width, and the flows walked with the keyboard alone.
 import { before, after } from 'node:test';
 import assert from 'node:assert/strict';
-import AxeBuilder from '@axe-core/playwright';
+import { auditBothWidths, violations } from './lib/axe.mjs';
 import { site, launch, openPage, signIn, submitSignIn, screenshot, test } from './lib/dashboard.mjs';
 import { labRuns } from './lib/runs.mjs';
 
-const WCAG_21_AA = ['wcag2a', 'wcag2aa', 'wcag21a', 'wcag21aa'];
-const PHONE = { width: 390, height: 844 };
 const run = (scenario) => labRuns().find((r) => r.scenario === scenario);
 
 let browser;
 before(async () => { browser = await launch(); });
 after(async () => { await browser?.close(); });
-
-// The audit's findings on the page as it is now, one line each, with the first few elements they name.
-async function violations(page, name) {
-  const { violations: found } = await new AxeBuilder({ page }).withTags(WCAG_21_AA).analyze();
-  return found.map((v) => `${name}: ${v.id} (${v.impact}) ${v.help}: ${v.nodes.slice(0, 3).map((n) => n.target.join(' ')).join(' | ')}`);
-}
-
-// Audits the page at desktop and at phone width, and keeps the phone's picture.
-async function auditBothWidths(page, name) {
-  const found = await violations(page, name);
-  const desktop = page.viewportSize();
-  await page.setViewportSize(PHONE);
-  found.push(...await violations(page, `${name} (phone)`));
-  await screenshot(page, `a11y-${name}-phone`);
-  await page.setViewportSize(desktop);
-  return found;
-}
 
 test('the dashboard\'s pages pass the WCAG 2.1 AA audit, signed out and in, found and not found', async () => {
   const { page, problems } = await openPage(browser);

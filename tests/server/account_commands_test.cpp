@@ -52,16 +52,34 @@ TEST_F(AccountCommandsTest, UsersAreAddedWithAPasswordFromInputChangedAndRemoved
     EXPECT_EQ(run({"user", "list", "extra"}).exit_code, 2);
 }
 
+// An account is for support unless roles are named; a token does what its maker (root: everything) lets it
+// unless narrowed; a role the server does not know is refused before anything is kept.
+TEST_F(AccountCommandsTest, AccountsAndTokensGetTheRolesNamedOrTheirDefault) {
+    using lumresults::Role;
+    using lumresults::Roles;
+    ASSERT_EQ(run({"user", "add", "sam"}, "pass\n").exit_code, 0);
+    ASSERT_EQ(run({"user", "add", "nia", "--role", "network", "--role", "admin"}, "pass\n").exit_code, 0);
+    EXPECT_EQ(run({"user", "add", "bob", "--role", "boss"}, "pass\n").exit_code, 2);
+    EXPECT_EQ(run({"user", "passwd", "sam", "--role", "admin"}, "pass\n").exit_code, 2) << "roles are given at add";
+    EXPECT_EQ(store()->find_user("sam").value_or(lumresults::StaffUser{}).roles, Role::Support);
+    EXPECT_EQ(store()->find_user("nia").value_or(lumresults::StaffUser{}).roles, Role::Network | Role::Admin);
+    EXPECT_FALSE(store()->find_user("bob"));
+    const std::string every = run({"token", "add", "crm"}).output.substr(0, 64);
+    const std::string network = run({"token", "add", "noc", "--role", "network"}).output.substr(0, 64);
+    EXPECT_EQ(store()->find_token(dashboard::token_key(every)).value_or(lumresults::ApiToken{}).roles, Roles::all());
+    EXPECT_EQ(store()->find_token(dashboard::token_key(network)).value_or(lumresults::ApiToken{}).roles, Role::Network);
+}
+
 TEST_F(AccountCommandsTest, ATokenIsShownOnceAndOnlyItsHashIsKept) {
     const CommandResult added = run({"token", "add", "billing"});
     ASSERT_EQ(added.exit_code, 0);
     ASSERT_TRUE(std::regex_match(added.output, std::regex("[0-9a-f]{64}\n"))) << added.output;
     const std::string token = added.output.substr(0, 64);
-    EXPECT_EQ(store()->token_name(dashboard::token_key(token)), "billing");
+    EXPECT_EQ(store()->find_token(dashboard::token_key(token)).value_or(lumresults::ApiToken{}).name, "billing");
     EXPECT_EQ(lum::testing_support::file_contents(data_ / "lumresults.sqlite3").find(token), std::string::npos);
     EXPECT_EQ(run({"token", "add", "billing"}).exit_code, 1) << "name taken";
     EXPECT_EQ(run({"token", "remove", "billing"}).exit_code, 0);
-    EXPECT_FALSE(store()->token_name(dashboard::token_key(token)));
+    EXPECT_FALSE(store()->find_token(dashboard::token_key(token)));
     EXPECT_EQ(run({"token", "remove", "billing"}).exit_code, 1);
 }
 

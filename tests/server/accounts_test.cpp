@@ -29,6 +29,9 @@ namespace {
 
 const Clock::time_point t0 = std::chrono::sys_days{std::chrono::year{2026} / 5 / 6} + 9h;
 const std::string PASSWORD = "correct horse battery";
+// What the gate is asked about: a page that needs a session, an API path that needs a token.
+const Route STAFF_ROUTE = {"staff", {"GET"}, "/support/", {}, Access::Staff, {}, {}};
+const Route TOKEN_ROUTE = {"token", {"GET"}, "/api/v1/reports", {}, Access::Token, {}, {}};
 
 // One hash for every test: the hashing is slow on purpose.
 const std::string& password_hash() {
@@ -396,7 +399,7 @@ std::string header_of(const Response& response, std::string_view name) {
 TEST_P(AccountsTest, TheGateSendsPagesToSignInAndRefusesEverythingElse) {
     const Gate gate = make_gate(*store_);
     Request page = request_of("GET", "/support/reports/7", {}, {{"ip", "10.0.0.1"}, {"match", "a&b c"}});
-    std::optional<Response> refusal = gate(Access::Staff, page);
+    std::optional<Response> refusal = gate(STAFF_ROUTE, page);
     ASSERT_TRUE(refusal);
     EXPECT_EQ(refusal->status, 303u);
     EXPECT_EQ(header_of(*refusal, "Location"),
@@ -404,7 +407,7 @@ TEST_P(AccountsTest, TheGateSendsPagesToSignInAndRefusesEverythingElse) {
 
     for (const char* method : {"POST", "PUT", "DELETE"}) {
         Request form = request_of(method, "/support/sign-out", {{"Cookie", "lumresults_session=" + random_token()}});
-        refusal = gate(Access::Staff, form);
+        refusal = gate(STAFF_ROUTE, form);
         ASSERT_TRUE(refusal) << method;
         EXPECT_EQ(refusal->status, 401u) << method;
     }
@@ -412,7 +415,7 @@ TEST_P(AccountsTest, TheGateSendsPagesToSignInAndRefusesEverythingElse) {
     const SignInResult signed_in = sign_in(*store_, "ana", PASSWORD, "192.0.2.1", Clock::now());
     Request live =
         request_of("POST", "/support/sign-out", {{"Cookie", "x=1; lumresults_session=" + signed_in.cookie_value}});
-    EXPECT_FALSE(gate(Access::Staff, live));
+    EXPECT_FALSE(gate(STAFF_ROUTE, live));
     ASSERT_TRUE(live.principal);
     EXPECT_EQ(live.principal->name, "ana");
     EXPECT_EQ(live.principal->csrf, signed_in.principal.csrf);
@@ -420,7 +423,7 @@ TEST_P(AccountsTest, TheGateSendsPagesToSignInAndRefusesEverythingElse) {
 
 TEST_P(AccountsTest, TheGateLetsInOnlyAKnownBearerToken) {
     const std::string token = random_token();
-    ASSERT_TRUE(store_->add_token("billing", token_key(token)));
+    ASSERT_TRUE(store_->add_token("billing", token_key(token), Roles::all()));
     std::string upper = token;
     for (char& c : upper)
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -444,7 +447,7 @@ TEST_P(AccountsTest, TheGateLetsInOnlyAKnownBearerToken) {
         std::map<std::string, std::string> headers;
         if (c.authorization) headers["Authorization"] = *c.authorization;
         Request request = request_of("GET", "/api/v1/reports", headers);
-        const std::optional<Response> refusal = gate(Access::Token, request);
+        const std::optional<Response> refusal = gate(TOKEN_ROUTE, request);
         EXPECT_EQ(!refusal, c.let_in) << c.authorization.value_or("(none)");
         if (refusal) {
             EXPECT_EQ(refusal->status, 401u);

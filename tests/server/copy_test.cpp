@@ -45,7 +45,7 @@ public:
         reading.computer = {{"3C-52-82-4E-03-10"}, "\xC8VAN-PC"s}; // a name of bytes no text column holds
         store->put_reading(ids[0], reading);
         store->add_user({staff_name, "$argon2id$v=19$m=65536,t=2,p=1$c2FsdA$aGFzaA"});
-        store->add_token("monitoring", std::string(64, 'b'));
+        store->add_token("monitoring", std::string(64, 'b'), lumresults::Role::Network);
         store->append_audit({t0, "staff", "192.0.2.9", "report viewed", "1"});
         store->append_audit({t0 + 1s, "\x01odd"s, "192.0.2.9", "sign-in refused", "wrong password"});
         store->put_speed_test({"198.51.100.7", t0, "Browser/1.0", 94.5, std::nullopt, 12.25, 1.5});
@@ -107,7 +107,10 @@ TEST(CopyToPostgres, CopiesEverythingKeptExactlyOnceAndIdsGoOnPastTheOldOnes) {
     by_name.computer_name = "\xC8VAN-PC"s;
     EXPECT_EQ(postgres->search_reports(by_name).at(0).info.id, source.ids[0]);
     EXPECT_EQ(postgres->find_user(staff_name)->password_hash, sqlite->find_user(staff_name)->password_hash);
-    EXPECT_EQ(postgres->token_name(std::string(64, 'b')), "monitoring");
+    const std::optional<lumresults::ApiToken> token = postgres->find_token(std::string(64, 'b'));
+    ASSERT_TRUE(token);
+    EXPECT_EQ(token->name, "monitoring");
+    EXPECT_EQ(token->roles, lumresults::Role::Network);
     const auto audit = postgres->list_audit(10);
     ASSERT_EQ(audit.size(), 2u);
     EXPECT_EQ(std::tie(audit[0].time, audit[0].user, audit[0].action),

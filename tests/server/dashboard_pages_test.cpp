@@ -49,7 +49,7 @@ std::string prepare_store(const fs::path& data) {
     const auto store = lumresults::open_sqlite_store(data);
     store->add_user({"ann", lumresults::dashboard::hash_password(PASSWORD)});
     const std::string token = lumresults::dashboard::random_token();
-    store->add_token("robot", lumresults::dashboard::token_key(token));
+    store->add_token("robot", lumresults::dashboard::token_key(token), lumresults::Roles::all());
     return token;
 }
 

@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <future>
@@ -82,6 +83,32 @@ TEST_F(PostgresStoreTest, SchemaStepsRacedByInstancesStartingTogetherAreEachAppl
     EXPECT_THROW(postgres::migrate(session, failing), StoreError);
     EXPECT_EQ(database->query_integer("SELECT count(*) FROM t"), 1);
     EXPECT_EQ(database->query_integer("SELECT version FROM lumresults_schema"), 2);
+}
+
+// Everyone who could do everything before roles keeps every role after the step that brought them (as in
+// SQLite); the session, no longer tied to an account by the schema, still ends with it.
+TEST_F(PostgresStoreTest, AccountsTokensAndSessionsFromBeforeRolesKeepEveryRole) {
+    const std::span<const postgres::Migration> steps = postgres::migrations();
+    const auto roles_step = std::ranges::find_if(steps, [](const postgres::Migration& step) {
+        return std::string_view(step.sql).find("ADD COLUMN roles") != std::string_view::npos;
+    });
+    ASSERT_NE(roles_step, steps.end());
+    {
+        postgres::Session session(database->url(), "test");
+        postgres::migrate(session, steps.first(static_cast<std::size_t>(roles_step - steps.begin())));
+    }
+    database->exec("INSERT INTO staff_users (name, password_hash, created_ms) VALUES ('\\x616e61', 'hash', 0);"
+                   "INSERT INTO api_tokens (name, token_hash, created_ms) VALUES ('\\x63726d', 'h1', 0);"
+                   "INSERT INTO staff_sessions (key, \"user\", csrf, created_ms, last_seen_ms) "
+                   "VALUES ('k1', '\\x616e61', 'c1', 0, 0)");
+    const std::unique_ptr<Store> store = open_postgres_store(database->url());
+    EXPECT_EQ(store->find_user("ana").value_or(StaffUser{}).roles, Roles::all());
+    EXPECT_EQ(store->find_token("h1").value_or(ApiToken{}).roles, Roles::all());
+    const std::optional<StaffSession> session = store->find_session("k1");
+    ASSERT_TRUE(session);
+    EXPECT_EQ(session->roles, Roles::all());
+    EXPECT_TRUE(store->remove_user("ana"));
+    EXPECT_FALSE(store->find_session("k1"));
 }
 
 TEST_F(PostgresStoreTest, StoresOpenedTogetherOnANewDatabaseAllWork) {

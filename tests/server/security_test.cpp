@@ -7,6 +7,7 @@
 #include "raw_http.h"
 #include "server/site/results_site.h"
 #include "server/dashboard/accounts.h"
+#include "served_table.h"
 #include "server_child.h"
 #include "staff_client.h"
 #include "test_support.h"
@@ -25,14 +26,6 @@ const std::set<std::string_view> OPEN_ROUTES = {"/support/sign-in"};
 const std::string PASSWORD = "a long enough password";
 
 bool guarded_path(std::string_view path) { return path.starts_with("/support/") || path.starts_with("/api/"); }
-
-// A path the route answers: a folder route's with something below it, and its query argument if it wants one.
-std::string target_of(const Route& route) {
-    std::string target(route.path);
-    if (route.prefix) target += "1";
-    if (!route.query_key.empty()) target += "?" + std::string(route.query_key);
-    return target;
-}
 
 class SecurityTest : public ::testing::Test {
 protected:
@@ -77,11 +70,8 @@ protected:
     ScratchFolder folder_{"lumresults_security_"};
     std::vector<std::string> options_; // the server's, when set before its first request
     std::optional<ServerChild> server_;
-    // The table the server serves, made as serve makes it (over a store of its own: it is never run here).
-    std::unique_ptr<lumresults::Store> table_store_ = lumresults::open_sqlite_store(folder_.path() / "table");
-    lumresults::Metrics metrics_;
-    lumresults::Site site_{*table_store_, metrics_, {1024, folder_.path() / "table" / "spool"}, nullptr};
-    const std::vector<Route> routes_ = lumresults::results_routes(site_);
+    const ServedTable table_{folder_.path() / "table"};
+    const std::vector<Route>& routes_ = table_.routes();
 };
 
 TEST_F(SecurityTest, EveryDashboardAndApiRouteRefusesACallerWithoutSessionOrToken) {
@@ -199,7 +189,8 @@ TEST_F(SecurityTest, AnIpv6CallerIsHeldByItsSlash64) {
 // log with who asked, from where and for what, the filters bounded however long they were typed.
 TEST_F(SecurityTest, SearchesExportsAndListingsAreAudited) {
     const std::string token = lumresults::dashboard::random_token();
-    lumresults::open_sqlite_store(folder_.path() / "data")->add_token("crm", lumresults::dashboard::token_key(token));
+    lumresults::open_sqlite_store(folder_.path() / "data")
+        ->add_token("crm", lumresults::dashboard::token_key(token), lumresults::Roles::all());
     const std::optional<std::string> session = sign_in();
     ASSERT_TRUE(session);
     const std::string cookie = "Cookie: lumresults_session=" + *session + "\r\n";

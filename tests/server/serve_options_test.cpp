@@ -76,10 +76,49 @@ TEST_F(ServeOptionsTest, AFaultNamesTheFileTheLineAndTheReason) {
     EXPECT_EQ(fault_of({{{"threads", "x", {}}}, std::nullopt}), "--threads: not a whole number of at least 1: x");
     EXPECT_EQ(fault_of({{{"listen", "127.0.0.1:80", {}}}, std::nullopt}),
               "serve needs data (--data DIR) or database (--database URL)");
-    EXPECT_EQ(fault_of({{{"listen", "127.0.0.1:80", {}}, {"data", "d", {}}, {"tls-listen", "0.0.0.0:443", {}},
+    EXPECT_EQ(fault_of({{{"listen", "127.0.0.1:80", {}},
+                         {"data", "d", {}},
+                         {"tls-listen", "0.0.0.0:443", {}},
                          {"tls-cert", "/etc/lumresults/tls/fullchain.pem", {}}},
                         std::nullopt}),
               "HTTPS needs all three of tls-listen, tls-cert and tls-key");
+}
+
+// A directory is taken whole, its password from its own file and each role line's role from its last word
+// (a DN may hold spaces); half of one, or a line that cannot be used, is refused naming what is missing.
+TEST_F(ServeOptionsTest, TheDirectoryIsTakenWholeOrRefused) {
+    const std::filesystem::path secret = folder_.path() / "ldap.secret";
+    std::ofstream(secret) << "the finder's password\n";
+    const std::string whole = "listen = 127.0.0.1:80\ndata = /tmp/x\nldap-url = ldaps://dc1.lumora.example\n"
+                              "ldap-bind-dn = CN=finder,OU=Services,DC=lumora,DC=example\n"
+                              "ldap-bind-password-file = " +
+                              secret.string() +
+                              "\nldap-base = DC=lumora,DC=example\n"
+                              "ldap-user-filter = (sAMAccountName={user})\n"
+                              "ldap-role = CN=Support Staff,OU=Groups,DC=lumora,DC=example support\n"
+                              "ldap-role = CN=NOC,OU=Groups,DC=lumora,DC=example network\nldap-timeout = 3\n";
+    const ServeOptions options = serve_options_of({{}, write_config(whole)});
+    EXPECT_EQ(options.directory.bind_password, "the finder's password");
+    ASSERT_EQ(options.directory.roles.size(), 2u);
+    EXPECT_EQ(options.directory.roles[0].group_dn, "CN=Support Staff,OU=Groups,DC=lumora,DC=example");
+    EXPECT_EQ(options.directory.roles[0].role, Role::Support);
+    EXPECT_EQ(options.directory.timeout, std::chrono::seconds(3));
+    EXPECT_FALSE(options.directory.insecure);
+    const struct {
+        std::string extra;
+        std::string fault;
+    } cases[] = {
+        {"ldap-url = http://dc1\n", "ldap-url must start ldaps:// or ldap://: http://dc1"},
+        {"ldap-user-filter = (uid=%s)\n", "ldap-user-filter must hold {user}: (uid=%s)"},
+        {"ldap-role = CN=Boss,DC=lumora owner\n", "expected GROUP-DN ROLE (support, network or admin)"},
+        {"ldap-insecure = maybe\n", "expected yes or no: maybe"},
+        {"ldap-bind-password-file = /nonexistent\n", "cannot read a password from /nonexistent"},
+    };
+    for (const auto& c : cases)
+        EXPECT_NE(fault_of({{}, write_config(whole + c.extra)}).find(c.fault), std::string::npos) << c.extra;
+    EXPECT_NE(fault_of({{}, write_config("listen = 127.0.0.1:80\ndata = /tmp/x\nldap-url = ldap://dc1\n")})
+                  .find("needs ldap-bind-dn"),
+              std::string::npos);
 }
 
 } // namespace

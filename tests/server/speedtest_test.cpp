@@ -58,7 +58,7 @@ Credentials prepare_store(const fs::path& data) {
     const auto signed_in =
         lumresults::dashboard::sign_in(*store, "ann", "pass phrase", "127.0.0.1", lumresults::Clock::now());
     const std::string token = lumresults::dashboard::random_token();
-    store->add_token("robot", lumresults::dashboard::token_key(token));
+    store->add_token("robot", lumresults::dashboard::token_key(token), lumresults::Roles::all());
     return {"Cookie: lumresults_session=" + signed_in.cookie_value + "\r\n", token};
 }
 

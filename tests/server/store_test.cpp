@@ -209,6 +209,38 @@ TEST_F(SqliteStoreTest, KeepsItsSchemaAcrossReopeningAndRefusesANewerOne) {
     }
 }
 
+// An account, a token and a session as they were before roles, in SQLite's own words.
+constexpr const char* ROWS_BEFORE_ROLES = R"sql(
+INSERT INTO staff_users (name, password_hash, created_ms) VALUES (x'616e61', 'hash', 0);
+INSERT INTO api_tokens (name, token_hash, created_ms) VALUES (x'63726d', 'h1', 0);
+INSERT INTO staff_sessions (key, user, csrf, created_ms, last_seen_ms) VALUES ('k1', x'616e61', 'c1', 0, 0);
+)sql";
+
+// Everyone who could do everything before roles keeps every role after the step that brought them, so that
+// an upgrade locks no one out; a session outlives the step and still ends with its account.
+TEST(SchemaSteps, AccountsTokensAndSessionsFromBeforeRolesKeepEveryRole) {
+    ScratchFolder folder("lumresults_roles_step_");
+    {
+        const sqlite::Connection db = open_database(folder.path());
+        const std::span<const sqlite::Migration> steps = sqlite::migrations();
+        const auto roles_step = std::ranges::find_if(steps, [](const sqlite::Migration& step) {
+            return std::string_view(step.sql).find("ADD COLUMN roles") != std::string_view::npos;
+        });
+        ASSERT_NE(roles_step, steps.end());
+        sqlite::migrate(db.get(), steps.first(static_cast<std::size_t>(roles_step - steps.begin())));
+        sqlite::exec(db.get(), ROWS_BEFORE_ROLES);
+    }
+    const std::unique_ptr<Store> store = open_sqlite_store(folder.path());
+    EXPECT_EQ(store->find_user("ana").value_or(StaffUser{}).roles, Roles::all());
+    EXPECT_EQ(store->find_token("h1").value_or(ApiToken{}).roles, Roles::all());
+    const std::optional<StaffSession> session = store->find_session("k1");
+    ASSERT_TRUE(session);
+    EXPECT_EQ(session->roles, Roles::all());
+    EXPECT_FALSE(session->checked);
+    EXPECT_TRUE(store->remove_user("ana"));
+    EXPECT_FALSE(store->find_session("k1"));
+}
+
 TEST(SchemaSteps, EachStepIsAppliedOnceAndWhollyOrNotAtAll) {
     ScratchFolder folder("lumresults_schema_");
     const sqlite::Connection db = open_database(folder.path());
@@ -643,11 +675,13 @@ TEST_P(StoreTest, KeepsStaffSessionsThrottlingAuditAndTokens) {
     EXPECT_EQ(scratch->open()->shared_secret("key", "second"), std::string("first\0bytes", 11));
     EXPECT_EQ(store->shared_secret("other key", "second"), "second");
 
-    EXPECT_TRUE(store->add_token("crm", "h1"));
-    EXPECT_FALSE(store->add_token("crm", "h2"));
-    EXPECT_EQ(store->token_name("h1"), "crm");
+    EXPECT_TRUE(store->add_token("crm", "h1", Role::Support));
+    EXPECT_FALSE(store->add_token("crm", "h2", Roles::all()));
+    ASSERT_TRUE(store->find_token("h1"));
+    EXPECT_EQ(store->find_token("h1")->name, "crm");
+    EXPECT_EQ(store->find_token("h1")->roles, Role::Support);
     EXPECT_TRUE(store->remove_token("crm"));
-    EXPECT_FALSE(store->token_name("h1"));
+    EXPECT_FALSE(store->find_token("h1"));
 }
 
 namespace {

@@ -232,11 +232,26 @@ CREATE TABLE spent_result_tokens (
 CREATE INDEX spent_result_tokens_by_expiry ON spent_result_tokens (expires_ms);
 )sql";
 
+// Version 12: what each account, token and session may do (a set of roles, one bit each: support 1,
+// network 2, admin 4). Accounts and tokens made before roles could do everything, and keep doing it. A
+// session holds its roles, taken at sign-in, and for a directory user when the directory last confirmed
+// them; such a user has no staff_users row, so a session no longer refers to one (remove_user and
+// set_password end a user's sessions themselves).
+constexpr const char* roles_v12 = R"sql(
+ALTER TABLE staff_users ADD COLUMN roles integer NOT NULL DEFAULT 7;
+ALTER TABLE api_tokens ADD COLUMN roles integer NOT NULL DEFAULT 7;
+ALTER TABLE staff_sessions DROP CONSTRAINT staff_sessions_user_fkey;
+ALTER TABLE staff_sessions ADD COLUMN roles integer NOT NULL DEFAULT 7;
+ALTER TABLE staff_sessions ALTER COLUMN roles DROP DEFAULT;
+ALTER TABLE staff_sessions ADD COLUMN checked_ms bigint;
+)sql";
+
 constexpr std::array steps_of_this_build{
     Migration{1, reports_v1},     Migration{2, readings_v2},        Migration{3, staff_v3},
     Migration{4, speed_tests_v4}, Migration{5, reading_columns_v5}, Migration{6, audit_repeats_v6},
     Migration{7, reading_code_page_v7}, Migration{8, report_computers_v8}, Migration{9, counts_v9},
     Migration{10, sign_in_places_v10},  Migration{11, spent_result_tokens_v11},
+    Migration{12, roles_v12},
 };
 
 static_assert(numbered_without_gaps(steps_of_this_build), "schema steps must be numbered 1, 2, 3, ...");

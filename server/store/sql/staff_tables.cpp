@@ -47,9 +47,10 @@ std::size_t StaffTables::change(std::string_view sql, const Params& params, std:
 
 bool StaffTables::add_user(const StaffUser& user) {
     // A name taken changes nothing.
-    return change("INSERT INTO staff_users (name, password_hash, created_ms) VALUES ($1, $2, $3) "
+    return change("INSERT INTO staff_users (name, password_hash, created_ms, roles) VALUES ($1, $2, $3, $4) "
                   "ON CONFLICT DO NOTHING",
-                  Params().bytes(user.name).text(user.password_hash).time(Clock::now()), "adding a staff user") == 1;
+                  Params().bytes(user.name).text(user.password_hash).time(Clock::now()).integer(user.roles.bits()),
+                  "adding a staff user") == 1;
 }
 
 bool StaffTables::set_password(std::string_view name, std::string_view password_hash) {
@@ -65,16 +66,23 @@ bool StaffTables::set_password(std::string_view name, std::string_view password_
 }
 
 bool StaffTables::remove_user(std::string_view name) {
-    // Its sessions go with it (ON DELETE CASCADE).
-    return change("DELETE FROM staff_users WHERE name = $1", Params().bytes(name), "removing a staff user") == 1;
+    // Its sessions go with it, in the same transaction.
+    bool removed = false;
+    database_.transaction([&](Session& session) {
+        removed = session.execute("DELETE FROM staff_users WHERE name = $1", Params().bytes(name),
+                                  "removing a staff user") == 1;
+        session.execute("DELETE FROM staff_sessions WHERE \"user\" = $1", Params().bytes(name),
+                        "ending a user's sessions");
+    });
+    return removed;
 }
 
 std::optional<StaffUser> StaffTables::find_user(std::string_view name) {
     std::optional<StaffUser> found;
     database_.read([&](Session& session) {
-        session.query("SELECT name, password_hash FROM staff_users WHERE name = $1", Params().bytes(name),
+        session.query("SELECT name, password_hash, roles FROM staff_users WHERE name = $1", Params().bytes(name),
                       "finding a staff user", [&](const Row& row) {
-                          found = StaffUser{row.bytes(0), row.bytes(1)};
+                          found = StaffUser{row.bytes(0), row.bytes(1), Roles::from_bits(row.integer(2))};
                       });
     });
     return found;
@@ -91,18 +99,25 @@ std::vector<std::string> StaffTables::list_users() {
 }
 
 void StaffTables::put_session(const StaffSession& session) {
-    change(
-        "INSERT INTO staff_sessions (key, \"user\", csrf, created_ms, last_seen_ms) VALUES ($1, $2, $3, $4, $5)",
-        Params().text(session.key).bytes(session.user).text(session.csrf).time(session.created).time(session.last_seen),
-        "storing a session");
+    Params params;
+    params.text(session.key).bytes(session.user).text(session.csrf).time(session.created).time(session.last_seen);
+    params.integer(session.roles.bits())
+        .integer(session.checked ? std::optional(to_unix_ms(*session.checked)) : std::nullopt);
+    change("INSERT INTO staff_sessions (key, \"user\", csrf, created_ms, last_seen_ms, roles, checked_ms) "
+           "VALUES ($1, $2, $3, $4, $5, $6, $7)",
+           params, "storing a session");
 }
 
 std::optional<StaffSession> StaffTables::find_session(std::string_view key) {
     std::optional<StaffSession> found;
     database_.read([&](Session& session) {
-        session.query("SELECT key, \"user\", csrf, created_ms, last_seen_ms FROM staff_sessions WHERE key = $1",
+        session.query("SELECT key, \"user\", csrf, created_ms, last_seen_ms, roles, checked_ms "
+                      "FROM staff_sessions WHERE key = $1",
                       Params().text(key), "finding a session", [&](const Row& row) {
-                          found = StaffSession{row.bytes(0), row.bytes(1), row.bytes(2), row.time(3), row.time(4)};
+                          found = StaffSession{row.bytes(0), row.bytes(1), row.bytes(2),
+                                               row.time(3),  row.time(4),  Roles::from_bits(row.integer(5)),
+                                               std::nullopt};
+                          if (!row.is_null(6)) found->checked = row.time(6);
                       });
     });
     return found;
@@ -112,6 +127,11 @@ void StaffTables::touch_session(std::string_view key, Clock::time_point seen) {
     // Never back in time: two requests of one session may end in either order.
     change("UPDATE staff_sessions SET last_seen_ms = $2 WHERE key = $1 AND last_seen_ms < $2",
            Params().text(key).time(seen), "noting a session's use");
+}
+
+void StaffTables::recheck_session(std::string_view key, Roles roles, Clock::time_point checked) {
+    change("UPDATE staff_sessions SET roles = $2, checked_ms = $3 WHERE key = $1",
+           Params().text(key).integer(roles.bits()).time(checked), "noting a directory check");
 }
 
 void StaffTables::delete_session(std::string_view key) {
@@ -230,22 +250,26 @@ std::size_t StaffTables::delete_audit_before(Clock::time_point before) {
     return change("DELETE FROM audit_log WHERE time_ms < $1", Params().time(before), "deleting old audit lines");
 }
 
-bool StaffTables::add_token(std::string_view name, std::string_view token_hash) {
-    return change("INSERT INTO api_tokens (name, token_hash, created_ms) VALUES ($1, $2, $3) ON CONFLICT DO NOTHING",
-                  Params().bytes(name).text(token_hash).time(Clock::now()), "adding an API token") == 1;
+bool StaffTables::add_token(std::string_view name, std::string_view token_hash, Roles roles) {
+    return change("INSERT INTO api_tokens (name, token_hash, created_ms, roles) VALUES ($1, $2, $3, $4) "
+                  "ON CONFLICT DO NOTHING",
+                  Params().bytes(name).text(token_hash).time(Clock::now()).integer(roles.bits()),
+                  "adding an API token") == 1;
 }
 
 bool StaffTables::remove_token(std::string_view name) {
     return change("DELETE FROM api_tokens WHERE name = $1", Params().bytes(name), "removing an API token") == 1;
 }
 
-std::optional<std::string> StaffTables::token_name(std::string_view token_hash) {
-    std::optional<std::string> name;
+std::optional<ApiToken> StaffTables::find_token(std::string_view token_hash) {
+    std::optional<ApiToken> found;
     database_.read([&](Session& session) {
-        session.query("SELECT name FROM api_tokens WHERE token_hash = $1", Params().text(token_hash),
-                      "finding an API token", [&](const Row& row) { name = row.bytes(0); });
+        session.query("SELECT name, roles FROM api_tokens WHERE token_hash = $1", Params().text(token_hash),
+                      "finding an API token", [&](const Row& row) {
+                          found = ApiToken{row.bytes(0), Roles::from_bits(row.integer(1))};
+                      });
     });
-    return name;
+    return found;
 }
 
 std::string StaffTables::shared_secret(std::string_view name, std::string_view candidate) {

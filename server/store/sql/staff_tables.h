@@ -18,6 +18,7 @@ public:
     void put_session(const StaffSession& session) override;
     std::optional<StaffSession> find_session(std::string_view key) override;
     void touch_session(std::string_view key, Clock::time_point seen) override;
+    void recheck_session(std::string_view key, Roles roles, Clock::time_point checked) override;
     void delete_session(std::string_view key) override;
     std::size_t delete_sessions_idle_since(Clock::time_point last_seen_before) override;
 
@@ -33,9 +34,9 @@ public:
     std::vector<AuditEntry> list_audit(std::size_t limit) override;
     std::size_t delete_audit_before(Clock::time_point before) override;
 
-    bool add_token(std::string_view name, std::string_view token_hash) override;
+    bool add_token(std::string_view name, std::string_view token_hash, Roles roles) override;
     bool remove_token(std::string_view name) override;
-    std::optional<std::string> token_name(std::string_view token_hash) override;
+    std::optional<ApiToken> find_token(std::string_view token_hash) override;
 
     std::string shared_secret(std::string_view name, std::string_view candidate) override;
 

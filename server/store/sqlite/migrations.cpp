@@ -296,11 +296,37 @@ CREATE TABLE spent_result_tokens (
 CREATE INDEX spent_result_tokens_by_expiry ON spent_result_tokens (expires_ms);
 )sql";
 
+// Version 12: what each account, token and session may do (a set of roles, one bit each: support 1,
+// network 2, admin 4). Accounts and tokens made before roles could do everything, and keep doing it. A
+// session holds its roles, taken at sign-in, and for a directory user when the directory last confirmed
+// them; such a user has no staff_users row, so a session no longer refers to one (remove_user and
+// set_password end a user's sessions themselves).
+constexpr const char* roles_v12 = R"sql(
+ALTER TABLE staff_users ADD COLUMN roles INTEGER NOT NULL DEFAULT 7;
+ALTER TABLE api_tokens ADD COLUMN roles INTEGER NOT NULL DEFAULT 7;
+CREATE TABLE staff_sessions_with_roles (
+    key          TEXT PRIMARY KEY, -- hex SHA-256 of the cookie's value
+    user         BLOB NOT NULL,
+    csrf         TEXT NOT NULL,
+    created_ms   INTEGER NOT NULL,
+    last_seen_ms INTEGER NOT NULL,
+    roles        INTEGER NOT NULL,
+    checked_ms   INTEGER -- a directory user's: when the directory last confirmed the roles; NULL for an account
+);
+INSERT INTO staff_sessions_with_roles (key, user, csrf, created_ms, last_seen_ms, roles)
+    SELECT key, user, csrf, created_ms, last_seen_ms, 7 FROM staff_sessions;
+DROP TABLE staff_sessions;
+ALTER TABLE staff_sessions_with_roles RENAME TO staff_sessions;
+CREATE INDEX staff_sessions_by_user ON staff_sessions (user);
+CREATE INDEX staff_sessions_by_last_seen ON staff_sessions (last_seen_ms);
+)sql";
+
 constexpr std::array steps_of_this_build{
     Migration{1, reports_v1},     Migration{2, readings_v2},        Migration{3, staff_v3},
     Migration{4, speed_tests_v4}, Migration{5, reading_columns_v5}, Migration{6, audit_repeats_v6},
     Migration{7, reading_code_page_v7}, Migration{8, report_computers_v8}, Migration{9, counts_v9},
     Migration{10, sign_in_places_v10},  Migration{11, spent_result_tokens_v11},
+    Migration{12, roles_v12},
 };
 
 static_assert(numbered_without_gaps(steps_of_this_build), "schema steps must be numbered 1, 2, 3, ...");

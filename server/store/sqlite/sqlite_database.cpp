@@ -109,8 +109,9 @@ void write_batch(sqlite3* db, std::span<PendingReport* const> batch) {
 class SqliteDatabase final : public sql::Database {
 public:
     explicit SqliteDatabase(const std::filesystem::path& file)
-        : writer_(open_store_connection(file, Role::writer)), side_writer_(open_store_connection(file, Role::writer)),
-          readers_(file, readers_kept), commits_([this](std::span<PendingReport* const> batch) {
+        : writer_(open_store_connection(file, sqlite::Role::writer)),
+          side_writer_(open_store_connection(file, sqlite::Role::writer)), readers_(file, readers_kept),
+          commits_([this](std::span<PendingReport* const> batch) {
               const std::lock_guard lock(writing_);
               write_batch(writer_.get(), batch);
           }) {
