@@ -68,12 +68,15 @@ NATIVE_PACKAGES="cmake ninja-build g++ googletest util-linux iproute2 php-cli ss
 # The results server: its HTTP layer, stores (SQLite, PostgreSQL's client library), JSON, password hashing and
 # page templates, charset detection (found through pkg-config), and the time zones staff read times in.
 SERVER_PACKAGES="pkg-config libmicrohttpd-dev libsqlite3-dev libpq-dev nlohmann-json3-dev libsodium-dev libkainjow-mustache-dev
-  libuchardet-dev tzdata"
+  libuchardet-dev nettle-dev tzdata"
 # The HTTPS listener's check: a lab CA and certificates (openssl), and a peer's own TLS scanner.
 HTTPS_CHECK_PACKAGES="openssl curl testssl.sh python3"
 # The store's tests on PostgreSQL and the balanced topology: a scratch PostgreSQL server, and nginx as the
 # load balancer. Installing them starts no service here (a scratch server is started by each test).
 CLUSTER_PACKAGES="postgresql nginx-light"
+# The accounting listener's tests: FreeRADIUS as the operator's relay and radclient as the access nodes (neither
+# started as a service: each test runs its own from a scratch configuration).
+RADIUS_PACKAGES="freeradius freeradius-utils"
 # The results server's benchmark: the load generator, and nginx to compare with.
 BENCH_PACKAGES="wrk nginx-light"
 # The fuzz targets (clang's libFuzzer) and the whole runs under Valgrind.

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "server/http/server.h"
+#include "server/radius/radius_clients.h"
 #include "server/store/store.h"
 
 namespace lumresults {
@@ -24,6 +25,12 @@ struct ServeOptions {
     std::optional<ListenAddress> tls_listen;
     std::filesystem::path tls_cert; // PEM: the server's certificate, then the chain
     std::filesystem::path tls_key;  // PEM
+    // The operator's RADIUS accounting (off unless radius-listen is set): the UDP address, the senders with
+    // their secrets, and what each sender line may send a second.
+    std::optional<ListenAddress> radius_listen;
+    std::vector<radius::RadiusClient> radius_clients;
+    unsigned radius_client_rate = 2000;
+    std::optional<unsigned> keep_session_days{}; // sessions last heard of longer ago are deleted; unset: keep_days
 };
 
 // The settings read again, as at the start (throws SettingError when they cannot be used).

@@ -38,6 +38,14 @@ ListenAddress listen_address(const std::string& value) {
     return *listen;
 }
 
+radius::RadiusClient radius_client(const std::string& value) {
+    try {
+        return radius::radius_client_of(value);
+    } catch (const std::runtime_error& error) {
+        throw SettingError(error.what());
+    }
+}
+
 using Take = std::function<void(ServeOptions&, const std::string&)>;
 
 // Every setting by its name. The lists (networks) take one value a line and add it to the list.
@@ -65,6 +73,12 @@ const std::map<std::string, Take, std::less<>>& takers() {
         {"tls-listen", [](ServeOptions& o, const std::string& v) { o.tls_listen = listen_address(v); }},
         {"tls-cert", [](ServeOptions& o, const std::string& v) { o.tls_cert = v; }},
         {"tls-key", [](ServeOptions& o, const std::string& v) { o.tls_key = v; }},
+        {"radius-listen", [](ServeOptions& o, const std::string& v) { o.radius_listen = listen_address(v); }},
+        {"radius-client", [](ServeOptions& o, const std::string& v) { o.radius_clients.push_back(radius_client(v)); }},
+        {"radius-client-rate",
+         [](ServeOptions& o, const std::string& v) { o.radius_client_rate = number<unsigned>(v, 1); }},
+        {"keep-session-days",
+         [](ServeOptions& o, const std::string& v) { o.keep_session_days = number<unsigned>(v, 0); }},
     };
     return table;
 }
@@ -135,6 +149,8 @@ ServeOptions serve_options_of(const ServeCommand& command) {
         int(options.tls_listen.has_value()) + int(!options.tls_cert.empty()) + int(!options.tls_key.empty());
     if (tls_named != 0 && tls_named != 3)
         throw SettingError("HTTPS needs all three of tls-listen, tls-cert and tls-key");
+    if (options.radius_listen && options.radius_clients.empty())
+        throw SettingError("radius-listen needs at least one radius-client = CIDR SECRET-FILE");
     return options;
 }
 

@@ -56,6 +56,9 @@ std::vector<std::string> needing_restart(const ServeOptions& now, const ServeOpt
     differs(now.max_upload != next.max_upload, "max-upload");
     differs(now.time_zone != next.time_zone, "time-zone");
     differs(!same(now.tls_listen, next.tls_listen), "tls-listen");
+    differs(!same(now.radius_listen, next.radius_listen), "radius-listen");
+    differs(now.radius_clients.size() != next.radius_clients.size(), "radius-client");
+    differs(now.keep_session_days != next.keep_session_days, "keep-session-days");
     return names;
 }
 

@@ -1,0 +1,124 @@
+// tests/server/session_store_test.cpp: sessions from accounting records on both stores: built up, repeats
+// recognised, nodes restarting, and who held an address at a time.
+#include "server/store/store.h"
+
+#include "store_backends.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+using namespace lumresults;
+using namespace std::chrono_literals;
+using lum::testing_support::ScratchFolder;
+using namespace lumresults::testing_support;
+
+namespace {
+
+const Clock::time_point t0 = std::chrono::sys_days{std::chrono::year{2026} / 5 / 6} + 7h;
+
+AccountingRecord record(std::uint32_t status, std::string session, Clock::time_point event,
+                        std::string node = "192.0.2.1") {
+    AccountingRecord r;
+    r.node_address = std::move(node);
+    r.node_id = "bng-east";
+    r.session_id = std::move(session);
+    r.status = status;
+    r.event = event;
+    return r;
+}
+
+AccountingRecord start(std::string session, std::string user, std::string ipv4, Clock::time_point event) {
+    AccountingRecord r = record(1, std::move(session), event);
+    r.user_name = std::move(user);
+    r.ipv4 = std::move(ipv4);
+    r.port_id = "eth0/1";
+    r.calling_station = "00-11-22-33-44-55";
+    return r;
+}
+
+class SessionStoreTest : public ::testing::TestWithParam<Backend> {
+protected:
+    void SetUp() override {
+        LUMRESULTS_NEED_BACKEND(GetParam());
+        scratch.emplace(GetParam(), folder.path() / "data");
+        store = scratch->open();
+    }
+
+    std::string holder(std::string_view address, Clock::time_point when) {
+        const std::optional<SubscriberSession> found = store->session_at(address, when);
+        return found ? found->user_name : "nobody";
+    }
+
+    ScratchFolder folder{"lumresults_sessions_"};
+    std::optional<ScratchStore> scratch;
+    std::unique_ptr<Store> store;
+};
+
+INSTANTIATE_TEST_SUITE_P(Backends, SessionStoreTest, every_backend, backend_name);
+
+using Outcomes = std::vector<AccountingOutcome>;
+constexpr auto recorded = AccountingOutcome::recorded;
+constexpr auto repeat = AccountingOutcome::repeat;
+
+// A session's life in records, the Stop's retransmission among them, and the address passed on to another.
+TEST_P(SessionStoreTest, RecordsBuildSessionsAndRepeatsChangeNothing) {
+    AccountingRecord interim = record(3, "S1", t0 + 10min);
+    interim.ipv6_prefixes = {"2001:db8:aa00::/56"};
+    AccountingRecord stop = record(2, "S1", t0 + 1h);
+    stop.cause = 1;
+    EXPECT_EQ(store->put_accounting({start("S1", "alice", "100.64.1.2", t0), interim, stop}),
+              (Outcomes{recorded, recorded, recorded}));
+    // The same Stop sent again later without Event-Timestamp: its time worked out a second apart.
+    AccountingRecord again = stop;
+    again.event += 1s;
+    again.cause = 2;
+    EXPECT_EQ(store->put_accounting({again, start("S1", "mallory", "100.64.9.9", t0),
+                                     start("S2", "bob", "100.64.1.2", t0 + 2h)}),
+              (Outcomes{repeat, repeat, recorded}));
+
+    const std::optional<SubscriberSession> alice = store->session_at("100.64.1.2", t0 + 30min);
+    ASSERT_TRUE(alice);
+    EXPECT_EQ(std::tuple(alice->user_name, alice->node_address, alice->node_id, alice->port_id, alice->ipv4),
+              std::tuple("alice", "192.0.2.1", "bng-east", "eth0/1", "100.64.1.2"));
+    EXPECT_EQ(alice->ipv6_prefixes, std::vector<std::string>{"2001:db8:aa00::/56"});
+    EXPECT_EQ(alice->start, t0);
+    EXPECT_EQ(alice->stop, t0 + 1h);
+    EXPECT_EQ(alice->cause, 1);
+
+    const std::vector<std::pair<std::pair<const char*, Clock::time_point>, const char*>> who = {
+        {{"100.64.1.2", t0 - 1s}, "nobody"},        {{"100.64.1.2", t0}, "alice"},
+        {{"100.64.1.2", t0 + 90min}, "nobody"},     {{"100.64.1.2", t0 + 3h}, "bob"},
+        {{"2001:db8:aa00:12:1::7", t0 + 20min}, "alice"}, {{"2001:db8:ab00::1", t0 + 20min}, "nobody"},
+        {{"100.64.9.9", t0 + 20min}, "nobody"},     {{"not an address", t0}, "nobody"},
+    };
+    for (const auto& [question, answer] : who)
+        EXPECT_EQ(holder(question.first, question.second), answer) << question.first;
+}
+
+// Accounting-On closes the node's open sessions at its time, and no other node's; a Start that arrives
+// after its Interim-Update moves the session's start back.
+TEST_P(SessionStoreTest, AccountingOnClosesTheNodesOpenSessions) {
+    AccountingRecord elsewhere = start("S9", "carol", "100.64.3.3", t0);
+    elsewhere.node_address = "192.0.2.2";
+    AccountingRecord late_interim = record(3, "S2", t0 + 5min);
+    late_interim.ipv4 = "100.64.2.2";
+    late_interim.user_name = "bob";
+    store->put_accounting({start("S1", "alice", "100.64.1.1", t0), late_interim, elsewhere});
+    store->put_accounting({start("S2", "", "", t0 + 1min), record(7, "", t0 + 1h)});
+    EXPECT_EQ(holder("100.64.2.2", t0 + 2min), "bob");
+    EXPECT_EQ(holder("100.64.1.1", t0 + 59min), "alice");
+    EXPECT_EQ(holder("100.64.1.1", t0 + 61min), "nobody");
+    EXPECT_EQ(holder("100.64.3.3", t0 + 61min), "carol");
+    EXPECT_EQ(store->session_at("100.64.2.2", t0 + 2min)->stop, t0 + 1h);
+}
+
+TEST_P(SessionStoreTest, RetentionDeletesSessionsLastHeardOfBefore) {
+    store->put_accounting({start("S1", "alice", "100.64.1.1", t0), start("S2", "bob", "100.64.2.2", t0 + 2h)});
+    EXPECT_EQ(store->delete_sessions_before(t0 + 1h), 1u);
+    EXPECT_EQ(holder("100.64.1.1", t0 + 1min), "nobody");
+    EXPECT_EQ(holder("100.64.2.2", t0 + 3h), "bob");
+    // Its records went too: the same Start is new again.
+    EXPECT_EQ(store->put_accounting({start("S1", "alice", "100.64.1.1", t0)}), Outcomes{recorded});
+}
+
+} // namespace
