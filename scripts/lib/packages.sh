@@ -74,9 +74,9 @@ HTTPS_CHECK_PACKAGES="openssl curl testssl.sh python3"
 # The store's tests on PostgreSQL and the balanced topology: a scratch PostgreSQL server, and nginx as the
 # load balancer. Installing them starts no service here (a scratch server is started by each test).
 CLUSTER_PACKAGES="postgresql nginx-light"
-# The accounting listener's tests: FreeRADIUS as the operator's relay and radclient as the access nodes (neither
+# The accounting listener's tests: FreeRADIUS as the operator's relay, radclient as the access nodes, sqlite3 to look (none
 # started as a service: each test runs its own from a scratch configuration).
-RADIUS_PACKAGES="freeradius freeradius-utils"
+RADIUS_PACKAGES="freeradius freeradius-utils sqlite3"
 # The results server's benchmark: the load generator, and nginx to compare with.
 BENCH_PACKAGES="wrk nginx-light"
 # The fuzz targets (clang's libFuzzer) and the whole runs under Valgrind.

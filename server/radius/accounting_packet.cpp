@@ -19,6 +19,7 @@ enum Attribute : std::uint8_t {
     FRAMED_IP_ADDRESS = 8,
     CALLING_STATION_ID = 31,
     NAS_IDENTIFIER = 32,
+    PROXY_STATE = 33,
     ACCT_STATUS_TYPE = 40,
     ACCT_DELAY_TIME = 41,
     ACCT_SESSION_ID = 44,
@@ -108,6 +109,7 @@ bool take_attribute(AccountingRequest& request, std::uint8_t type, std::string_v
     case NAS_IDENTIFIER: return text(request.nas_identifier);
     case NAS_PORT_ID: return text(request.nas_port_id);
     case CALLING_STATION_ID: return text(request.calling_station_id);
+    case PROXY_STATE: request.proxy_states.emplace_back(value); return true;
     case ACCT_STATUS_TYPE: return number(request.status);
     case ACCT_DELAY_TIME: return number(request.delay_time);
     case EVENT_TIMESTAMP: return number(request.event_timestamp);
@@ -188,9 +190,11 @@ ReadResult read_accounting_request(std::string_view packet, std::string_view sec
 }
 
 std::string accounting_response(const AccountingRequest& request, std::string_view secret) {
-    std::string response = header(ACCOUNTING_RESPONSE, request.identifier, HEADER);
-    response += as_view(md5_of({response, request.authenticator, secret}));
-    return response;
+    std::string attributes;
+    for (const std::string& state : request.proxy_states)
+        attributes += std::string{static_cast<char>(PROXY_STATE), static_cast<char>(state.size() + 2)} + state;
+    const std::string head = header(ACCOUNTING_RESPONSE, request.identifier, HEADER + attributes.size());
+    return head + std::string(as_view(md5_of({head, request.authenticator, attributes, secret}))) + attributes;
 }
 
 std::string make_accounting_request(std::uint8_t identifier,

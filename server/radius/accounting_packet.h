@@ -35,6 +35,7 @@ struct AccountingRequest {
     std::string nas_port_id;
     std::string calling_station_id;
     std::optional<std::uint32_t> terminate_cause;
+    std::vector<std::string> proxy_states; // Proxy-State values, which the response carries back in order
 };
 
 // Why a packet was dropped (each is dropped silently, RFC 5080 §2.2.1, and counted).
@@ -51,8 +52,8 @@ struct ReadResult {
 };
 ReadResult read_accounting_request(std::string_view packet, std::string_view secret);
 
-// The Accounting-Response to `request`, without attributes: its authenticator is MD5(code, identifier,
-// length, the request's authenticator, secret).
+// The Accounting-Response to `request`, carrying back its Proxy-State attributes (RFC 2865 §5.33), a relay's
+// own; its authenticator is MD5(code, identifier, length, the request's authenticator, attributes, secret).
 std::string accounting_response(const AccountingRequest& request, std::string_view secret);
 
 // An Accounting-Request of these attributes (type, value), its authenticator made with `secret`: what an

@@ -66,6 +66,16 @@ TEST(AccountingPacket, ResponseSignsOverTheRequestAuthenticator) {
     EXPECT_NE(response, accounting_response(*read.request, "other"));
 }
 
+// A relay's Proxy-State comes back in order, under the response's authenticator.
+TEST(AccountingPacket, ResponseCarriesProxyStateBack) {
+    const std::string packet = make_accounting_request(9, {{33, "relay-1"}, {40, four(3)}, {33, "r2"}}, "xyzzy");
+    const ReadResult read = read_accounting_request(packet, "xyzzy");
+    ASSERT_TRUE(read.request);
+    const std::string response = accounting_response(*read.request, "xyzzy");
+    EXPECT_EQ(response.substr(2, 2), std::string("\x00\x21", 2));
+    EXPECT_EQ(response.substr(HEADER), std::string("\x21\x09relay-1\x21\x04r2", 13));
+}
+
 struct Broken {
     const char* name;
     std::string packet;
