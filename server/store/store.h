@@ -118,16 +118,29 @@ struct ReportSearch {
     std::vector<std::string> computer_macs; // empty: any; else the report's computer had one of these MACs
     std::string computer_name;              // empty: any; else the report's computer had this host name
     std::string other_than_caller;          // empty: any; else not from this address
+    std::string subscriber;                 // empty: any; else its session's User-Name, bytes as sent
+    std::string node;                       // empty: any; else its session's access node (address or NAS-Identifier)
     // The page after a row already shown: only rows older than (received, id), in the listing's order.
     std::optional<std::pair<Clock::time_point, std::int64_t>> after;
     std::size_t limit = 50;
 };
 
+// Who sent a report, as the session that held its address when it arrived says (see SessionStore): kept
+// with the report, so that it outlives the session.
+struct ReportSubscriber {
+    std::string user_name;
+    std::string node_address;
+    std::string node_id;
+    std::string port_id;
+    Clock::time_point session_start;
+};
+
 // A search's row: the report's description and, once it has been read (under the current columns), its
-// reading without the JSON.
+// reading without the JSON; its subscriber when a session names one.
 struct ReportSummary {
     ReportInfo info;
-    std::optional<ReportReading> reading; // json left empty
+    std::optional<ReportReading> reading;       // json left empty
+    std::optional<ReportSubscriber> subscriber{};
 };
 
 // A staff member who may sign in to the dashboard.
@@ -435,6 +448,9 @@ public:
     // The session that held `address` at `when`: the latest begun by then on the IPv4 address, or on an IPv6
     // prefix (/64 to /32) holding it, unless it had stopped before. Answered from an index.
     virtual std::optional<SubscriberSession> session_at(std::string_view address, Clock::time_point when) = 0;
+    // A report's subscriber. Reports are linked when their reading is kept (by the session that held their
+    // address then), and, when that session arrives later, by it (IPv4 addresses only).
+    virtual std::optional<ReportSubscriber> report_subscriber(std::int64_t report_id) = 0;
     // Deletes every session last heard of before `before`, and the records kept to recognise repeats;
     // returns how many sessions.
     virtual std::size_t delete_sessions_before(Clock::time_point before) = 0;

@@ -1,6 +1,7 @@
 // tests/server/accounting_test.cpp: lumresults' accounting listener against radclient playing the access nodes:
 // what is answered, what is dropped unanswered, repeats, and a node's restart.
 #include "raw_http.h"
+#include "server/dashboard/accounts.h"
 #include "radclient.h"
 #include "server/store/store.h"
 #include "server_child.h"
@@ -8,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <fstream>
 #include <regex>
 
@@ -41,7 +43,7 @@ protected:
     AccountingTest() {
         std::ofstream(folder.path() / "secret") << SECRET << "\n";
         std::ofstream(folder.path() / "conf") << "radius-listen = [::]:18130\nradius-client = 127.0.0.0/8 "
-                                              << (folder.path() / "secret").string() << "\n";
+                                              << (folder.path() / "secret").string() << "\ntrusted-proxy = 127.0.0.1\n";
         server.emplace(folder.path() / "data", std::vector<std::string>{"--config", (folder.path() / "conf").string()},
                        folder.path() / "log");
         store = lumresults::open_sqlite_store(folder.path() / "data");
@@ -63,6 +65,21 @@ protected:
         std::smatch match;
         const std::regex line("outcome=\"" + outcome + "\"\\} (\\d+)");
         return std::regex_search(metrics->body, match, line) ? std::stoi(match[1]) : 0;
+    }
+
+    long long upload(const std::string& caller) {
+        std::string request = upload_request(program_upload_body("Lumora Network Test report\r\n"));
+        request.insert(request.find("Accept:"), "X-Forwarded-For: " + caller + "\r\n");
+        const auto response = exchange(server->port(), request);
+        return response ? acknowledged_id(*response).value_or(0) : 0;
+    }
+
+    // A GET as a signed-in member of staff, or with the API token.
+    std::string staff_get(const std::string& target, const std::string& header) {
+        const auto response = exchange(server->port(), "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+                                                       "Connection: close\r\n" + header + "\r\n");
+        EXPECT_TRUE(response && response->status == 200) << target;
+        return response ? response->body : "";
     }
 
     lum::testing_support::ScratchFolder folder{"lumresults_accounting_"};
@@ -106,6 +123,42 @@ TEST_F(AccountingTest, AccountingOnClosesTheNodesOpenSessionsOnly) {
     EXPECT_EQ(holder("100.64.1.1", T0 + 301), "nobody");
     EXPECT_EQ(holder("100.64.1.2", T0 + 301), "nobody");
     EXPECT_EQ(holder("100.64.2.2", T0 + 301), "bob on 192.0.2.2 eth0/3");
+}
+
+// A report names its subscriber whether the session came before it or after, the page says how it knows,
+// and the search and the API find every report of that subscriber, from any address.
+TEST_F(AccountingTest, ReportsNameTheirSubscriberOnThePageSearchAndApi) {
+    namespace dashboard = lumresults::dashboard;
+    store->add_user({"ann", dashboard::hash_password("correct horse battery")});
+    const std::string token = dashboard::random_token();
+    store->add_token("robot", dashboard::token_key(token));
+    const auto now = static_cast<std::uint32_t>(std::time(nullptr));
+    const auto signed_in = dashboard::sign_in(*store, "ann", "correct horse battery", "127.0.0.1", Clock::now());
+    const std::string cookie = "Cookie: lumresults_session=" + signed_in.cookie_value + "\r\n";
+
+    ASSERT_EQ(send(session("192.0.2.1", "Start", "1", "alice", "100.64.1.1", now - 120)).answered, 1);
+    const long long known_first = upload("100.64.1.1");
+    const long long known_later = upload("100.64.9.9");
+    ASSERT_EQ(send(session("192.0.2.1", "Start", "2", "alice", "100.64.9.9", now - 60)).answered, 1);
+    const long long nobodys = upload("100.64.7.7");
+
+    const std::string page = staff_get("/support/reports/" + std::to_string(known_first), cookie);
+    EXPECT_NE(page.find("<strong id=\"subscriber-name\">alice</strong>"), std::string::npos) << page;
+    EXPECT_NE(page.find("on node 192.0.2.1 (bng) port eth0/1"), std::string::npos);
+    EXPECT_NE(page.find("href=\"/support/?subscriber=alice\""), std::string::npos);
+    EXPECT_NE(staff_get("/support/reports/" + std::to_string(nobodys), cookie).find("not known"), std::string::npos);
+
+    const std::string found = staff_get("/support/?subscriber=alice", cookie);
+    for (const long long id : {known_first, known_later})
+        EXPECT_NE(found.find("data-id=\"" + std::to_string(id) + "\""), std::string::npos) << id;
+    EXPECT_EQ(found.find("data-id=\"" + std::to_string(nobodys) + "\""), std::string::npos);
+    const std::string api = staff_get("/api/v1/reports?node=bng", "Authorization: Bearer " + token + "\r\n");
+    EXPECT_NE(api.find("\"subscriber\":\"alice\""), std::string::npos) << api;
+    EXPECT_NE(api.find("\"node\":\"192.0.2.1 (bng)\""), std::string::npos);
+    const auto audit = store->list_audit(10);
+    EXPECT_TRUE(std::any_of(audit.begin(), audit.end(), [](const lumresults::AuditEntry& entry) {
+        return entry.action == "reports searched" && entry.detail == "subscriber=alice";
+    }));
 }
 
 } // namespace

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 using namespace lumresults;
 using namespace std::chrono_literals;
 using lum::testing_support::ScratchFolder;
@@ -44,11 +46,26 @@ protected:
         store = scratch->open();
     }
 
+    // A report from `caller` at `received`, its reading kept as an upload keeps it.
+    std::int64_t report(const std::string& caller, Clock::time_point received) {
+        const auto content = folder.path() / ("report-" + std::to_string(++reports_));
+        std::ofstream(content) << "report";
+        const std::int64_t id = store->put_report({caller, received, "lumtest.log", "text/plain", 6, std::string(64, 'a'), content});
+        store->put_reading(id, ReportReading(1, true, 0, "release", "{}"));
+        return id;
+    }
+
+    std::string subscriber_of(std::int64_t id) {
+        const std::optional<ReportSubscriber> found = store->report_subscriber(id);
+        return found ? found->user_name + " on " + found->node_address + " " + found->port_id : "nobody";
+    }
+
     std::string holder(std::string_view address, Clock::time_point when) {
         const std::optional<SubscriberSession> found = store->session_at(address, when);
         return found ? found->user_name : "nobody";
     }
 
+    int reports_ = 0;
     ScratchFolder folder{"lumresults_sessions_"};
     std::optional<ScratchStore> scratch;
     std::unique_ptr<Store> store;
@@ -119,6 +136,40 @@ TEST_P(SessionStoreTest, RetentionDeletesSessionsLastHeardOfBefore) {
     EXPECT_EQ(holder("100.64.2.2", t0 + 3h), "bob");
     // Its records went too: the same Start is new again.
     EXPECT_EQ(store->put_accounting({start("S1", "alice", "100.64.1.1", t0)}), Outcomes{recorded});
+}
+
+// A report names the session that held its address when it arrived, whether the session came first or
+// later, and the search finds reports by subscriber and by node.
+TEST_P(SessionStoreTest, ReportsAreLinkedToTheirSubscribersSessionEarlyOrLate) {
+    const std::int64_t before_any = report("100.64.1.1", t0 - 1min);
+    store->put_accounting({start("S1", "alice", "100.64.1.1", t0)});
+    const std::int64_t after_start = report("100.64.1.1", t0 + 1min);
+    const std::int64_t before_its_session = report("100.64.2.2", t0 + 2min);
+    const std::int64_t nobodys = report("100.64.3.3", t0 + 2min);
+    AccountingRecord bob = start("S2", "bob", "100.64.2.2", t0 + 1min);
+    bob.node_address = "192.0.2.7";
+    store->put_accounting({bob});
+    EXPECT_EQ(subscriber_of(before_any), "nobody");
+    EXPECT_EQ(subscriber_of(after_start), "alice on 192.0.2.1 eth0/1");
+    EXPECT_EQ(subscriber_of(before_its_session), "bob on 192.0.2.7 eth0/1");
+    EXPECT_EQ(subscriber_of(nobodys), "nobody");
+    EXPECT_EQ(store->report_subscriber(after_start)->session_start, t0);
+
+    const auto ids = [&](const std::string& subscriber, const std::string& node) {
+        ReportSearch search;
+        search.subscriber = subscriber;
+        search.node = node;
+        std::vector<std::int64_t> found;
+        for (const ReportSummary& row : store->search_reports(search)) {
+            found.push_back(row.info.id);
+            EXPECT_EQ(row.subscriber.has_value(), row.info.id != before_any && row.info.id != nobodys);
+        }
+        return found;
+    };
+    EXPECT_EQ(ids("alice", ""), std::vector<std::int64_t>{after_start});
+    EXPECT_EQ(ids("", "192.0.2.7"), std::vector<std::int64_t>{before_its_session});
+    EXPECT_EQ(ids("", "bng-east"), (std::vector<std::int64_t>{before_its_session, after_start}));
+    EXPECT_EQ(ids("", "").size(), 4u);
 }
 
 } // namespace

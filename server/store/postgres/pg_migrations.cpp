@@ -270,6 +270,18 @@ CREATE TABLE accounting_events (
     PRIMARY KEY (node_address, node_id, session_id, status, event_ms)
 );
 CREATE INDEX accounting_events_by_time ON accounting_events (event_ms);
+CREATE TABLE report_subscribers (
+    report_id        bigint PRIMARY KEY REFERENCES reports (id) ON DELETE CASCADE,
+    user_name        bytea  NOT NULL,
+    node_address     text COLLATE "C" NOT NULL,
+    node_id          bytea  NOT NULL,
+    port_id          bytea  NOT NULL,
+    session_start_ms bigint NOT NULL,
+    received_ms      bigint NOT NULL
+);
+CREATE INDEX report_subscribers_by_user ON report_subscribers (user_name, received_ms);
+CREATE INDEX report_subscribers_by_node ON report_subscribers (node_address, received_ms);
+CREATE INDEX report_subscribers_by_node_id ON report_subscribers (node_id, received_ms);
 )sql";
 
 constexpr std::array steps_of_this_build{

@@ -87,6 +87,17 @@ ON CONFLICT (node_address, node_id, session_id) DO UPDATE SET
 RETURNING id, start_ms
 )sql";
 
+// Reports that came from the session's IPv4 address while it held it, before the session was known: found
+// by the reports' (caller, received) index.
+void link_reports_of(Session& session, std::int64_t id) {
+    session.execute("INSERT INTO report_subscribers (report_id, user_name, node_address, node_id, port_id, "
+                    "session_start_ms, received_ms) SELECT r.id, s.user_name, s.node_address, s.node_id, s.port_id, "
+                    "s.start_ms, r.received_ms FROM subscriber_sessions s JOIN reports r ON r.caller = s.ipv4 "
+                    "WHERE s.id = $1 AND r.received_ms >= s.start_ms AND (s.stop_ms IS NULL OR r.received_ms <= "
+                    "s.stop_ms) ON CONFLICT DO NOTHING",
+                    Params().integer(id), "linking reports to a late session");
+}
+
 // Start, Interim-Update or Stop: the session made or brought up to date, and its addresses indexed under its
 // start (moved back when an earlier event arrives late).
 void update_session(Session& session, const AccountingRecord& record) {
@@ -117,6 +128,7 @@ void update_session(Session& session, const AccountingRecord& record) {
                         Params().text(address).integer(start_ms).integer(id), "indexing a session's address");
     session.execute("UPDATE session_addresses SET start_ms = $2 WHERE session = $1 AND start_ms > $2",
                     Params().integer(id).integer(start_ms), "moving a session's start back");
+    if (!record.ipv4.empty()) link_reports_of(session, id);
 }
 
 // The keys an address is indexed under: itself (IPv4), or the prefixes from /64 to /32 holding it (IPv6),
@@ -135,6 +147,22 @@ std::vector<std::string> address_keys(std::string_view text) {
     return keys;
 }
 
+// The session that held the address at the time ($1): of the latest start at or before it among the
+// address's keys, an index seek each on (address, start_ms). Its columns are SESSION_COLUMNS.
+constexpr const char* SESSION_COLUMNS = "s.id, s.node_address, s.node_id, s.session_id, s.user_name, s.port_id, "
+                                        "s.calling_station, s.ipv4, s.ipv6_prefixes, s.start_ms, s.update_ms, "
+                                        "s.stop_ms, s.cause";
+std::string holder_sql(const std::vector<std::string>& keys, Params& params) {
+    std::string sql = std::string("SELECT ") + SESSION_COLUMNS + " FROM (";
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        params.text(keys[i]);
+        sql += std::string(i ? " UNION ALL " : "") + "SELECT * FROM (SELECT session, start_ms FROM session_addresses "
+               "WHERE address = " + params.last() + " AND start_ms <= $1 ORDER BY start_ms DESC LIMIT 1) k" +
+               std::to_string(i);
+    }
+    return sql + ") a JOIN subscriber_sessions s ON s.id = a.session ORDER BY a.start_ms DESC, s.id DESC LIMIT 1";
+}
+
 SubscriberSession session_of(const Row& row) {
     SubscriberSession found;
     found.id = row.integer(0);
@@ -150,6 +178,19 @@ SubscriberSession session_of(const Row& row) {
     found.last_update = row.time(10);
     if (!row.is_null(11)) found.stop = row.time(11);
     found.cause = row.optional_integer(12);
+    return found;
+}
+
+// The holder as of `when`, unless its session had stopped by then.
+std::optional<SubscriberSession> holder_at(Session& session, std::string_view address, Clock::time_point when) {
+    const std::vector<std::string> keys = address_keys(address);
+    if (keys.empty()) return std::nullopt;
+    Params params;
+    params.time(when);
+    std::optional<SubscriberSession> found;
+    session.query(holder_sql(keys, params), params, "finding who held an address",
+                  [&](const Row& row) { found = session_of(row); });
+    if (found && found->stop && *found->stop < when) return std::nullopt;
     return found;
 }
 
@@ -175,27 +216,45 @@ std::vector<AccountingOutcome> SessionTable::put_accounting(const std::vector<Ac
     return outcomes;
 }
 
-// The latest start at or before `when` among the address's keys, from (address, start_ms): an index seek
-// for each key, whatever the number of sessions kept.
 std::optional<SubscriberSession> SessionTable::session_at(std::string_view address, Clock::time_point when) {
-    const std::vector<std::string> keys = address_keys(address);
-    if (keys.empty()) return std::nullopt;
-    Params params;
-    std::string sql = "SELECT s.id, s.node_address, s.node_id, s.session_id, s.user_name, s.port_id, "
-                      "s.calling_station, s.ipv4, s.ipv6_prefixes, s.start_ms, s.update_ms, s.stop_ms, s.cause FROM (";
-    params.time(when);
-    for (std::size_t i = 0; i < keys.size(); ++i) {
-        params.text(keys[i]);
-        sql += std::string(i ? " UNION ALL " : "") + "SELECT * FROM (SELECT session, start_ms FROM session_addresses "
-               "WHERE address = " + params.last() + " AND start_ms <= $1 ORDER BY start_ms DESC LIMIT 1) k" +
-               std::to_string(i);
-    }
-    sql += ") a JOIN subscriber_sessions s ON s.id = a.session ORDER BY a.start_ms DESC, s.id DESC LIMIT 1";
     std::optional<SubscriberSession> found;
+    database_.read([&](Session& session) { found = holder_at(session, address, when); });
+    return found;
+}
+
+void link_report(Session& session, std::int64_t report_id) {
+    std::optional<std::pair<std::string, Clock::time_point>> report;
+    session.query("SELECT caller, received_ms FROM reports WHERE id = $1", Params().integer(report_id),
+                  "finding a report to link", [&](const Row& row) { report.emplace(row.bytes(0), row.time(1)); });
+    if (!report) return;
+    const std::optional<SubscriberSession> holder = holder_at(session, report->first, report->second);
+    if (!holder) return;
+    session.execute("INSERT INTO report_subscribers (report_id, user_name, node_address, node_id, port_id, "
+                    "session_start_ms, received_ms) VALUES ($1, $2, $3, $4, $5, $6, $7) ON CONFLICT DO NOTHING",
+                    Params()
+                        .integer(report_id)
+                        .bytes(holder->user_name)
+                        .text(holder->node_address)
+                        .bytes(holder->node_id)
+                        .bytes(holder->port_id)
+                        .time(holder->start)
+                        .time(report->second),
+                    "linking a report to its session");
+}
+
+std::optional<ReportSubscriber> subscriber_at(const Row& row, int first) {
+    if (row.is_null(first)) return std::nullopt;
+    return ReportSubscriber{row.bytes(first), row.bytes(first + 1), row.bytes(first + 2), row.bytes(first + 3),
+                            row.time(first + 4)};
+}
+
+std::optional<ReportSubscriber> SessionTable::report_subscriber(std::int64_t report_id) {
+    std::optional<ReportSubscriber> found;
     database_.read([&](Session& session) {
-        session.query(sql, params, "finding who held an address", [&](const Row& row) { found = session_of(row); });
+        session.query(std::string("SELECT ") + SUBSCRIBER_COLUMNS + " FROM report_subscribers s WHERE s.report_id = $1",
+                      Params().integer(report_id), "finding a report's subscriber",
+                      [&](const Row& row) { found = subscriber_at(row, 0); });
     });
-    if (found && found->stop && *found->stop < when) return std::nullopt;
     return found;
 }
 

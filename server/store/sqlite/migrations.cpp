@@ -302,6 +302,8 @@ CREATE INDEX spent_result_tokens_by_expiry ON spent_result_tokens (expires_ms);
 // - session_addresses indexes each session under its IPv4 address and IPv6 prefixes with its start, so that
 //   "who held A at T" is a seek on (address, start) for the latest start at or before T, however many
 //   sessions are kept.
+// - report_subscribers names each report's subscriber as its session did, copied so that it outlives the
+//   session, and indexed by name and node for the search.
 // - accounting_events keeps each record's content (node, session, status, event time), so that a
 //   retransmission, which comes with a new identifier and a larger Acct-Delay-Time, changes nothing.
 constexpr const char* subscriber_sessions_v12 = R"sql(
@@ -340,6 +342,18 @@ CREATE TABLE accounting_events (
     PRIMARY KEY (node_address, node_id, session_id, status, event_ms)
 ) WITHOUT ROWID;
 CREATE INDEX accounting_events_by_time ON accounting_events (event_ms);
+CREATE TABLE report_subscribers (
+    report_id        INTEGER PRIMARY KEY REFERENCES reports (id) ON DELETE CASCADE,
+    user_name        BLOB    NOT NULL,
+    node_address     TEXT    NOT NULL,
+    node_id          BLOB    NOT NULL,
+    port_id          BLOB    NOT NULL,
+    session_start_ms INTEGER NOT NULL,
+    received_ms      INTEGER NOT NULL -- the report's
+);
+CREATE INDEX report_subscribers_by_user ON report_subscribers (user_name, received_ms);
+CREATE INDEX report_subscribers_by_node ON report_subscribers (node_address, received_ms);
+CREATE INDEX report_subscribers_by_node_id ON report_subscribers (node_id, received_ms);
 )sql";
 
 constexpr std::array steps_of_this_build{
