@@ -436,6 +436,23 @@ struct SubscriberSession {
     std::optional<std::int64_t> cause;
 };
 
+// Whose data to erase on request: one of the three.
+struct ForgetWhom {
+    std::string subscriber{}; // a User-Name: the reports linked to it, its sessions, and the speed tests from
+                              // its sessions' IPv4 addresses while it held them
+    std::string computer_mac{}; // a MAC as reports keep it ("3C-52-82-4E-03-10"): the reports of that computer
+    std::string address{};    // an address: its reports, speed tests and sessions from `from` until `to`
+    Clock::time_point from{};
+    Clock::time_point to{};
+};
+
+// How many rows went (the readings, computers and links going with their reports).
+struct ForgetCounts {
+    std::size_t reports = 0;
+    std::size_t speed_tests = 0;
+    std::size_t sessions = 0;
+};
+
 // The operator's RADIUS accounting: who held which address when.
 class SessionStore {
 public:
@@ -454,6 +471,9 @@ public:
     // Deletes every session last heard of before `before`, and the records kept to recognise repeats;
     // returns how many sessions.
     virtual std::size_t delete_sessions_before(Clock::time_point before) = 0;
+    // Erases one subscriber's, computer's or address's data in one transaction. The overview's counts,
+    // which name no one, stay.
+    virtual ForgetCounts forget(const ForgetWhom& whom) = 0;
 };
 
 // The whole store, as opening it gives it. The parts are virtual bases, so that each back end's store is

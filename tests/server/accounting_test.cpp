@@ -159,6 +159,19 @@ TEST_F(AccountingTest, ReportsNameTheirSubscriberOnThePageSearchAndApi) {
     EXPECT_TRUE(std::any_of(audit.begin(), audit.end(), [](const lumresults::AuditEntry& entry) {
         return entry.action == "reports searched" && entry.detail == "subscriber=alice";
     }));
+
+    // Erased on request, while the server runs: the audit says who and how much, not whom.
+    const CommandResult forgot =
+        run_lumresults({"forget", "--data", (folder.path() / "data").string(), "--subscriber", "alice"});
+    EXPECT_EQ(forgot.exit_code, 0);
+    EXPECT_EQ(forgot.output, "lumresults: forgot 2 report(s), 0 speed test(s), 2 session(s)\n");
+    const lumresults::AuditEntry last = store->list_audit(1).at(0);
+    EXPECT_EQ(std::tuple(last.action, last.detail), std::tuple("personal data forgotten",
+                                                               "2 report(s), 0 speed test(s), 2 session(s)"));
+    EXPECT_EQ(staff_get("/support/?subscriber=alice", cookie).find("data-id="), std::string::npos);
+    EXPECT_EQ(run_lumresults({"forget", "--data", (folder.path() / "data").string(), "--address", "100.64.7.7"})
+                  .exit_code,
+              2);
 }
 
 } // namespace

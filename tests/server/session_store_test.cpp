@@ -42,16 +42,19 @@ class SessionStoreTest : public ::testing::TestWithParam<Backend> {
 protected:
     void SetUp() override {
         LUMRESULTS_NEED_BACKEND(GetParam());
-        scratch.emplace(GetParam(), folder.path() / "data");
+        store.reset(); // closed before its database goes
+        scratch.emplace(GetParam(), folder.path() / ("data-" + std::to_string(++stores_)));
         store = scratch->open();
     }
 
     // A report from `caller` at `received`, its reading kept as an upload keeps it.
-    std::int64_t report(const std::string& caller, Clock::time_point received) {
+    std::int64_t report(const std::string& caller, Clock::time_point received, const std::string& mac = "") {
         const auto content = folder.path() / ("report-" + std::to_string(++reports_));
         std::ofstream(content) << "report";
         const std::int64_t id = store->put_report({caller, received, "lumtest.log", "text/plain", 6, std::string(64, 'a'), content});
-        store->put_reading(id, ReportReading(1, true, 0, "release", "{}"));
+        ReportReading reading(1, true, 0, "release", "{}");
+        if (!mac.empty()) reading.computer.macs = {mac};
+        store->put_reading(id, reading);
         return id;
     }
 
@@ -66,6 +69,7 @@ protected:
     }
 
     int reports_ = 0;
+    int stores_ = 0;
     ScratchFolder folder{"lumresults_sessions_"};
     std::optional<ScratchStore> scratch;
     std::unique_ptr<Store> store;
@@ -170,6 +174,37 @@ TEST_P(SessionStoreTest, ReportsAreLinkedToTheirSubscribersSessionEarlyOrLate) {
     EXPECT_EQ(ids("", "192.0.2.7"), std::vector<std::int64_t>{before_its_session});
     EXPECT_EQ(ids("", "bng-east"), (std::vector<std::int64_t>{before_its_session, after_start}));
     EXPECT_EQ(ids("", "").size(), 4u);
+}
+
+// Each kind of erasure takes its subscriber's, computer's or address's rows and nobody else's.
+TEST_P(SessionStoreTest, ForgettingTakesOnlyWhatItNames) {
+    struct Case {
+        const char* name;
+        ForgetWhom whom;
+        ForgetCounts gone;
+        std::vector<std::string> left; // the holders of 100.64.1.1 and 100.64.2.2 afterwards, and the reports left
+    };
+    const std::vector<Case> cases = {
+        {"subscriber", {.subscriber = "alice"}, {2, 1, 1}, {"nobody", "bob", "2"}},
+        {"computer", {.computer_mac = "3C-52-82-4E-03-10"}, {1, 0, 0}, {"alice", "bob", "3"}},
+        {"address", {.address = "100.64.2.2", .from = t0, .to = t0 + 1h}, {1, 1, 1}, {"alice", "nobody", "3"}},
+    };
+    for (const Case& c : cases) {
+        SetUp(); // a store of its own for each case
+        store->put_accounting({start("S1", "alice", "100.64.1.1", t0), start("S2", "bob", "100.64.2.2", t0)});
+        report("100.64.1.1", t0 + 1min, "3C-52-82-4E-03-10");
+        report("100.64.1.1", t0 + 2min);
+        report("100.64.2.2", t0 + 3min);
+        report("100.64.3.3", t0 + 4min);
+        for (const char* caller : {"100.64.1.1", "100.64.2.2"})
+            store->put_speed_test({caller, t0 + 5min, "browser", 10.0, 1.0, 5.0, 1.0});
+        const ForgetCounts gone = store->forget(c.whom);
+        EXPECT_EQ(std::tuple(gone.reports, gone.speed_tests, gone.sessions),
+                  std::tuple(c.gone.reports, c.gone.speed_tests, c.gone.sessions)) << c.name;
+        const std::vector<std::string> left = {holder("100.64.1.1", t0 + 10min), holder("100.64.2.2", t0 + 10min),
+                                               std::to_string(store->search_reports({}).size())};
+        EXPECT_EQ(left, c.left) << c.name;
+    }
 }
 
 } // namespace

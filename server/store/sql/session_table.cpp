@@ -3,6 +3,7 @@
 #include "server/store/sql/session_table.h"
 
 #include "server/net/ip_address.h"
+#include "server/store/sql/forget_rows.h"
 
 #include <sstream>
 
@@ -256,6 +257,12 @@ std::optional<ReportSubscriber> SessionTable::report_subscriber(std::int64_t rep
                       [&](const Row& row) { found = subscriber_at(row, 0); });
     });
     return found;
+}
+
+ForgetCounts SessionTable::forget(const ForgetWhom& whom) {
+    ForgetCounts counts;
+    database_.transaction([&](Session& session) { counts = forget_rows(session, whom); });
+    return counts;
 }
 
 std::size_t SessionTable::delete_sessions_before(Clock::time_point before) {

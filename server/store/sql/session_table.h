@@ -13,6 +13,7 @@ public:
     std::optional<SubscriberSession> session_at(std::string_view address, Clock::time_point when) override;
     std::size_t delete_sessions_before(Clock::time_point before) override;
     std::optional<ReportSubscriber> report_subscriber(std::int64_t report_id) override;
+    ForgetCounts forget(const ForgetWhom& whom) override;
 
 private:
     Database& database_;
