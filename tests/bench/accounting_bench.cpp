@@ -61,8 +61,11 @@ std::string start_packet(std::uint32_t n) {
 // Sends `requests` Starts, WINDOW unanswered at most; the answered per second, or a negative count of the lost.
 double requests_per_second(Store& store, std::uint32_t requests) {
     Metrics metrics;
-    radius::AccountingListener listener(store, metrics,
-                                        {{"127.0.0.1", 0}, {{*parse_cidr("127.0.0.1"), SECRET}}, 1000000000u, 256});
+    radius::AccountingSettings settings;
+    settings.listen.host = "127.0.0.1";
+    settings.clients.push_back({*parse_cidr("127.0.0.1"), SECRET});
+    settings.client_rate = 1000000000u; // the bench measures the store, not the budget
+    radius::AccountingListener listener(store, metrics, settings);
     const std::string bound = listener.bound_address();
     sockaddr_in to{};
     to.sin_family = AF_INET;
