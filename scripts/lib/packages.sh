@@ -69,7 +69,7 @@ NATIVE_PACKAGES="cmake ninja-build g++ googletest util-linux iproute2 php-cli ss
 # page templates, charset detection (found through pkg-config), the directory's client library (staff sign-in
 # over LDAP), and the time zones staff read times in.
 SERVER_PACKAGES="pkg-config libmicrohttpd-dev libsqlite3-dev libpq-dev nlohmann-json3-dev libsodium-dev libkainjow-mustache-dev
-  libuchardet-dev libldap-dev tzdata"
+  libuchardet-dev libldap-dev nettle-dev tzdata"
 # The directory sign-in's tests: a scratch slapd of the test's own (the package may start a system one too,
 # which the tests never use), and the tools to look at it by hand.
 DIRECTORY_PACKAGES="slapd ldap-utils"
@@ -78,6 +78,9 @@ HTTPS_CHECK_PACKAGES="openssl curl testssl.sh python3"
 # The store's tests on PostgreSQL and the balanced topology: a scratch PostgreSQL server, and nginx as the
 # load balancer. Installing them starts no service here (a scratch server is started by each test).
 CLUSTER_PACKAGES="postgresql nginx-light"
+# The accounting listener's tests: FreeRADIUS as the operator's relay, radclient as the access nodes, sqlite3 to look (none
+# started as a service: each test runs its own from a scratch configuration).
+RADIUS_PACKAGES="freeradius freeradius-utils sqlite3"
 # The results server's benchmark: the load generator, and nginx to compare with.
 BENCH_PACKAGES="wrk nginx-light"
 # The fuzz targets (clang's libFuzzer) and the whole runs under Valgrind.

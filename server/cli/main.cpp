@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "server/cli/account_commands.h"
+#include "server/cli/forget_command.h"
+#include "server/cli/sessions_command.h"
 #include "server/common/whole_number.h"
 #include "server/cli/report_commands.h"
 #include "server/cli/serve.h"
@@ -37,6 +39,8 @@ constexpr std::string_view USAGE =
     "  lumresults token remove STORE NAME\n"
     "                   (ROLE: support, network or admin; a user's default support, a token's all three)\n"
     "  lumresults audit STORE [--limit N]\n"
+    "  lumresults sessions import STORE --from URL   (FreeRADIUS's radacct history, again: nothing new)\n"
+    "  lumresults forget STORE --subscriber NAME | --computer MAC | --address A --from DATE --to DATE\n"
     "  lumresults migrate STORE                  (brings the schema up to date; serve does it too)\n"
     "  lumresults copy --from DIR --to URL       (a SQLite store into PostgreSQL; again: only what is new)\n"
     "  lumresults --version\n"
@@ -260,6 +264,8 @@ int run(int argc, char** argv) {
     if (command == "audit") return audit(Arguments(argc, argv));
     if (command == "migrate") return migrate_command(store_only(Arguments(argc, argv), "migrate"));
     if (command == "copy") return copy(Arguments(argc, argv));
+    if (command == "forget") return forget_command(argc - 2, argv + 2);
+    if (command == "sessions") return sessions_command(argc - 2, argv + 2);
     if (command == "--version") {
         std::printf("lumresults %s\n", LUMRESULTS_VERSION);
         return 0;

@@ -11,6 +11,7 @@
 #include "server/dashboard/accounts.h"
 #include "server/dashboard/retention.h"
 #include "server/http/access_log.h"
+#include "server/radius/accounting_listener.h"
 #include "server/site/results_site.h"
 #include "server/web/local_time.h"
 
@@ -68,6 +69,15 @@ HttpSettings http_settings(const ServeOptions& options) {
     return http;
 }
 
+// The accounting listener when radius-listen is set; it stops (its batch answered) before the store closes.
+std::unique_ptr<radius::AccountingListener> accounting_listener(const ServeOptions& options, Store& store,
+                                                                Metrics& metrics) {
+    if (!options.radius_listen) return nullptr;
+    return std::make_unique<radius::AccountingListener>(
+        store, metrics, radius::AccountingSettings{*options.radius_listen, options.radius_clients,
+                                                   options.radius_client_rate});
+}
+
 // Reads the settings again and takes what it may; settings that cannot be used change nothing.
 void reload_from(RunningServer& running, const ReadOptions& read_again) {
     if (!read_again) {
@@ -90,11 +100,15 @@ int serve_until_signal(const ServeOptions& options, const ReadOptions& read_agai
     const directory::Directory staff_directory(options.directory);
     if (options.directory.configured()) site.accounts.directory = &staff_directory;
     const HttpSettings http = http_settings(options);
+    // Bound before the listening line, so that whoever waits for that line finds accounting taken too.
+    const std::unique_ptr<radius::AccountingListener> accounting = accounting_listener(options, *store, metrics);
     HttpServer server(http, results_routes(site), metrics, dashboard::make_gate(*store, site.accounts));
     write_log_line("lumresults: listening on " + server.bound_address());
+    if (accounting) write_log_line("lumresults: RADIUS accounting on " + accounting->bound_address());
     if (options.tls_listen) write_log_line("lumresults: HTTPS on " + server.tls_bound_address());
     // Started after the listening line, which must be the log's first (it names the chosen port).
-    dashboard::RetentionThread retention(*store, {options.keep_days, {}, options.keep_audit_days});
+    dashboard::RetentionThread retention(*store,
+                                         {options.keep_days, {}, options.keep_audit_days, options.keep_session_days});
     RunningServer running{server, retention, options, http.tls ? http.tls->identity : TlsIdentity{}};
     int signal = 0;
     for (sigwait(&signals, &signal); signal == SIGHUP; sigwait(&signals, &signal))

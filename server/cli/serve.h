@@ -9,6 +9,7 @@
 
 #include "server/directory/directory_settings.h"
 #include "server/http/server.h"
+#include "server/radius/radius_clients.h"
 #include "server/store/store.h"
 
 namespace lumresults {
@@ -27,6 +28,12 @@ struct ServeOptions {
     std::filesystem::path tls_key;  // PEM
     // The operator's directory for staff sign-in (the ldap-* settings); not configured: local accounts only.
     directory::DirectorySettings directory;
+    // The operator's RADIUS accounting (off unless radius-listen is set): the UDP address, the senders with
+    // their secrets, and what each sender line may send a second.
+    std::optional<ListenAddress> radius_listen;
+    std::vector<radius::RadiusClient> radius_clients;
+    unsigned radius_client_rate = 2000;
+    std::optional<unsigned> keep_session_days{}; // sessions last heard of longer ago are deleted; unset: keep_days
 };
 
 // The settings read again, as at the start (throws SettingError when they cannot be used).

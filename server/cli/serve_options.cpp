@@ -62,6 +62,14 @@ directory::GroupRole group_role(const std::string& value) {
     return {trimmed(std::string_view(value).substr(0, space)), *role};
 }
 
+radius::RadiusClient radius_client(const std::string& value) {
+    try {
+        return radius::radius_client_of(value);
+    } catch (const std::runtime_error& error) {
+        throw SettingError(error.what());
+    }
+}
+
 using Take = std::function<void(ServeOptions&, const std::string&)>;
 
 // Every setting by its name. The lists (networks) take one value a line and add it to the list.
@@ -106,6 +114,14 @@ const std::map<std::string, Take, std::less<>>& takers() {
          [](ServeOptions& o, const std::string& v) {
              o.directory.recheck = std::chrono::seconds(number<unsigned>(v, 1));
          }},
+}
+
+        {"radius-listen", [](ServeOptions& o, const std::string& v) { o.radius_listen = listen_address(v); }},
+        {"radius-client", [](ServeOptions& o, const std::string& v) { o.radius_clients.push_back(radius_client(v)); }},
+        {"radius-client-rate",
+         [](ServeOptions& o, const std::string& v) { o.radius_client_rate = number<unsigned>(v, 1); }},
+        {"keep-session-days",
+         [](ServeOptions& o, const std::string& v) { o.keep_session_days = number<unsigned>(v, 0); }},
     };
     return table;
 }
@@ -189,6 +205,8 @@ ServeOptions serve_options_of(const ServeCommand& command) {
     if (tls_named != 0 && tls_named != 3)
         throw SettingError("HTTPS needs all three of tls-listen, tls-cert and tls-key");
     check_directory(options.directory);
+    if (options.radius_listen && options.radius_clients.empty())
+        throw SettingError("radius-listen needs at least one radius-client = CIDR SECRET-FILE");
     return options;
 }
 

@@ -1,6 +1,7 @@
 // server/cli/serve_reload.cpp: a reload compared setting by setting with what runs, each difference taken or named.
 #include "server/cli/serve_reload.h"
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -32,6 +33,13 @@ bool same(const std::optional<ListenAddress>& a, const std::optional<ListenAddre
     return !a || (a->host == b->host && a->port == b->port);
 }
 
+// The senders' lines, their secret files read again: a changed secret needs a restart too.
+bool same(const std::vector<radius::RadiusClient>& a, const std::vector<radius::RadiusClient>& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const auto& x, const auto& y) {
+        return x.network.network == y.network.network && x.network.prefix == y.network.prefix && x.secret == y.secret;
+    });
+}
+
 std::string joined(const std::vector<std::string>& names) {
     std::string text;
     for (const std::string& name : names)
@@ -56,6 +64,9 @@ std::vector<std::string> needing_restart(const ServeOptions& now, const ServeOpt
     differs(now.max_upload != next.max_upload, "max-upload");
     differs(now.time_zone != next.time_zone, "time-zone");
     differs(!same(now.tls_listen, next.tls_listen), "tls-listen");
+    differs(!same(now.radius_listen, next.radius_listen), "radius-listen");
+    differs(!same(now.radius_clients, next.radius_clients), "radius-client");
+    differs(now.keep_session_days != next.keep_session_days, "keep-session-days");
     return names;
 }
 

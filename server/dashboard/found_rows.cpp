@@ -2,6 +2,7 @@
 #include "server/dashboard/found_rows.h"
 
 #include "server/web/local_time.h"
+#include "server/web/search_query.h"
 
 namespace lumresults::dashboard {
 namespace {
@@ -19,6 +20,14 @@ PageData found_row(const FoundReport& report) {
     row.set("id", std::to_string(report.info.id));
     row.set("received", local_time_text(report.info.received));
     row.set("caller", report.info.caller);
+    // Named apart from the search form's own subscriber field, which an empty row would otherwise show.
+    row.set("has_who", report.subscriber.has_value());
+    if (report.subscriber) {
+        SearchForm whose;
+        whose.subscriber = report.subscriber->user_name;
+        row.set("who", report.subscriber->user_name);
+        row.set("who_query", search_query_string(whose, {}));
+    }
     row.set("release", report.read ? report.release : std::string("not read yet"));
     PageList cells;
     for (std::size_t test = 0; test < report.verdicts.size(); ++test) {

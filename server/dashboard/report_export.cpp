@@ -11,6 +11,12 @@ namespace {
 
 using nlohmann::json;
 
+// The access node as staff name it: its address, and its NAS-Identifier after it when it has one.
+std::string node_text(const ReportSubscriber& subscriber) {
+    return subscriber.node_id.empty() ? subscriber.node_address
+                                      : subscriber.node_address + " (" + utf8_text(subscriber.node_id) + ")";
+}
+
 json failed_list(std::uint32_t failed_tests) {
     json list = json::array();
     for (std::size_t test = 1; test <= READING_TESTS; ++test)
@@ -28,7 +34,9 @@ json found_json(const FoundReport& report) {
             {"failed_tests", failed_list(report.failed_tests)},
             {"verdicts", report.verdicts},
             {"size", report.info.size},
-            {"sha256", report.info.sha256}};
+            {"sha256", report.info.sha256},
+            {"subscriber", report.subscriber ? json(utf8_text(report.subscriber->user_name)) : json(nullptr)},
+            {"node", report.subscriber ? json(node_text(*report.subscriber)) : json(nullptr)}};
 }
 
 } // namespace
@@ -48,7 +56,8 @@ std::string csv_field(std::string_view text) {
 
 std::string reports_csv(const FoundPage& page) {
     std::string csv =
-        "id,received,caller,release,finished,test1,test2,test3,test4,test5,test6,test7,size,sha256,code_page\r\n";
+        "id,received,caller,release,finished,test1,test2,test3,test4,test5,test6,test7,size,sha256,code_page,subscriber,"
+        "node\r\n";
     for (const FoundReport& report : page.reports) {
         csv += std::to_string(report.info.id) + ',' + utc_time_iso(report.info.received) + ',';
         csv += csv_field(utf8_text(report.info.caller)) + ',' + csv_field(utf8_text(report.release)) + ',';
@@ -56,7 +65,12 @@ std::string reports_csv(const FoundPage& page) {
         for (const std::string& verdict : report.verdicts)
             csv += csv_field(verdict) + ',';
         csv += std::to_string(report.info.size) + ',' + csv_field(report.info.sha256) + ',';
-        csv += (report.read ? std::to_string(report.code_page) : std::string()) + "\r\n";
+        csv += (report.read ? std::to_string(report.code_page) : std::string()) + ',';
+        if (report.subscriber)
+            csv += csv_field(utf8_text(report.subscriber->user_name)) + ',' + csv_field(node_text(*report.subscriber));
+        else
+            csv += ',';
+        csv += "\r\n";
     }
     return csv;
 }

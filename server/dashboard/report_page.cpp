@@ -251,6 +251,22 @@ std::optional<ComputerSearch> computer_search(const ReadReport& reading) {
     return found;
 }
 
+// Who sent the report, as the session that held its address said, and how the page knows; with the search
+// for every report of that subscriber.
+void add_subscriber(PageData& data, Store& store, const ReportInfo& info) {
+    const std::optional<ReportSubscriber> subscriber = store.report_subscriber(info.id);
+    data.set("who_known", subscriber.has_value());
+    if (!subscriber) return;
+    data.set("who", subscriber->user_name);
+    data.set("session_start", local_time_text(subscriber->session_start));
+    data.set("node", subscriber->node_id.empty() ? subscriber->node_address
+                                                 : subscriber->node_address + " (" + subscriber->node_id + ")");
+    data.set("port", subscriber->port_id.empty() ? std::string("not named") : subscriber->port_id);
+    SearchForm form;
+    form.subscriber = subscriber->user_name;
+    data.set("who_query", search_query_string(form, {}));
+}
+
 // Reports from the same computer that came from other addresses: the same subscriber on another day.
 void add_same_computer(PageData& data, Store& store, const ReportInfo& info, const ReadReport& reading) {
     const std::optional<ComputerSearch> computer = computer_search(reading);
@@ -325,6 +341,7 @@ PageData report_data(DashboardSite& site, const ReportInfo& info, const ReadRepo
     data.set("table_id", "other-reports-table");
     data.set("caption", "Other reports from the same address, newest first");
     add_same_computer(data, site.store, info, reading);
+    add_subscriber(data, site.store, info);
     const PageList speed_tests = speed_tests_near(site.store, info);
     data.set("speed_tests", speed_tests);
     data.set("no_speed_tests", speed_tests.empty());

@@ -19,6 +19,10 @@ SweepCounts sweep_expired(Store& store, const RetentionSettings& settings, Clock
     // The audit log names addresses and whatever was typed at sign-in: personal data too, kept its own time.
     if (settings.keep_audit_days > 0)
         counts.audit_lines = store.delete_audit_before(now - std::chrono::days(settings.keep_audit_days));
+    // Subscribers' sessions name who held which address: kept as long as the reports they explain, unless set.
+    const unsigned keep_session_days = settings.keep_session_days.value_or(settings.keep_days);
+    if (keep_session_days > 0)
+        counts.subscriber_sessions = store.delete_sessions_before(now - std::chrono::days(keep_session_days));
     // A session idle this long can no longer be used (session_of refuses it), so nothing is lost.
     counts.sessions = store.delete_sessions_idle_since(now - settings.policy.idle_expiry);
     store.forget_refused_sign_ins_before(now - settings.policy.throttle_window);
@@ -65,7 +69,8 @@ void RetentionThread::run() {
                                           : std::to_string(counts.audit_lines) + " audit line(s) older than " +
                                                 std::to_string(settings.keep_audit_days) + " days";
             write_log_line("lumresults: retention: " + kept + ", " + audit + ", " + std::to_string(counts.sessions) +
-                           " expired session(s)");
+                           " expired session(s), " + std::to_string(counts.subscriber_sessions) +
+                           " subscriber session(s)");
         } catch (const std::exception& error) {
             write_log_line(std::string("lumresults: retention: ") + error.what());
         }

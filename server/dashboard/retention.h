@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "server/store/store.h"
@@ -20,6 +21,7 @@ struct RetentionSettings {
     unsigned keep_days = 400;       // reports older than this are deleted; 0 keeps them for ever
     AccountPolicy policy;           // sessions idle past its expiry and refusals past its window are deleted
     unsigned keep_audit_days = 400; // audit lines older than this are deleted; 0 keeps them for ever
+    std::optional<unsigned> keep_session_days{}; // subscribers' sessions; unset: as reports; 0 keeps them for ever
 };
 
 struct SweepCounts {
@@ -27,6 +29,7 @@ struct SweepCounts {
     std::size_t speed_tests = 0;
     std::size_t sessions = 0;
     std::size_t audit_lines = 0;
+    std::size_t subscriber_sessions = 0;
 };
 
 // One sweep as of `now`.

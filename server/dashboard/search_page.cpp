@@ -34,6 +34,8 @@ PageData form_data(const SearchForm& form) {
     PageData data;
     data.set("ip", form.ip);
     data.set("computer", form.computer);
+    data.set("subscriber", form.subscriber);
+    data.set("node", form.node);
     data.set("prefix", form.match == "prefix");
     data.set("from", form.from);
     data.set("to", form.to);
@@ -62,6 +64,7 @@ Response search_page(DashboardSite& site, const Request& request) {
     PageData data = form_data(query.form);
     data.set("title", !query.form.ip.empty()         ? query.form.ip
                       : !query.form.computer.empty() ? query.form.computer
+                      : !query.form.subscriber.empty() ? query.form.subscriber
                                                      : "Search");
     if (!query.error.empty()) {
         data.set("error", query.error);

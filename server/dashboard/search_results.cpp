@@ -49,6 +49,7 @@ FoundPage find_reports(ReportStore& store, ReportSearch search) {
             for (std::size_t test = 0; test < found.verdicts.size(); ++test)
                 found.verdicts[test] = verdict_name(summary.reading->verdicts[test]);
         }
+        found.subscriber = std::move(summary.subscriber);
         page.reports.push_back(std::move(found));
     }
     return page;

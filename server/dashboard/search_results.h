@@ -22,6 +22,7 @@ struct FoundReport {
     std::uint32_t failed_tests = 0;
     Verdicts verdicts;
     int code_page = 0; // Windows' number; 0 when the report is ASCII only (or not read)
+    std::optional<ReportSubscriber> subscriber{}; // when a session names who sent it
 };
 
 struct FoundPage {

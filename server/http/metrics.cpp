@@ -35,6 +35,11 @@ void Metrics::count_reading(int test, std::string_view verdict) {
     ++readings_[{test, verdict}];
 }
 
+void Metrics::count_accounting(std::string_view outcome) {
+    const std::lock_guard lock(mutex_);
+    ++accounting_[outcome];
+}
+
 void Metrics::count_upload_stored(std::uint64_t bytes) {
     const std::lock_guard lock(mutex_);
     ++uploads_stored_;
@@ -68,6 +73,11 @@ std::string Metrics::render() const {
     for (const auto& [key, count] : readings_)
         text += "lumresults_readings_total{test=\"" + std::to_string(key.first) + "\",verdict=\"" +
                 std::string(key.second) + "\"} " + std::to_string(count) + "\n";
+    text += "# HELP lumresults_accounting_requests_total RADIUS Accounting-Requests, by what became of them.\n"
+            "# TYPE lumresults_accounting_requests_total counter\n";
+    for (const auto& [outcome, count] : accounting_)
+        text += "lumresults_accounting_requests_total{outcome=\"" + std::string(outcome) + "\"} " +
+                std::to_string(count) + "\n";
     text += "# HELP lumresults_request_duration_seconds Time from a request's start to its answer's end, by route.\n"
             "# TYPE lumresults_request_duration_seconds histogram\n";
     for (const auto& [route, durations] : durations_) {

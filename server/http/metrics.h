@@ -26,6 +26,9 @@ public:
     // A reading made at upload: one test's verdict (test 1 to 7; verdict "ok", "failed", "skipped" or
     // "not_reached", a fixed name).
     void count_reading(int test, std::string_view verdict);
+    // An Accounting-Request by what became of it ("recorded", "repeat", "bad_authenticator", "unknown_client",
+    // ..., a fixed name).
+    void count_accounting(std::string_view outcome);
     std::string render() const;
 
 private:
@@ -40,6 +43,7 @@ private:
     std::map<std::pair<std::string_view, unsigned>, std::uint64_t> requests_;
     std::map<std::string_view, Durations> durations_;
     std::map<std::pair<int, std::string_view>, std::uint64_t> readings_;
+    std::map<std::string_view, std::uint64_t> accounting_;
     std::uint64_t bytes_served_ = 0;
     std::uint64_t uploads_stored_ = 0;
     std::uint64_t upload_bytes_stored_ = 0;

@@ -119,16 +119,29 @@ struct ReportSearch {
     std::vector<std::string> computer_macs; // empty: any; else the report's computer had one of these MACs
     std::string computer_name;              // empty: any; else the report's computer had this host name
     std::string other_than_caller;          // empty: any; else not from this address
+    std::string subscriber;                 // empty: any; else its session's User-Name, bytes as sent
+    std::string node;                       // empty: any; else its session's access node (address or NAS-Identifier)
     // The page after a row already shown: only rows older than (received, id), in the listing's order.
     std::optional<std::pair<Clock::time_point, std::int64_t>> after;
     std::size_t limit = 50;
 };
 
+// Who sent a report, as the session that held its address when it arrived says (see SessionStore): kept
+// with the report, so that it outlives the session.
+struct ReportSubscriber {
+    std::string user_name;
+    std::string node_address;
+    std::string node_id;
+    std::string port_id;
+    Clock::time_point session_start;
+};
+
 // A search's row: the report's description and, once it has been read (under the current columns), its
-// reading without the JSON.
+// reading without the JSON; its subscriber when a session names one.
 struct ReportSummary {
     ReportInfo info;
-    std::optional<ReportReading> reading; // json left empty
+    std::optional<ReportReading> reading;       // json left empty
+    std::optional<ReportSubscriber> subscriber{};
 };
 
 // A staff member who may sign in to the dashboard.
@@ -401,12 +414,88 @@ public:
     virtual std::size_t delete_speed_tests_before(Clock::time_point before) = 0;
 };
 
+// One Accounting-Request as kept: who, where and when, as the access node (the RADIUS NAS) told it.
+struct AccountingRecord {
+    std::string node_address; // NAS-IP-Address or NAS-IPv6-Address, else the sender's own address
+    std::string node_id;      // NAS-Identifier, bytes as sent ("" when absent)
+    std::string session_id;   // Acct-Session-Id, bytes as sent ("" for Accounting-On and -Off)
+    std::uint32_t status = 0; // Acct-Status-Type: 1 Start, 2 Stop, 3 Interim-Update, 7 Accounting-On, 8 Accounting-Off
+    Clock::time_point event;  // Event-Timestamp, else when it arrived less Acct-Delay-Time
+    std::string user_name;    // bytes as sent
+    std::string ipv4;         // Framed-IP-Address as text, or ""
+    std::vector<std::string> ipv6_prefixes; // "2001:db8:1::/56" (Framed-IPv6-Prefix, Delegated-IPv6-Prefix)
+    std::string port_id;                    // NAS-Port-Id
+    std::string calling_station;            // Calling-Station-Id
+    std::optional<std::int64_t> cause;      // Acct-Terminate-Cause
+};
+
+// What a record changed: a repeat (the same node, session, status and event time as one kept) changes nothing.
+enum class AccountingOutcome : std::uint8_t { recorded, repeat };
+
+// A subscriber's session as its records built it up.
+struct SubscriberSession {
+    std::int64_t id = 0;
+    std::string node_address;
+    std::string node_id;
+    std::string session_id;
+    std::string user_name;
+    std::string ipv4;
+    std::vector<std::string> ipv6_prefixes;
+    std::string port_id;
+    std::string calling_station;
+    Clock::time_point start;       // the earliest event seen (the Start's, when it came)
+    Clock::time_point last_update; // the latest
+    std::optional<Clock::time_point> stop;
+    std::optional<std::int64_t> cause;
+};
+
+// Whose data to erase on request: one of the three.
+struct ForgetWhom {
+    std::string subscriber{}; // a User-Name: the reports linked to it, its sessions, and the speed tests from
+                              // its sessions' IPv4 addresses while it held them
+    std::string computer_mac{}; // a MAC as reports keep it ("3C-52-82-4E-03-10"): the reports of that computer
+    std::string address{};    // an address: its reports, speed tests and sessions from `from` until `to`
+    Clock::time_point from{};
+    Clock::time_point to{};
+};
+
+// How many rows went (the readings, computers and links going with their reports).
+struct ForgetCounts {
+    std::size_t reports = 0;
+    std::size_t speed_tests = 0;
+    std::size_t sessions = 0;
+};
+
+// The operator's RADIUS accounting: who held which address when.
+class SessionStore {
+public:
+    virtual ~SessionStore() = default;
+
+    // Records the batch in one transaction that has reached stable storage when this returns (the caller may
+    // answer each request then, and not before); an outcome per record, in order. Accounting-On and -Off stop
+    // every open session of their node at their event time. Throws StoreError, having recorded nothing.
+    virtual std::vector<AccountingOutcome> put_accounting(const std::vector<AccountingRecord>& batch) = 0;
+    // The session that held `address` at `when`: the latest begun by then on the IPv4 address, or on an IPv6
+    // prefix (/64 to /32) holding it, unless it had stopped before. Answered from an index.
+    virtual std::optional<SubscriberSession> session_at(std::string_view address, Clock::time_point when) = 0;
+    // A report's subscriber. Reports are linked when their reading is kept (by the session that held their
+    // address then), and, when that session arrives later, by it (IPv4 addresses only).
+    virtual std::optional<ReportSubscriber> report_subscriber(std::int64_t report_id) = 0;
+    // Deletes every session last heard of before `before`, and the records kept to recognise repeats;
+    // returns how many sessions.
+    virtual std::size_t delete_sessions_before(Clock::time_point before) = 0;
+    // Erases one subscriber's, computer's or address's data in one transaction. The overview's counts,
+    // which name no one, stay.
+    virtual ForgetCounts forget(const ForgetWhom& whom) = 0;
+};
+
 // The whole store, as opening it gives it. The parts are virtual bases, so that each back end's store is
 // made of one implementation per part (see store/sql/) rather than of forwarding calls.
 class Store : public virtual ReportStore,
               public virtual StaffStore,
               public virtual SpeedTestStore,
-              public virtual CountStore {};
+              public virtual CountStore,
+              public virtual SessionStore {};
 
 // Where the store is: a PostgreSQL database when `database` names one, else the SQLite file in data_dir.
 struct StoreLocation {

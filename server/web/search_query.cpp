@@ -151,6 +151,16 @@ std::string read_computer(SearchQuery& query) {
     return {};
 }
 
+// RADIUS keeps a User-Name or NAS-Identifier to 253 bytes: anything longer names nobody.
+std::string read_subscriber(SearchQuery& query) {
+    constexpr std::size_t MOST = 253;
+    if (query.form.subscriber.size() > MOST || query.form.node.size() > MOST)
+        return "A subscriber or node is at most " + std::to_string(MOST) + " bytes.";
+    query.search.subscriber = query.form.subscriber;
+    query.search.node = query.form.node;
+    return {};
+}
+
 std::string read_cursor(SearchQuery& query) {
     if (query.form.after.empty()) return {};
     query.search.after = parse_page_cursor(query.form.after);
@@ -202,9 +212,11 @@ SearchQuery read_search_query(const Request& request, std::size_t page_size, Tim
     query.form.failed = field("failed");
     query.form.after = field("after");
     query.form.computer = field("computer");
+    query.form.subscriber = field("subscriber");
+    query.form.node = field("node");
     const auto read_times_there = [zone](SearchQuery& read) { return read_times(read, zone); };
     const std::function<std::string(SearchQuery&)> reads[] = {read_address, read_times_there, read_failed,
-                                                              read_computer, read_cursor};
+                                                              read_computer, read_subscriber, read_cursor};
     for (const auto& read : reads) {
         query.error = read(query);
         if (!query.error.empty()) break;
@@ -246,6 +258,8 @@ std::string search_query_string(const SearchForm& form, std::string_view after) 
     append_field(out, "to", form.to);
     append_field(out, "failed", form.failed);
     append_field(out, "computer", form.computer);
+    append_field(out, "subscriber", form.subscriber);
+    append_field(out, "node", form.node);
     append_field(out, "after", after);
     return out;
 }

@@ -21,6 +21,8 @@ struct SearchForm {
     std::string failed;          // "", "any", or "1".."7"
     std::string after;           // the page cursor, "MS-ID"
     std::string computer;        // MACs ("3C-52-82-4E-03-10"), separated by commas or blanks, or one host name
+    std::string subscriber{};    // a RADIUS User-Name, as the session gave it
+    std::string node{};          // an access node's address or NAS-Identifier
 };
 
 struct SearchQuery {
@@ -37,7 +39,7 @@ enum class TimesIn { utc, operator_zone };
 // of its day or minute. Empty when read; else what to correct, naming the field (From or To).
 std::string read_time(const std::string& text, bool to_end, TimesIn zone, std::optional<Clock::time_point>& time);
 
-// Reads ip, match, from, to, failed, computer and after; search.limit is page_size.
+// Reads ip, match, from, to, failed, computer, subscriber, node and after; search.limit is page_size.
 SearchQuery read_search_query(const Request& request, std::size_t page_size, TimesIn zone = TimesIn::utc);
 
 // The API's `limit`: 100 when absent, else a number from 1 to 1000; nothing for anything else.

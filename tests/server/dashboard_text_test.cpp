@@ -80,10 +80,16 @@ TEST(ReportCsv, ARowPerReportWithItsVerdicts) {
     report.verdicts = {"OK", "Failed", "Skip", "not reached", "OK", "OK", "OK"};
     report.code_page = 866;
     page.reports.push_back(report);
+    report.info.id = 8;
+    report.subscriber = ReportSubscriber{"=alice", "192.0.2.1", "bng,1", "eth0", {}};
+    page.reports.push_back(report);
     EXPECT_EQ(
         reports_csv(page),
-        "id,received,caller,release,finished,test1,test2,test3,test4,test5,test6,test7,size,sha256,code_page\r\n"
-        "7,2026-03-09T08:05:07Z,10.1.2.3,'=cmd|' /C calc'!A0,no,OK,Failed,Skip,not reached,OK,OK,OK,12,ab,866\r\n");
+        "id,received,caller,release,finished,test1,test2,test3,test4,test5,test6,test7,size,sha256,code_page,subscriber,"
+        "node\r\n"
+        "7,2026-03-09T08:05:07Z,10.1.2.3,'=cmd|' /C calc'!A0,no,OK,Failed,Skip,not reached,OK,OK,OK,12,ab,866,,\r\n"
+        "8,2026-03-09T08:05:07Z,10.1.2.3,'=cmd|' /C calc'!A0,no,OK,Failed,Skip,not reached,OK,OK,OK,12,ab,866,'=alice,"
+        "\"192.0.2.1 (bng,1)\"\r\n");
 }
 
 struct QueryCase {

@@ -82,6 +82,27 @@ TEST_F(ServeOptionsTest, AFaultNamesTheFileTheLineAndTheReason) {
                          {"tls-cert", "/etc/lumresults/tls/fullchain.pem", {}}},
                         std::nullopt}),
               "HTTPS needs all three of tls-listen, tls-cert and tls-key");
+    EXPECT_EQ(fault_of({{{"listen", "127.0.0.1:80", {}}, {"data", "d", {}}, {"radius-listen", "0.0.0.0:1813", {}}},
+                        std::nullopt}),
+              "radius-listen needs at least one radius-client = CIDR SECRET-FILE");
+}
+
+// The accounting senders' secrets come from files: the first line, never the setting's own words.
+TEST_F(ServeOptionsTest, RadiusClientsReadTheirSecretFromAFile) {
+    std::ofstream(folder_.path() / "secret") << "s3cret\r\nsecond line\n";
+    std::ofstream(folder_.path() / "empty") << "\n";
+    const std::string secret = (folder_.path() / "secret").string();
+    const ServeOptions options = serve_options_of(
+        {{{"radius-client", "192.0.2.0/24 " + secret, {}}}, write_config("listen = 127.0.0.1:80\ndata = d\n"
+                                                                          "radius-listen = 127.0.0.1:1813\n")});
+    ASSERT_EQ(options.radius_clients.size(), 1u);
+    EXPECT_EQ(options.radius_clients[0].secret, "s3cret");
+    EXPECT_TRUE(options.radius_clients[0].network.contains(*parse_address("192.0.2.9")));
+    EXPECT_EQ(options.radius_listen->port, 1813);
+    EXPECT_EQ(fault_of({{{"radius-client", "192.0.2.0/24", {}}}, std::nullopt}),
+              "--radius-client: expected CIDR SECRET-FILE: 192.0.2.0/24");
+    EXPECT_EQ(fault_of({{{"radius-client", "192.0.2.0/24 " + (folder_.path() / "empty").string(), {}}}, std::nullopt}),
+              "--radius-client: the secret file " + (folder_.path() / "empty").string() + " starts with an empty line");
 }
 
 // A directory is taken whole, its password from its own file and each role line's role from its last word

@@ -69,6 +69,20 @@ const TableColumns other_tables[] = {
       {"upload_mbps", Kind::real},
       {"latency_ms", Kind::real},
       {"jitter_ms", Kind::real}}},
+    // Sessions before the addresses that name them.
+    {"subscriber_sessions",
+     {{"id", Kind::integer},         {"node_address", Kind::text},   {"node_id", Kind::bytes},
+      {"session_id", Kind::bytes},   {"user_name", Kind::bytes},     {"port_id", Kind::bytes},
+      {"calling_station", Kind::bytes}, {"ipv4", Kind::text},        {"ipv6_prefixes", Kind::text},
+      {"start_ms", Kind::integer},   {"update_ms", Kind::integer},   {"stop_ms", Kind::integer},
+      {"cause", Kind::integer}}},
+    {"session_addresses", {{"address", Kind::text}, {"start_ms", Kind::integer}, {"session", Kind::integer}}, 3},
+    {"report_subscribers",
+     {{"report_id", Kind::integer}, {"user_name", Kind::bytes}, {"node_address", Kind::text}, {"node_id", Kind::bytes},
+      {"port_id", Kind::bytes}, {"session_start_ms", Kind::integer}, {"received_ms", Kind::integer}}},
+    {"accounting_events",
+     {{"node_address", Kind::text}, {"node_id", Kind::bytes}, {"session_id", Kind::bytes},
+      {"status", Kind::integer}, {"event_ms", Kind::integer}}, 5},
 };
 
 // Writes the report's bytes into the target, piece by piece, straight from SQLite's blob.
@@ -160,7 +174,7 @@ CopyOutcome copy_to_postgres(const std::filesystem::path& data_dir, const std::s
         outcome.rows_copied += counts.copied;
         outcome.rows_there += counts.there;
     }
-    for (const char* table : {"reports", "audit_log", "speed_tests"})
+    for (const char* table : {"reports", "audit_log", "speed_tests", "subscriber_sessions"})
         copy::move_sequence_past(source.get(), target, table);
     progress("reading every report back from PostgreSQL");
     outcome.reports_checked = check_reports(source.get(), *target_store);

@@ -3,6 +3,7 @@
 
 #include "server/store/sql/conditions.h"
 #include "server/store/sql/count_tables.h"
+#include "server/store/sql/session_table.h"
 
 namespace lumresults::sql {
 namespace {
@@ -107,13 +108,19 @@ void put_computer(Session& session, std::int64_t id, const ReportComputer& compu
 // The page's conditions, newest first. The page's start is a row comparison, which an index on
 // (received_ms, id) answers directly.
 std::string search_sql(const ReportSearch& search, Params& params) {
-    std::string sql = std::string("SELECT ") + info_columns + ", " + reading_columns +
-                      " FROM reports r LEFT JOIN report_readings g ON g.report_id = r.id WHERE true";
+    std::string sql = std::string("SELECT ") + info_columns + ", " + reading_columns + ", " + SUBSCRIBER_COLUMNS +
+                      " FROM reports r LEFT JOIN report_readings g ON g.report_id = r.id "
+                      "LEFT JOIN report_subscribers s ON s.report_id = r.id WHERE true";
     sql += caller_and_time_sql({search.caller, search.caller_prefix, search.since, search.until}, "r.", params);
     if (search.failed_any_of != 0)
         sql += " AND (g.failed_tests & " + params.integer(search.failed_any_of).last() + ") <> 0";
     sql += computer_sql(search, params);
     if (!search.other_than_caller.empty()) sql += " AND r.caller <> " + params.text(search.other_than_caller).last();
+    if (!search.subscriber.empty()) sql += " AND s.user_name = " + params.bytes(search.subscriber).last();
+    if (!search.node.empty()) {
+        const std::string address = params.text(search.node).last();
+        sql += " AND (s.node_address = " + address + " OR s.node_id = " + params.bytes(search.node).last() + ")";
+    }
     if (search.after) {
         const std::string received = params.time(search.after->first).last();
         sql += " AND (r.received_ms, r.id) < (" + received + ", " + params.integer(search.after->second).last() + ")";
@@ -171,6 +178,8 @@ void ReportTables::put_reading(std::int64_t id, const ReportReading& reading) {
             "reading = excluded.reading",
             params, "keeping a report's reading");
         put_computer(session, id, reading.computer);
+        // The reading is kept as the report arrives: its subscriber is linked in the same commit.
+        link_report(session, id);
     });
 }
 
@@ -208,7 +217,8 @@ std::vector<ReportSummary> ReportTables::search_reports(const ReportSearch& sear
     std::vector<ReportSummary> rows;
     database_.read([&](Session& session) {
         session.query(sql, params, "searching the reports", [&](const Row& row) {
-            rows.push_back({info_at(row), reading_at(row, info_column_count, true)});
+            rows.push_back({info_at(row), reading_at(row, info_column_count, true),
+                            subscriber_at(row, info_column_count + reading_column_count)});
         });
     });
     return rows;

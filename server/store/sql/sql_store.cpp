@@ -1,8 +1,9 @@
-// server/store/sql/sql_store.cpp: the four parts of the store over one database, and what they share.
+// server/store/sql/sql_store.cpp: the five parts of the store over one database, and what they share.
 #include "server/store/sql/sql_store.h"
 
 #include "server/store/sql/count_tables.h"
 #include "server/store/sql/report_tables.h"
+#include "server/store/sql/session_table.h"
 #include "server/store/sql/speed_test_table.h"
 #include "server/store/sql/staff_tables.h"
 
@@ -21,11 +22,12 @@ class SqlStore final : private OwnedDatabase,
                        public ReportTables,
                        public StaffTables,
                        public SpeedTestTable,
-                       public CountTables {
+                       public CountTables,
+                       public SessionTable {
 public:
     explicit SqlStore(std::unique_ptr<Database> owned)
         : OwnedDatabase{std::move(owned)}, ReportTables(*database), StaffTables(*database), SpeedTestTable(*database),
-          CountTables(*database) {}
+          CountTables(*database), SessionTable(*database) {}
 };
 
 } // namespace

@@ -321,12 +321,72 @@ CREATE INDEX staff_sessions_by_user ON staff_sessions (user);
 CREATE INDEX staff_sessions_by_last_seen ON staff_sessions (last_seen_ms);
 )sql";
 
+// Version 13: subscribers' sessions from the operator's RADIUS accounting.
+// - A session is one access node's (its address and NAS-Identifier) Acct-Session-Id; every record of it
+//   brings it up to date, an empty field keeping what an earlier record said.
+// - session_addresses indexes each session under its IPv4 address and IPv6 prefixes with its start, so that
+//   "who held A at T" is a seek on (address, start) for the latest start at or before T, however many
+//   sessions are kept.
+// - report_subscribers names each report's subscriber as its session did, copied so that it outlives the
+//   session, and indexed by name and node for the search.
+// - accounting_events keeps each record's content (node, session, status, event time), so that a
+//   retransmission, which comes with a new identifier and a larger Acct-Delay-Time, changes nothing.
+constexpr const char* subscriber_sessions_v13 = R"sql(
+CREATE TABLE subscriber_sessions (
+    id              INTEGER PRIMARY KEY AUTOINCREMENT,
+    node_address    TEXT    NOT NULL, -- NAS-IP-Address or NAS-IPv6-Address, else the sender's
+    node_id         BLOB    NOT NULL, -- NAS-Identifier
+    session_id      BLOB    NOT NULL, -- Acct-Session-Id
+    user_name       BLOB    NOT NULL,
+    port_id         BLOB    NOT NULL, -- NAS-Port-Id
+    calling_station BLOB    NOT NULL, -- Calling-Station-Id
+    ipv4            TEXT    NOT NULL, -- Framed-IP-Address, or ''
+    ipv6_prefixes   TEXT    NOT NULL, -- "2001:db8:1::/56 ...", or ''
+    start_ms        INTEGER NOT NULL, -- Unix time in milliseconds (UTC), by the access node's clock
+    update_ms       INTEGER NOT NULL,
+    stop_ms         INTEGER,
+    cause           INTEGER,          -- Acct-Terminate-Cause
+    UNIQUE (node_address, node_id, session_id)
+);
+CREATE INDEX subscriber_sessions_open ON subscriber_sessions (node_address, node_id) WHERE stop_ms IS NULL;
+CREATE INDEX subscriber_sessions_by_user ON subscriber_sessions (user_name, start_ms);
+CREATE INDEX subscriber_sessions_by_update ON subscriber_sessions (update_ms);
+CREATE TABLE session_addresses (
+    address  TEXT    NOT NULL, -- an IPv4 address, or an IPv6 prefix as "2001:db8:1::/56"
+    start_ms INTEGER NOT NULL,
+    session  INTEGER NOT NULL REFERENCES subscriber_sessions (id) ON DELETE CASCADE,
+    PRIMARY KEY (address, start_ms, session)
+) WITHOUT ROWID;
+CREATE INDEX session_addresses_by_session ON session_addresses (session);
+CREATE TABLE accounting_events (
+    node_address TEXT    NOT NULL,
+    node_id      BLOB    NOT NULL,
+    session_id   BLOB    NOT NULL, -- '' for Accounting-On and -Off
+    status       INTEGER NOT NULL, -- Acct-Status-Type
+    event_ms     INTEGER NOT NULL,
+    PRIMARY KEY (node_address, node_id, session_id, status, event_ms)
+) WITHOUT ROWID;
+CREATE INDEX accounting_events_by_time ON accounting_events (event_ms);
+CREATE TABLE report_subscribers (
+    report_id        INTEGER PRIMARY KEY REFERENCES reports (id) ON DELETE CASCADE,
+    user_name        BLOB    NOT NULL,
+    node_address     TEXT    NOT NULL,
+    node_id          BLOB    NOT NULL,
+    port_id          BLOB    NOT NULL,
+    session_start_ms INTEGER NOT NULL,
+    received_ms      INTEGER NOT NULL -- the report's
+);
+CREATE INDEX report_subscribers_by_user ON report_subscribers (user_name, received_ms);
+CREATE INDEX report_subscribers_by_node ON report_subscribers (node_address, received_ms);
+CREATE INDEX report_subscribers_by_node_id ON report_subscribers (node_id, received_ms);
+)sql";
+
 constexpr std::array steps_of_this_build{
     Migration{1, reports_v1},     Migration{2, readings_v2},        Migration{3, staff_v3},
     Migration{4, speed_tests_v4}, Migration{5, reading_columns_v5}, Migration{6, audit_repeats_v6},
     Migration{7, reading_code_page_v7}, Migration{8, report_computers_v8}, Migration{9, counts_v9},
     Migration{10, sign_in_places_v10},  Migration{11, spent_result_tokens_v11},
-    Migration{12, roles_v12},
+    Migration{12, roles_v12}, Migration{13, subscriber_sessions_v13},
 };
 
 static_assert(numbered_without_gaps(steps_of_this_build), "schema steps must be numbered 1, 2, 3, ...");
