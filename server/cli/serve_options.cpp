@@ -114,8 +114,6 @@ const std::map<std::string, Take, std::less<>>& takers() {
          [](ServeOptions& o, const std::string& v) {
              o.directory.recheck = std::chrono::seconds(number<unsigned>(v, 1));
          }},
-}
-
         {"radius-listen", [](ServeOptions& o, const std::string& v) { o.radius_listen = listen_address(v); }},
         {"radius-client", [](ServeOptions& o, const std::string& v) { o.radius_clients.push_back(radius_client(v)); }},
         {"radius-client-rate",

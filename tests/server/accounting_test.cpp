@@ -131,7 +131,7 @@ TEST_F(AccountingTest, ReportsNameTheirSubscriberOnThePageSearchAndApi) {
     namespace dashboard = lumresults::dashboard;
     store->add_user({"ann", dashboard::hash_password("correct horse battery")});
     const std::string token = dashboard::random_token();
-    store->add_token("robot", dashboard::token_key(token));
+    store->add_token("robot", dashboard::token_key(token), lumresults::Roles::all());
     const auto now = static_cast<std::uint32_t>(std::time(nullptr));
     const auto signed_in = dashboard::sign_in(*store, "ann", "correct horse battery", "127.0.0.1", Clock::now());
     const std::string cookie = "Cookie: lumresults_session=" + signed_in.cookie_value + "\r\n";
