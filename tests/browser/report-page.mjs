@@ -15,6 +15,8 @@ try {
   const answer = await page.goto(`${site.url}/support/reports/${id}`);
   if (!answer.ok()) throw new Error(`report ${id} was answered ${answer.status()}`);
   await page.screenshot({ path: file, fullPage: true });
+  // The demo's summary says whom the page names, as the page says it.
+  console.log(`Subscriber: ${(await page.locator('#subscriber').innerText()).trim()}`);
 } finally {
   await browser.close();
 }

@@ -1,4 +1,4 @@
-// tests/browser/reports.test.mjs: finding the lab's reports on the dashboard, opening them, and taking a search away as CSV.
+// tests/browser/reports.test.mjs: finding the lab's reports on the dashboard, by address or subscriber, opening them, and taking a search away as CSV.
 import { before, beforeEach, after } from 'node:test';
 import assert from 'node:assert/strict';
 import { readFileSync } from 'node:fs';
@@ -34,12 +34,18 @@ async function search(ip, match) {
   await page.goto(`${site.url}/support/`);
   await setField('ip', ip);
   await setField('match', match);
+  return submitSearch();
+}
+
+// Presses the search form's button; the ids shown, in their order.
+async function submitSearch() {
   await Promise.all([page.waitForURL(/\/support\/\?/), page.locator('#search').getByRole('button').click()]);
-  return page.locator('#results tr.report').evaluateAll((rows) => rows.map((row) => Number(row.dataset.id)));
+  return shownIds();
 }
 
 // Newest first: the lab's runs uploaded in turn, so a later run's report has the larger id.
 const newestFirst = (list) => list.map((r) => r.id).sort((a, b) => b - a);
+const shownIds = () => page.locator('#results tr.report').evaluateAll((rows) => rows.map((row) => Number(row.dataset.id)));
 
 test('search by address: exact and by its beginning', async () => {
   const subscriber = run('all-pass').caller;
@@ -192,4 +198,33 @@ test('the API lists the same reports to a token, and nothing without one', async
   const { reports } = await answer.json();
   assert.deepEqual(reports.map((r) => r.id), newestFirst(runs.filter((r) => r.caller === caller)));
   assert.deepEqual(reports.find((r) => r.id === id).failed_tests, [3]);
+});
+
+// tests/browser/run accounts this subscriber's RADIUS session on the lab's address before the lab's runs.
+const lab = { name: process.env.LUM_BROWSER_LAB_SUBSCRIBER, address: process.env.LUM_BROWSER_LAB_SUBSCRIBER_ADDRESS,
+              port: process.env.LUM_BROWSER_LAB_NODE_PORT };
+
+test('a subscriber is searched for, their report names them, and leads to every report of theirs', async () => {
+  const theirs = newestFirst(runs.filter((r) => r.caller === lab.address));
+  const other = runs.find((r) => r.caller !== lab.address);
+  assert.ok(theirs.length >= 2 && other, 'the lab runs need the subscriber twice and another caller');
+
+  await page.goto(`${site.url}/support/`);
+  await setField('subscriber', lab.name);
+  assert.deepEqual(await submitSearch(), theirs, 'the search by subscriber');
+
+  await Promise.all([page.waitForURL(`${site.url}/support/reports/${theirs[0]}`),
+                     page.click(`#results tr.report[data-id="${theirs[0]}"] a.open`)]);
+  assert.equal(await page.textContent('#subscriber-name'), lab.name);
+  assert.match(await page.textContent('#subscriber'), new RegExp(`held ${lab.address.replaceAll('.', '\\.')} then, since .+ port ${lab.port}\\.`));
+  await screenshot(page, 'report-subscriber');
+
+  await Promise.all([page.waitForURL(/\/support\/\?/), page.click('#subscriber-search')]);
+  assert.deepEqual(await shownIds(), theirs, 'every report of this subscriber');
+
+  // A report from an address no session held says so, and offers no subscriber to follow.
+  await page.goto(`${site.url}/support/reports/${other.id}`);
+  assert.match(await page.textContent('#subscriber'), /not known/);
+  assert.equal(await page.locator('#subscriber-search').count(), 0);
+  assert.deepEqual(problems, []);
 });
